@@ -1,0 +1,26 @@
+#include "comm/Resources.h"
+
+#include <libintl.h>
+#include <locale.h>
+
+std::string ResStr(const char* text) { return dgettext("default", text); }
+
+std::string CPortStr(const char* text) { return dgettext("cport", text); }
+
+void BindTextDomains(const std::string& localeDir) {
+  bindtextdomain("default", localeDir.c_str());
+  bind_textdomain_codeset("default", "UTF-8");
+  bindtextdomain("cport", localeDir.c_str());
+  bind_textdomain_codeset("cport", "UTF-8");
+}
+
+TFormatSettings& FormatSettings() {
+  static TFormatSettings settings;
+  return settings;
+}
+
+void LoadFormatSettingsFromLocale() {
+  const lconv* conv = localeconv();
+  if (conv && conv->decimal_point && conv->decimal_point[0] && !conv->decimal_point[1])
+    FormatSettings().DecimalSeparator = conv->decimal_point[0];
+}

@@ -1,0 +1,35 @@
+#pragma once
+// Resource strings of the program and the locale format settings shared by codecs and pages.
+#include <string>
+
+// Looks a text up in the translation domain "default"; with no catalogue it comes back as is.
+std::string ResStr(const char* text);
+// Looks a serial line text up in the translation domain "cport".
+std::string CPortStr(const char* text);
+// Binds the two translation domains to a locale folder (the program does this at start).
+void BindTextDomains(const std::string& localeDir);
+
+// The format settings read once from the user's locale: the decimal separator and the long
+// time format ("HH:mm:ss" style, the letters of strftime-free patterns: H, h, m, s, AP).
+struct TFormatSettings {
+  char DecimalSeparator = '.';
+  std::string LongTimeFormat = "hh:mm:ss";
+};
+
+TFormatSettings& FormatSettings();
+// Reads the decimal separator from the C library's current locale (LC_NUMERIC).
+void LoadFormatSettingsFromLocale();
+
+// Replaces the format settings for the lifetime of the guard (tests run with "," and ".").
+class TFormatGuard {
+ public:
+  explicit TFormatGuard(char decimalSeparator) : Saved(FormatSettings()) {
+    FormatSettings().DecimalSeparator = decimalSeparator;
+  }
+  ~TFormatGuard() { FormatSettings() = Saved; }
+  TFormatGuard(const TFormatGuard&) = delete;
+  TFormatGuard& operator=(const TFormatGuard&) = delete;
+
+ private:
+  TFormatSettings Saved;
+};

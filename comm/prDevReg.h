@@ -1,0 +1,79 @@
+#pragma once
+// One module register: its request records for both working protocols and the text of the
+// value last read.
+#include <cstdint>
+#include <string>
+
+#include "comm/Component.h"
+
+enum TprDataType : uint8_t {
+  dtBool = 0,
+  dtUInt8 = 1,
+  dtInt8 = 2,
+  dtUInt16 = 3,
+  dtInt16 = 4,
+  dtUInt32 = 5,
+  dtInt32 = 6,
+  dtSingle = 7,
+  dtDouble = 8,
+  dtString = 9,
+};
+
+// Bytes a value of the type takes on the line; 0 for dtString (handled apart) and bad codes.
+int VelaSize(int dataType);
+int ModbusSize(int dataType);
+
+// A request record holds one frame and the lengths of the exchange. A zero-filled record of
+// the same kind receives the reply: RequestLength then counts the bytes received.
+struct TVelaRecord {
+  int32_t RequestLength;
+  int32_t ReplyLength;
+  uint8_t Frame[40];
+};
+
+struct TModbusRecord {
+  int32_t RequestLength;
+  int32_t ReplyLength;
+  uint8_t DataType;
+  int32_t StrLength;
+  uint8_t Frame[256];
+};
+
+struct TDcsRecord {
+  int32_t RequestLength;
+  int32_t ReplyLength;
+  uint8_t Frame[256];
+};
+
+class TprDevReg : public TComponent {
+ public:
+  explicit TprDevReg(TComponent* owner = nullptr, const std::string& name = {});
+
+  // Rebuilds the Vela and Modbus read and write records for this identity. Checksums are not
+  // computed here: reads are sealed before each exchange, writes after encoding.
+  void Setup(uint8_t address, uint8_t bank, uint8_t regNo, uint16_t modbusAddress,
+             int32_t strLength, uint8_t dataType);
+
+  void SealVelaRead();
+  // Raises EConvertError for a text that is not a number of the register's kind.
+  void EncodeVelaWrite(const std::string& text);
+  bool DecodeVelaReply(const TVelaRecord& reply);
+  bool CheckVelaWriteReply(const TVelaRecord& reply) const;
+
+  void SealModbusRead();
+  void EncodeModbusWrite(const std::string& text);
+  bool DecodeModbusReply(const TModbusRecord& reply);
+  bool CheckModbusWriteReply(const TModbusRecord& reply) const;
+
+  TVelaRecord VelaRead{};
+  TVelaRecord VelaWrite{};
+  TModbusRecord ModbusRead{};
+  TModbusRecord ModbusWrite{};
+  TDcsRecord DcsRead{};
+  TDcsRecord DcsWrite{};
+  std::string ValueText;
+};
+
+// Delivers the accept flag and the value byte of a search probe reply.
+bool VelaReplyAccepted(const TVelaRecord& reply, const TVelaRecord& request);
+bool ModbusReplyAccepted(const TModbusRecord& reply, const TModbusRecord& request);

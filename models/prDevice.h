@@ -1,0 +1,70 @@
+#pragma once
+// Device objects: one per module found. A model class owns one register per register of its
+// map; the unrecognised module (TprDevice) has only its address.
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "comm/prDevReg.h"
+#include "shell/prNode.h"
+
+class TprPort;
+
+// One row of a register map.
+struct TRegisterDef {
+  const char* Name;
+  uint8_t Bank;
+  uint8_t RegNo;
+  uint16_t ModbusAddress;
+  uint8_t DataType;
+  int32_t StrLength;
+};
+
+// Model table: index 0 "Неизвестный", 1 "KAPPA-01", 2 "ETA-03", 3 "BETA-02", 4 "RHO-05",
+// 5 "IOTA-04".
+extern const char* const ModelNames[6];
+// The register map of a model index, in declaration order (empty for 0 and bad indices).
+std::span<const TRegisterDef> RegisterMap(int modelIndex);
+// Model index for a probe value: v - 200 for 201..205, else 0.
+int ModelIndexFromProbe(uint8_t value);
+
+// The unrecognised module.
+class TprDevice : public TprNode {
+ public:
+  explicit TprDevice(TComponent* owner = nullptr) : TprNode(owner) {}
+  uint32_t Address = 0;
+};
+
+// Base of the five model classes: address, INIT flag, registers and the register operations.
+class TprModel : public TprNode {
+ public:
+  uint32_t Address = 0;
+  bool InitFlag = false;
+
+  // Stores the address and rebuilds every request record of every register for it.
+  void SetAddress(uint32_t address);
+  // The register bearing the name, ignoring case; nullptr when none does.
+  TprDevReg* FindRegister(const std::string& name) const;
+  TprDevReg* FindRegister(const std::string& prefix, int channel) const;
+  const std::vector<TprDevReg*>& Registers() const { return Regs; }
+  std::span<const TRegisterDef> Map() const { return Defs; }
+
+  // Device register operations over the port node this module was found under.
+  bool ReadRegister(TprDevReg* reg);
+  bool WriteRegister(TprDevReg* reg, const std::string& text);
+  TprPort* Port() const;
+
+ protected:
+  TprModel(std::span<const TRegisterDef> map, TComponent* owner);
+  // The register of a name the map declares (for the typed members of the model classes).
+  TprDevReg* Reg(const char* name) const;
+
+ private:
+  std::span<const TRegisterDef> Defs;
+  std::vector<TprDevReg*> Regs;
+};
+
+// Creates the device object of a model index for a bus address, with its name, kind text and
+// page class set, as the search adds it under a port node. Owned by the caller (the tree).
+TprNode* CreateDevice(int modelIndex, uint32_t address, TprPort* port);
