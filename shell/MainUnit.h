@@ -1,0 +1,69 @@
+#pragma once
+// Logic of the main window: the device tree, the program start, the line following the
+// selection, pages shown and released, and the calibration flag. The Qt window renders it.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "comm/CPort.h"
+
+class TprNode;
+class TprForm;
+
+// One node of the device tree; it owns its node object (Data) and its children.
+struct TTreeNode {
+  std::string Text;
+  int ImageIndex = 0;  // 0 computer, 1 serial port, 2 module
+  TprNode* Data = nullptr;
+  TTreeNode* Parent = nullptr;
+  std::vector<std::unique_ptr<TTreeNode>> Children;
+
+  ~TTreeNode();
+  int Level() const { return Parent ? Parent->Level() + 1 : 0; }
+};
+
+class TMainForm {
+ public:
+  explicit TMainForm(TCustomComPort& comPort);
+  ~TMainForm();
+
+  // Shown once: lists the ports, builds the tree and makes the two start selections.
+  // Returns false when no serial port exists (the message was shown; the program must end).
+  bool FormShowFirst();
+
+  bool FindPorts(std::vector<std::string>& list);
+  TTreeNode* AddPort(TTreeNode* computer, const std::string& portName);
+  TTreeNode* AddDevice(TTreeNode* port, int modelIndex, uint32_t address);
+  void ClearDevices(TTreeNode* port);
+  void SetPageShown(TprNode* node, bool shown);
+  void SetCalibrationEnabled(bool enabled) { CalibrationEnabled = enabled; }
+  // The selection change to node (runs before the selection moves; always allowed).
+  void Select(TTreeNode* node);
+  // Calibration enable after the password dialog: ok false means the dialog was cancelled.
+  void EnableCalibration(bool ok, const std::string& enteredPassword);
+
+  TTreeNode* Root() const { return RootNode.get(); }
+  TTreeNode* Selected() const { return SelectedNode; }
+  // Tree nodes in display order (index 0 the computer, 1 the first port, ...).
+  std::vector<TTreeNode*> Items() const;
+
+  TCustomComPort* ComPort;
+  bool CalibrationEnabled = false;
+  // Devices named on the command line and the demo bus, appended to the port list.
+  std::vector<std::string> ExtraPorts;
+
+  // Notifications for the view.
+  std::function<void()> OnTreeChanged;
+  std::function<void(TprNode*)> OnPageShown;      // node->Page was just created and shown
+  std::function<void(TprForm*)> OnPageReleased;   // the page is about to be destroyed
+
+ private:
+  std::unique_ptr<TTreeNode> RootNode;
+  TTreeNode* SelectedNode = nullptr;
+};
+
+// The one main window of the program (set while it exists); pages read CalibrationEnabled and
+// the search adds nodes under the selected port through it.
+TMainForm* MainForm();
