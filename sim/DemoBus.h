@@ -1,0 +1,10 @@
+#pragma once
+// The built-in demo bus of the program: simulated modules served on a pseudo-terminal by a
+// background thread, so that the program's own serial line talks to it like to a real adapter.
+#include <string>
+
+// Starts the demo bus (one module of each model at addresses 1 to 5, an unrecognised module at
+// 6) once per process and returns the device path to open; empty with error set on failure.
+std::string StartDemoBus(std::string* error = nullptr);
+// Stops it (also done at process exit).
+void StopDemoBus();
