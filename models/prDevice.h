@@ -28,6 +28,10 @@ extern const char* const ModelNames[6];
 std::span<const TRegisterDef> RegisterMap(int modelIndex);
 // Model index for a probe value: v - 200 for 201..205, else 0.
 int ModelIndexFromProbe(uint8_t value);
+// Number of model indices (0 for the unrecognised module, then the five models).
+inline constexpr int ModelCount = 6;
+// Class name of the settings page of a model index ("TprForm" for 0 and bad indices).
+const char* PageClassName(int modelIndex);
 
 // The unrecognised module.
 class TprDevice : public TprNode {
@@ -42,6 +46,34 @@ class TprModel : public TprNode {
   uint32_t Address = 0;
   bool InitFlag = false;
 
+  // Registers every model declares.
+  TprDevReg* SECNS;
+  TprDevReg* MINTS;
+  TprDevReg* HOURS;
+  TprDevReg* DAYS;
+  TprDevReg* MNAME;
+  TprDevReg* MVERSION;
+  TprDevReg* NETWDT;
+  TprDevReg* SLFDGNS;
+  TprDevReg* RSTSTATUS;
+  TprDevReg* NWDTSTATUS;
+  TprDevReg* NETADDR;
+  TprDevReg* NETBDRT;
+  TprDevReg* MDBFMT;
+  TprDevReg* DCSFMT;
+  // Indication registers; ICON3, GR2IND, GR2INDFL, GR2INDPH and DISPLAY are nullptr on the
+  // models that lack them, so that shared page code can test for them.
+  TprDevReg* ICON1;
+  TprDevReg* ICON2;
+  TprDevReg* ICON3;
+  TprDevReg* GR1IND;
+  TprDevReg* GR2IND;
+  TprDevReg* GR1INDFL;
+  TprDevReg* GR2INDFL;
+  TprDevReg* GR1INDPH;
+  TprDevReg* GR2INDPH;
+  TprDevReg* DISPLAY;
+
   // Stores the address and rebuilds every request record of every register for it.
   void SetAddress(uint32_t address);
   // The register bearing the name, ignoring case; nullptr when none does.
@@ -50,14 +82,16 @@ class TprModel : public TprNode {
   const std::vector<TprDevReg*>& Registers() const { return Regs; }
   std::span<const TRegisterDef> Map() const { return Defs; }
 
-  // Device register operations over the port node this module was found under.
+  // Device register operations over the port node this module was found under; false for a
+  // null register or a device without a port.
   bool ReadRegister(TprDevReg* reg);
   bool WriteRegister(TprDevReg* reg, const std::string& text);
   TprPort* Port() const;
 
  protected:
   TprModel(std::span<const TRegisterDef> map, TComponent* owner);
-  // The register of a name the map declares (for the typed members of the model classes).
+  // The register of a name the map declares (for the typed members of the model classes);
+  // a name the map lacks is a programming error and raises std::logic_error.
   TprDevReg* Reg(const char* name) const;
 
  private:

@@ -1,0 +1,3 @@
+#include "models/prBeta.h"
+
+TprBeta::TprBeta(TComponent* owner) : TprModel(BetaRegisterMap, owner) {}

@@ -1,0 +1,3 @@
+#include "models/prEta.h"
+
+TprEta::TprEta(TComponent* owner) : TprModel(EtaRegisterMap, owner) {}

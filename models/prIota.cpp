@@ -1,0 +1,3 @@
+#include "models/prIota.h"
+
+TprIota::TprIota(TComponent* owner) : TprModel(IotaRegisterMap, owner) {}

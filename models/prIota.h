@@ -1,0 +1,55 @@
+#pragma once
+// IOTA-04: 3-channel resistance-thermometer input module. The names of ETA-03 for three
+// channels, without CJT, MAPENABLE and the HBS, LBS, HBT, LBT groups, at other addresses.
+#include <array>
+
+#include "models/prMapRows.h"
+
+// clang-format off
+inline constexpr auto IotaRegisterMap = prmap::ModelMap<prmap::AnalogIndication>(
+    std::to_array<TRegisterDef>({
+        {"TINDICATION", 1, 2, 258, dtUInt8, 0},
+        {"CHINDICATION", 1, 1, 257, dtUInt8, 0},
+        {"IFCH1", 1, 3, 259, dtUInt8, 0},
+        {"IFCH2", 1, 4, 260, dtUInt8, 0},
+        {"IFCH3", 1, 5, 261, dtUInt8, 0},
+        {"ANALOGINPUT1", 1, 22, 279, dtSingle, 0},
+        {"ANALOGINPUT2", 1, 23, 281, dtSingle, 0},
+        {"ANALOGINPUT3", 1, 24, 283, dtSingle, 0},
+        {"TCOD", 1, 6, 262, dtUInt8, 0},
+        {"OVRD", 1, 7, 263, dtUInt8, 0},
+        {"UNRD", 1, 8, 264, dtUInt8, 0},
+        {"EGRCALIBRATION", 1, 9, 265, dtUInt8, 0},
+        {"ECHCALIBRATION", 1, 10, 266, dtUInt8, 0},
+        {"CALIBRATION", 1, 11, 267, dtUInt8, 0},
+        {"CLBU", 1, 12, 268, dtUInt8, 0},
+        {"PRIOR1", 1, 16, 273, dtUInt8, 0},
+        {"PRIOR2", 1, 17, 274, dtUInt8, 0},
+        {"PRIOR3", 1, 18, 275, dtUInt8, 0},
+        {"INPTYPE1", 1, 13, 270, dtUInt8, 0},
+        {"INPTYPE2", 1, 14, 271, dtUInt8, 0},
+        {"INPTYPE3", 1, 15, 272, dtUInt8, 0},
+        {"FILTER1", 1, 19, 276, dtUInt8, 0},
+        {"FILTER2", 1, 20, 277, dtUInt8, 0},
+        {"FILTER3", 1, 21, 278, dtUInt8, 0},
+    }));
+// clang-format on
+static_assert(IotaRegisterMap.size() == 45);
+
+// Channel registers (IFCH, ANALOGINPUT, PRIOR, INPTYPE, FILTER with 1..3) are found by
+// FindRegister(prefix, channel).
+class TprIota : public TprModel {
+ public:
+  explicit TprIota(TComponent* owner = nullptr);
+
+  // One-byte registers of the whole module.
+  TprDevReg* TINDICATION = Reg("TINDICATION");
+  TprDevReg* CHINDICATION = Reg("CHINDICATION");
+  TprDevReg* TCOD = Reg("TCOD");
+  TprDevReg* OVRD = Reg("OVRD");
+  TprDevReg* UNRD = Reg("UNRD");
+  TprDevReg* EGRCALIBRATION = Reg("EGRCALIBRATION");
+  TprDevReg* ECHCALIBRATION = Reg("ECHCALIBRATION");
+  TprDevReg* CALIBRATION = Reg("CALIBRATION");
+  TprDevReg* CLBU = Reg("CLBU");
+};

@@ -1,0 +1,3 @@
+#include "models/prKappa.h"
+
+TprKappa::TprKappa(TComponent* owner) : TprModel(KappaRegisterMap, owner) {}

@@ -1,0 +1,3 @@
+#include "models/prRho.h"
+
+TprRho::TprRho(TComponent* owner) : TprModel(RhoRegisterMap, owner) {}
