@@ -4,6 +4,7 @@
 #include <array>
 
 #include "models/prMapRows.h"
+#include "models/prModelBases.h"
 
 // clang-format off
 inline constexpr auto BetaRegisterMap = prmap::ModelMap<prmap::DiscreteIndication>(
@@ -37,26 +38,7 @@ inline constexpr auto BetaRegisterMap = prmap::ModelMap<prmap::DiscreteIndicatio
 static_assert(BetaRegisterMap.size() == 46);
 
 // Channel registers (FILTER1..4, COUNTER1..4) are found by FindRegister(prefix, channel).
-class TprBeta : public TprModel {
+class TprBeta : public TprDiscreteModel {
  public:
   explicit TprBeta(TComponent* owner = nullptr);
-
-  // One bit per channel, bit 0 for channel 1.
-  TprDevReg* DIGINPUT = Reg("DIGINPUT");
-  TprDevReg* LHDIGINPUT = Reg("LHDIGINPUT");
-  TprDevReg* LLDIGINPUT = Reg("LLDIGINPUT");
-  TprDevReg* RSTLATCH = Reg("RSTLATCH");
-  TprDevReg* DIGOUTPUT = Reg("DIGOUTPUT");
-  TprDevReg* PUPDIGOUTPUT = Reg("PUPDIGOUTPUT");
-  TprDevReg* SAFEDIGOUTPUT = Reg("SAFEDIGOUTPUT");
-  TprDevReg* INPUTLOGIC = Reg("INPUTLOGIC");
-  TprDevReg* SAVOUTPUT = Reg("SAVOUTPUT");
-  TprDevReg* COUNTENABLE = Reg("COUNTENABLE");
-  TprDevReg* COUNTRESET = Reg("COUNTRESET");
-  TprDevReg* FLAGRESET = Reg("FLAGRESET");
-  TprDevReg* OVFFLAGS = Reg("OVFFLAGS");
-  TprDevReg* COUNTFRONT = Reg("COUNTFRONT");
-  TprDevReg* COUNTDIRECTION = Reg("COUNTDIRECTION");
-  // One-byte setting.
-  TprDevReg* OUTCONTROL = Reg("OUTCONTROL");
 };

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "models/prMapRows.h"
+#include "models/prModelBases.h"
 
 // clang-format off
 inline constexpr auto EtaRegisterMap = prmap::ModelMap<prmap::EtaIndication>(
@@ -96,20 +97,10 @@ static_assert(EtaRegisterMap.size() == 107);
 
 // Channel registers (IFCH, ANALOGINPUT, PRIOR, INPTYPE, FILTER, HBS, LBS, HBT, LBT with 1..8)
 // are found by FindRegister(prefix, channel).
-class TprEta : public TprModel {
+class TprEta : public TprInputModel {
  public:
   explicit TprEta(TComponent* owner = nullptr);
 
-  // One-byte registers of the whole module.
-  TprDevReg* TINDICATION = Reg("TINDICATION");
-  TprDevReg* CHINDICATION = Reg("CHINDICATION");
-  TprDevReg* TCOD = Reg("TCOD");
-  TprDevReg* OVRD = Reg("OVRD");
-  TprDevReg* UNRD = Reg("UNRD");
-  TprDevReg* EGRCALIBRATION = Reg("EGRCALIBRATION");
-  TprDevReg* ECHCALIBRATION = Reg("ECHCALIBRATION");
-  TprDevReg* CALIBRATION = Reg("CALIBRATION");
-  TprDevReg* CLBU = Reg("CLBU");
   TprDevReg* MAPENABLE = Reg("MAPENABLE");
   // Cold-junction temperature.
   TprDevReg* CJT = Reg("CJT");

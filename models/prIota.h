@@ -4,6 +4,7 @@
 #include <array>
 
 #include "models/prMapRows.h"
+#include "models/prModelBases.h"
 
 // clang-format off
 inline constexpr auto IotaRegisterMap = prmap::ModelMap<prmap::AnalogIndication>(
@@ -38,18 +39,7 @@ static_assert(IotaRegisterMap.size() == 45);
 
 // Channel registers (IFCH, ANALOGINPUT, PRIOR, INPTYPE, FILTER with 1..3) are found by
 // FindRegister(prefix, channel).
-class TprIota : public TprModel {
+class TprIota : public TprInputModel {
  public:
   explicit TprIota(TComponent* owner = nullptr);
-
-  // One-byte registers of the whole module.
-  TprDevReg* TINDICATION = Reg("TINDICATION");
-  TprDevReg* CHINDICATION = Reg("CHINDICATION");
-  TprDevReg* TCOD = Reg("TCOD");
-  TprDevReg* OVRD = Reg("OVRD");
-  TprDevReg* UNRD = Reg("UNRD");
-  TprDevReg* EGRCALIBRATION = Reg("EGRCALIBRATION");
-  TprDevReg* ECHCALIBRATION = Reg("ECHCALIBRATION");
-  TprDevReg* CALIBRATION = Reg("CALIBRATION");
-  TprDevReg* CLBU = Reg("CLBU");
 };

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "models/prMapRows.h"
+#include "models/prModelBases.h"
 
 // clang-format off
 inline constexpr auto KappaRegisterMap = prmap::ModelMap<prmap::DiscreteIndication>(
@@ -49,27 +50,10 @@ inline constexpr auto KappaRegisterMap = prmap::ModelMap<prmap::DiscreteIndicati
 static_assert(KappaRegisterMap.size() == 59);
 
 // Channel registers (FILTER1..4, COUNTER1..16) are found by FindRegister(prefix, channel).
-class TprKappa : public TprModel {
+class TprKappa : public TprDiscreteModel {
  public:
   explicit TprKappa(TComponent* owner = nullptr);
 
-  // One bit per channel, bit 0 for channel 1.
+  // Direction of each channel, one bit per channel.
   TprDevReg* DIRECTION = Reg("DIRECTION");
-  TprDevReg* DIGINPUT = Reg("DIGINPUT");
-  TprDevReg* LHDIGINPUT = Reg("LHDIGINPUT");
-  TprDevReg* LLDIGINPUT = Reg("LLDIGINPUT");
-  TprDevReg* RSTLATCH = Reg("RSTLATCH");
-  TprDevReg* DIGOUTPUT = Reg("DIGOUTPUT");
-  TprDevReg* PUPDIGOUTPUT = Reg("PUPDIGOUTPUT");
-  TprDevReg* SAFEDIGOUTPUT = Reg("SAFEDIGOUTPUT");
-  TprDevReg* INPUTLOGIC = Reg("INPUTLOGIC");
-  TprDevReg* SAVOUTPUT = Reg("SAVOUTPUT");
-  TprDevReg* COUNTENABLE = Reg("COUNTENABLE");
-  TprDevReg* COUNTRESET = Reg("COUNTRESET");
-  TprDevReg* FLAGRESET = Reg("FLAGRESET");
-  TprDevReg* OVFFLAGS = Reg("OVFFLAGS");
-  TprDevReg* COUNTFRONT = Reg("COUNTFRONT");
-  TprDevReg* COUNTDIRECTION = Reg("COUNTDIRECTION");
-  // One-byte setting.
-  TprDevReg* OUTCONTROL = Reg("OUTCONTROL");
 };

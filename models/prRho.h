@@ -3,6 +3,7 @@
 #include <array>
 
 #include "models/prMapRows.h"
+#include "models/prModelBases.h"
 
 // clang-format off
 inline constexpr auto RhoRegisterMap = prmap::ModelMap<prmap::AnalogIndication>(
@@ -39,13 +40,11 @@ static_assert(RhoRegisterMap.size() == 47);
 
 // Channel registers (IFCH, TUNINGCH, OUTTYPE, SLEWRATE, SETPOINTCH, OUTPUTCH, TUNINGVALUECH,
 // OUTPUTPUPCH, OUTPUTSAFECH, SAVEDOUTPUTCH with 1 or 2) are found by FindRegister(prefix, channel).
-class TprRho : public TprModel {
+class TprRho : public TprAnalogModel {
  public:
   explicit TprRho(TComponent* owner = nullptr);
 
   // One-byte registers of the whole module.
-  TprDevReg* TINDICATION = Reg("TINDICATION");
-  TprDevReg* CHINDICATION = Reg("CHINDICATION");
   TprDevReg* OUTPUTDGNS = Reg("OUTPUTDGNS");
   TprDevReg* TUNINGENABLE = Reg("TUNINGENABLE");
   TprDevReg* OUTPUTCONTROL = Reg("OUTPUTCONTROL");
