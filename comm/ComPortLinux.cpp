@@ -1,0 +1,327 @@
+// The serial line on Linux terminal devices. Time-outs are our own: every wait is a poll()
+// against a CLOCK_MONOTONIC deadline, so a signal, a slow USB adapter or a pty never makes a
+// read end early or late, and nothing spins.
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <strings.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <fstream>
+
+#include "comm/CPort.h"
+#include "comm/ComPortTermios.h"
+
+namespace {
+
+using TNanos = int64_t;
+constexpr TNanos kMs = 1'000'000;
+
+TNanos MonotonicNow() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return TNanos(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+timespec ToTimespec(TNanos ns) {
+  if (ns < 0) ns = 0;
+  return timespec{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
+}
+
+// Waits until fd is ready for `events` or the deadline passes. Returns the revents (0 on
+// time-out); a signal only shortens one round, the deadline stays where it was.
+short WaitReady(int fd, short events, TNanos deadline, int errorCode) {
+  for (;;) {
+    TNanos left = deadline - MonotonicNow();
+    if (left <= 0) return 0;
+    pollfd p{fd, events, 0};
+    timespec ts = ToTimespec(left);
+    int rc = ppoll(&p, 1, &ts, nullptr);
+    if (rc > 0) return p.revents;
+    if (rc == 0) continue;  // re-check against the clock: ppoll may round down
+    if (errno != EINTR) throw EComPort(errorCode, errno);
+  }
+}
+
+void SleepUntil(TNanos deadline) {
+  timespec ts = ToTimespec(deadline);
+  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
+  }
+}
+
+// Modem-line and serial-driver requests that a pty or a plain USB gadget does not know.
+bool NotSupported(int err) { return err == ENOTTY || err == EINVAL || err == ENOSYS; }
+
+class TTermiosBackend : public TComBackend {
+ public:
+  ~TTermiosBackend() override { Close(); }
+
+  void Open(const std::string& port) override {
+    if (Fd >= 0) return;
+    int fd = ::open(port.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) throw EComPort(CError_OpenFailed, errno);
+    // The advisory lock comes first: it holds off every cooperating program, root included,
+    // before we touch a setting that the current holder relies on.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) Fail(fd, errno);
+    TTermiosSnapshot saved;
+    if (int err = TermiosSnapshotTake(fd, saved)) Fail(fd, err);  // not a terminal
+    // TIOCEXCL keeps out programs that do not lock (except those with CAP_SYS_ADMIN).
+    if (ioctl(fd, TIOCEXCL) != 0) Fail(fd, errno);
+    SetLowLatency(fd);
+    Fd = fd;
+    Saved = saved;
+    ModemLinesSupported = true;
+    LsrSupported = true;
+  }
+
+  void Close() override {
+    if (Fd < 0) return;
+    // Best effort: the device may already be gone, and the descriptor must go regardless.
+    TermiosSnapshotRestore(Fd, Saved);
+    ioctl(Fd, TIOCNXCL);
+    ::close(Fd);
+    Fd = -1;
+    Saved = TTermiosSnapshot{};
+  }
+
+  // Linux terminal queues have a fixed size; there is nothing to set up.
+  void ApplyBuffer(const TComBuffer&) override {}
+
+  void ApplyLine(const TComLineSettings& settings) override {
+    RequireOpen(CError_SetStateFailed);
+    TTermiosLine line;
+    long rate = settings.BaudRate == brCustom ? settings.CustomBaudRate
+                                              : BaudRateValue(settings.BaudRate);
+    if (rate <= 0) throw EComPort(CError_SetStateFailed, EINVAL);
+    line.Rate = static_cast<uint32_t>(rate);
+    line.DataBits = 5 + static_cast<int>(settings.DataBits);
+    // Linux has no 1.5 stop bits; two is the nearest that keeps the receiver in step.
+    line.TwoStopBits = settings.StopBits != sbOneStopBit;
+    line.Parity = static_cast<int>(settings.Parity.Bits);
+    const TComFlowControl& flow = settings.FlowControl;
+    line.RtsCtsFlow = flow.OutCTSFlow || flow.ControlRTS == rtsHandshake;
+    line.XonXoffIn = flow.XonXoffIn;
+    line.XonXoffOut = flow.XonXoffOut;
+    if (int err = TermiosApplyLine(Fd, line)) throw EComPort(CError_SetStateFailed, err);
+    CharNanos = CharTime(line);
+    // The event character drives only line events, which nobody listens to; the terminal
+    // has no use for it in raw mode.
+    SetModemLine(TIOCM_DTR, flow.ControlDTR != dtrDisable);
+    if (flow.ControlRTS != rtsHandshake) SetModemLine(TIOCM_RTS, flow.ControlRTS == rtsEnable);
+  }
+
+  void ApplyTimeouts(const TComTimeouts& timeouts) override { Times = timeouts; }
+
+  void Purge(bool input, bool output) override {
+    RequireOpen(CError_PurgeFailed);
+    if (!input && !output) return;
+    int queue = input && output ? TCIOFLUSH : input ? TCIFLUSH : TCOFLUSH;
+    if (tcflush(Fd, queue) != 0) throw EComPort(CError_PurgeFailed, errno);
+  }
+
+  int Write(const uint8_t* bytes, int count) override {
+    RequireOpen(CError_WriteFailed);
+    if (count <= 0) return 0;
+    const TNanos start = MonotonicNow();
+    const TNanos deadline =
+        start + (int64_t(std::max(0, Times.WriteTotalMultiplier)) * count +
+                 std::max(0, Times.WriteTotalConstant)) * kMs;
+    int written = 0;
+    while (written < count) {
+      ssize_t n = ::write(Fd, bytes + written, size_t(count - written));
+      if (n > 0) {
+        written += int(n);
+        continue;
+      }
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && errno != EAGAIN) throw EComPort(CError_WriteFailed, errno);
+      short ev = WaitReady(Fd, POLLOUT, deadline, CError_WriteFailed);
+      if (ev == 0) break;  // time-out: what is queued so far is all that goes
+      if (ev & (POLLHUP | POLLERR | POLLNVAL)) throw EComPort(CError_WriteFailed, EIO);
+    }
+    return written - WaitSent(deadline, written);
+  }
+
+  int Read(uint8_t* buffer, int count) override {
+    RequireOpen(CError_ReadFailed);
+    if (count <= 0) return 0;
+    const TNanos start = MonotonicNow();
+    const TNanos total = (int64_t(std::max(0, Times.ReadTotalMultiplier)) * count +
+                          std::max(0, Times.ReadTotalConstant)) * kMs;
+    const TNanos deadline = start + total;
+    const TNanos interval = Times.ReadInterval > 0 ? Times.ReadInterval * kMs : 0;
+    int got = 0;
+    TNanos lastByte = start;
+    for (;;) {
+      bool hungUp = false;
+      int before = got;
+      got += Drain(buffer + got, count - got, hungUp);
+      if (got > before) lastByte = MonotonicNow();
+      if (got == count) return got;
+      if (hungUp) {
+        // Bytes that made it before the device went away are still the reply's; the next
+        // read reports the loss.
+        if (got > 0) return got;
+        throw EComPort(CError_ReadFailed, EIO);
+      }
+      if (Times.ReadInterval < 0) return got;
+      TNanos until = deadline;
+      if (interval > 0 && got > 0) until = std::min(until, lastByte + interval);
+      if (MonotonicNow() >= until) return got;
+      short ev = WaitReady(Fd, POLLIN, until, CError_ReadFailed);
+      if (ev & POLLNVAL) throw EComPort(CError_ReadFailed, EBADF);
+      // POLLHUP or POLLERR with nothing left to read is reported by the next Drain.
+    }
+  }
+
+ private:
+  [[noreturn]] static void Fail(int fd, int err) {
+    ::close(fd);
+    throw EComPort(CError_OpenFailed, err);
+  }
+
+  void RequireOpen(int code) const {
+    if (Fd < 0) throw EComPort(code, EBADF);
+  }
+
+  // Takes what has already arrived, without waiting. hungUp: the device is gone (a pty
+  // whose master closed reads EIO, a hung-up terminal reads end of file).
+  int Drain(uint8_t* buffer, int count, bool& hungUp) {
+    int got = 0;
+    while (got < count) {
+      ssize_t n = ::read(Fd, buffer + got, size_t(count - got));
+      if (n > 0) {
+        got += int(n);
+        continue;
+      }
+      if (n == 0) {
+        hungUp = true;
+        break;
+      }
+      if (errno == EINTR) continue;
+      if (errno == EAGAIN) break;
+      if (errno == EIO) {
+        hungUp = true;
+        break;
+      }
+      throw EComPort(CError_ReadFailed, errno);
+    }
+    return got;
+  }
+
+  // Waits, bounded by the deadline, until the output queue and the transmitter are empty.
+  // Returns how many of the written bytes were still unsent at the deadline; those are
+  // discarded so that they cannot trail into the next exchange.
+  int WaitSent(TNanos deadline, int written) {
+    for (;;) {
+      int queued = 0;
+      if (ioctl(Fd, TIOCOUTQ, &queued) != 0) throw EComPort(CError_WriteFailed, errno);
+      if (queued == 0 && !TransmitterBusy()) return 0;
+      TNanos now = MonotonicNow();
+      if (now >= deadline) {
+        tcflush(Fd, TCOFLUSH);
+        return std::min(queued, written);
+      }
+      // Sleep for roughly the time the queue takes on the wire; never less than a tenth of
+      // a millisecond so that a queue that does not move cannot make us spin.
+      TNanos wait = std::max<TNanos>(std::max(queued, 1) * CharNanos, 100'000);
+      SleepUntil(std::min(deadline, now + wait));
+    }
+  }
+
+  // The UART's shift register, where the driver can tell (8250 family); others say no.
+  bool TransmitterBusy() {
+    if (!LsrSupported) return false;
+    unsigned int lsr = 0;
+    if (ioctl(Fd, TIOCSERGETLSR, &lsr) != 0) {
+      LsrSupported = false;
+      return false;
+    }
+    return !(lsr & TIOCSER_TEMT);
+  }
+
+  void SetModemLine(int bit, bool on) {
+    if (!ModemLinesSupported) return;
+    if (ioctl(Fd, on ? TIOCMBIS : TIOCMBIC, &bit) == 0) return;
+    if (NotSupported(errno)) {
+      ModemLinesSupported = false;  // a pty has no modem lines
+      return;
+    }
+    throw EComPort(CError_SetStateFailed, errno);
+  }
+
+  // Holding bytes back until the adapter's latency timer expires would stretch every
+  // exchange; drivers that refuse are simply left as they are.
+  static void SetLowLatency(int fd) {
+    serial_struct ss{};
+    if (ioctl(fd, TIOCGSERIAL, &ss) != 0) return;
+    if (ss.flags & ASYNC_LOW_LATENCY) return;
+    ss.flags |= ASYNC_LOW_LATENCY;
+    ioctl(fd, TIOCSSERIAL, &ss);
+  }
+
+  static TNanos CharTime(const TTermiosLine& line) {
+    int bits = 1 + line.DataBits + (line.Parity ? 1 : 0) + (line.TwoStopBits ? 2 : 1);
+    return TNanos(bits) * 1'000'000'000 / std::max<uint32_t>(line.Rate, 1);
+  }
+
+  int Fd = -1;
+  TTermiosSnapshot Saved;
+  TComTimeouts Times;
+  TNanos CharNanos = 1'041'667;  // 9600 8N1
+  bool ModemLinesSupported = true;
+  bool LsrSupported = true;
+};
+
+bool Exists(const std::string& path) {
+  struct stat st{};
+  return lstat(path.c_str(), &st) == 0;
+}
+
+// A ttyS entry without a UART behind it reports type 0 (unknown).
+bool PhantomUart(const std::string& entry) {
+  std::ifstream in(entry + "/type");
+  if (!in) return false;
+  long type = -1;
+  in >> type;
+  return in && type == 0;
+}
+
+}  // namespace
+
+std::unique_ptr<TComBackend> MakeTermiosBackend() { return std::make_unique<TTermiosBackend>(); }
+
+void EnumComPortsFrom(const std::string& sysClassTty, const std::string& devDir,
+                      std::vector<std::string>& ports) {
+  ports.clear();
+  DIR* dir = opendir(sysClassTty.c_str());
+  if (!dir) throw EComPort(CError_RegError, errno);
+  while (dirent* e = readdir(dir)) {
+    std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    std::string entry = sysClassTty + "/" + name;
+    // Virtual terminals, ptmx and the console have no device behind them.
+    if (!Exists(entry + "/device") || PhantomUart(entry)) continue;
+    std::string path = devDir + "/" + name;
+    if (!Exists(path)) continue;  // no node to open (a container without it)
+    ports.push_back(path);
+  }
+  closedir(dir);
+  std::sort(ports.begin(), ports.end(), [](const std::string& a, const std::string& b) {
+    int c = strcasecmp(a.c_str(), b.c_str());
+    return c != 0 ? c < 0 : a < b;
+  });
+}
+
+void EnumComPorts(std::vector<std::string>& ports) {
+  EnumComPortsFrom("/sys/class/tty", "/dev", ports);
+}
