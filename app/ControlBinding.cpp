@@ -1,0 +1,271 @@
+#include "app/ControlBinding.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QTabBar>
+#include <exception>
+
+#include "shell/UiServices.h"
+
+namespace {
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+}  // namespace
+
+void RunGuarded(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const std::exception& e) {
+    Ui().ShowError(e.what());
+  } catch (...) {
+    Ui().ShowError("Unknown error");
+  }
+}
+
+// ---- widgets
+
+TBoundLineEdit::TBoundLineEdit(TEdit& model, QWidget* parent)
+    : QLineEdit(parent), Model(&model), NormalPalette(palette()) {
+  // Typing goes into the model at once, so that the page sees what the user has typed.
+  connect(this, &QLineEdit::textEdited, this,
+          [this](const QString& text) { RunGuarded([&] { Model->UserEdit(text.toStdString()); }); });
+  Sync();
+}
+
+void TBoundLineEdit::Sync() {
+  setMaxLength(Model->MaxLength() > 0 ? Model->MaxLength() : 32767);
+  setReadOnly(Model->ReadOnly());
+  setEnabled(Model->Enabled());
+  setToolTip(Q(Model->Hint));
+  const QString text = Q(Model->Text());
+  if (this->text() != text) setText(text);
+  QPalette p = NormalPalette;
+  if (Model->Color() == TTextColor::Red) p.setColor(QPalette::Text, Qt::red);
+  setPalette(p);
+}
+
+void TBoundLineEdit::keyPressEvent(QKeyEvent* event) {
+  const int key = event->key();
+  if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) {
+    // Both keys belong to the page: nothing is inserted and no dialog default button fires.
+    event->accept();
+    const char c = key == Qt::Key_Escape ? 27 : 13;
+    RunGuarded([&] { Model->UserKey(c); });
+    return;
+  }
+  QLineEdit::keyPressEvent(event);
+}
+
+TBoundCheckBox::TBoundCheckBox(TCheckBox& model, QWidget* parent) : QCheckBox(parent), Model(&model) {
+  Sync();
+}
+
+void TBoundCheckBox::Sync() {
+  setText(Q(Model->Caption));
+  setEnabled(Model->Enabled());
+  setToolTip(Q(Model->Hint));
+  switch (Model->State()) {
+    case TCheckState::Unchecked: setCheckState(Qt::Unchecked); break;
+    case TCheckState::Checked: setCheckState(Qt::Checked); break;
+    case TCheckState::Grayed: setCheckState(Qt::PartiallyChecked); break;
+  }
+}
+
+void TBoundCheckBox::nextCheckState() {
+  RunGuarded([&] { Model->UserClick(); });
+  Sync();
+}
+
+TBoundComboBox::TBoundComboBox(TComboBox& model, QWidget* parent) : QComboBox(parent), Model(&model) {
+  // activated comes only from the user (mouse choice, keys, wheel), never from setCurrentIndex.
+  connect(this, &QComboBox::activated, this,
+          [this](int index) { RunGuarded([&] { Model->UserSelect(index); }); });
+  Sync();
+}
+
+void TBoundComboBox::Sync() {
+  const auto& items = Model->Items();
+  bool same = count() == static_cast<int>(items.size());
+  for (int i = 0; same && i < count(); ++i) same = itemText(i) == Q(items[i]);
+  const QSignalBlocker block(this);
+  if (!same) {
+    clear();
+    for (const auto& item : items) addItem(Q(item));
+  }
+  setEnabled(Model->Enabled());
+  setToolTip(Q(Model->Hint));
+  if (currentIndex() != Model->ItemIndex()) setCurrentIndex(Model->ItemIndex());
+}
+
+void TBoundComboBox::showPopup() {
+  RunGuarded([&] { Model->UserDropDown(); });
+  QComboBox::showPopup();
+}
+
+void TBoundComboBox::hidePopup() {
+  QComboBox::hidePopup();
+  RunGuarded([&] { Model->UserCloseUp(); });
+}
+
+TBoundToolButton::TBoundToolButton(TButton& model, QWidget* parent)
+    : QToolButton(parent), Model(&model) {
+  // A press takes the focus, as a push button does; the page hands it back when done.
+  setFocusPolicy(Qt::StrongFocus);
+  connect(this, &QToolButton::clicked, this, [this] { RunGuarded([&] { Model->UserClick(); }); });
+  Sync();
+}
+
+void TBoundToolButton::Sync() {
+  setToolTip(Q(Model->Hint));
+  setEnabled(Model->Enabled());
+  if (!Model->Caption.empty()) {
+    setText(Q(Model->Caption));
+    setToolButtonStyle(Qt::ToolButtonTextOnly);
+  } else {
+    // A reset button without a caption shows the style's reset glyph.
+    setIcon(style()->standardIcon(QStyle::SP_DialogResetButton));
+    if (icon().isNull()) setText("X");
+  }
+}
+
+// ---- TControlBinding
+
+TControlBinding::TControlBinding(TControlSet& set, QObject* parent) : QObject(parent), Controls(&set) {
+  Controls->OnFocusChange = [this](TControl* control) { FollowFocus(control); };
+}
+
+TControlBinding::~TControlBinding() {
+  Controls->OnFocusChange = nullptr;
+  for (auto& [control, widget] : Widgets) const_cast<TControl*>(control)->OnViewUpdate = nullptr;
+  for (TPageTimer* timer : Timers) timer->OnViewUpdate = nullptr;
+}
+
+void TControlBinding::Track(TControl& control, QWidget* widget) {
+  Widgets[&control] = widget;
+  ControlsOf[widget] = &control;
+  widget->installEventFilter(this);
+  // A widget going before the binding (its parent was deleted) must not be synced any more.
+  connect(widget, &QObject::destroyed, this, [this, c = &control](QObject* w) {
+    Widgets.erase(c);
+    ControlsOf.erase(w);
+    c->OnViewUpdate = nullptr;
+  });
+}
+
+QWidget* TControlBinding::CreateWidget(TControl& control, QWidget* parent) {
+  QWidget* widget = nullptr;
+  switch (control.Kind()) {
+    case TControlKind::Edit: {
+      auto* w = new TBoundLineEdit(static_cast<TEdit&>(control), parent);
+      control.OnViewUpdate = [w] { w->Sync(); };
+      widget = w;
+      break;
+    }
+    case TControlKind::CheckBox: {
+      auto* w = new TBoundCheckBox(static_cast<TCheckBox&>(control), parent);
+      control.OnViewUpdate = [w] { w->Sync(); };
+      widget = w;
+      break;
+    }
+    case TControlKind::ComboBox: {
+      auto* w = new TBoundComboBox(static_cast<TComboBox&>(control), parent);
+      control.OnViewUpdate = [w] { w->Sync(); };
+      widget = w;
+      break;
+    }
+    case TControlKind::Button: {
+      auto* w = new TBoundToolButton(static_cast<TButton&>(control), parent);
+      control.OnViewUpdate = [w] { w->Sync(); };
+      widget = w;
+      break;
+    }
+    case TControlKind::Tabs: {
+      auto* w = new QTabWidget(parent);
+      auto& tabs = static_cast<TPageControl&>(control);
+      control.OnViewUpdate = [w, &tabs] {
+        if (w->currentIndex() != tabs.TabIndex()) {
+          const QSignalBlocker block(w);
+          w->setCurrentIndex(tabs.TabIndex());
+        }
+        w->setEnabled(tabs.Enabled());
+      };
+      connect(w, &QTabWidget::currentChanged, this,
+              [&tabs](int index) { RunGuarded([&] { tabs.UserSelectTab(index); }); });
+      // The tab bar is the focus proxy of the tab widget: focus on either is the tab control's.
+      ControlsOf[w->tabBar()] = &control;
+      w->tabBar()->installEventFilter(this);
+      widget = w;
+      break;
+    }
+    case TControlKind::Container: {
+      widget = new QWidget(parent);
+      BindContainer(static_cast<TContainer&>(control), widget);
+      return widget;
+    }
+  }
+  Track(control, widget);
+  widget->setObjectName(Q(control.Name()));
+  return widget;
+}
+
+void TControlBinding::BindContainer(TContainer& container, QWidget* widget) {
+  container.OnViewUpdate = [widget, &container] { widget->setEnabled(container.Enabled()); };
+  Track(container, widget);
+  if (!container.Name().empty()) widget->setObjectName(Q(container.Name()));
+}
+
+void TControlBinding::AddTab(TPageControl& tabs, QTabWidget* widget, QWidget* sheet,
+                             const QString& caption) {
+  const QSignalBlocker block(widget);
+  widget->addTab(sheet, caption);
+  widget->setCurrentIndex(tabs.TabIndex());
+}
+
+void TControlBinding::BindTimer(TPageTimer& timer) {
+  auto* qtimer = new QTimer(this);
+  qtimer->setTimerType(Qt::PreciseTimer);
+  // The model switches itself off at the start of a tick and on again at its end; the Qt timer
+  // follows, so the next tick comes one interval after the end of the last.
+  timer.OnViewUpdate = [qtimer, &timer] {
+    if (timer.Enabled())
+      qtimer->start(timer.Interval);
+    else
+      qtimer->stop();
+  };
+  connect(qtimer, &QTimer::timeout, this, [&timer] { RunGuarded([&] { timer.Tick(); }); });
+  Timers.push_back(&timer);
+  timer.OnViewUpdate();
+}
+
+QWidget* TControlBinding::WidgetOf(const TControl* control) const {
+  auto it = Widgets.find(control);
+  return it == Widgets.end() ? nullptr : it->second;
+}
+
+void TControlBinding::FollowFocus(TControl* control) {
+  QWidget* widget = WidgetOf(control);
+  if (!widget || widget->hasFocus()) return;
+  if (auto* tabs = qobject_cast<QTabWidget*>(widget); tabs && tabs->tabBar()->hasFocus()) return;
+  widget->setFocus(Qt::OtherFocusReason);
+}
+
+bool TControlBinding::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+    auto it = ControlsOf.find(watched);
+    if (it != ControlsOf.end()) {
+      TControl* control = it->second;
+      if (event->type() == QEvent::FocusIn) {
+        RunGuarded([&] { Controls->SetFocus(control); });
+      } else {
+        // A popup (the list of a combo box, a menu) or another window taking over keeps the
+        // focus where it is, as far as the page is concerned.
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason &&
+            !QApplication::activePopupWidget() && Controls->Focus() == control)
+          RunGuarded([&] { Controls->SetFocus(nullptr); });
+      }
+    }
+  }
+  return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,111 @@
+#include "app/PageBuilder.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollArea>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+Qt::Alignment AlignmentOf(TCellAlign align) {
+  switch (align) {
+    case TCellAlign::Right: return Qt::AlignRight | Qt::AlignVCenter;
+    case TCellAlign::Center: return Qt::AlignHCenter | Qt::AlignVCenter;
+    case TCellAlign::Left: break;
+  }
+  return Qt::AlignLeft | Qt::AlignVCenter;
+}
+
+QWidget* BuildTabs(TPageControl& tabs, TControlBinding& binding, QWidget* parent) {
+  auto* widget = static_cast<QTabWidget*>(binding.CreateWidget(tabs, parent));
+  for (TContainer* sheet : tabs.Sheets()) {
+    // Each sheet scrolls when the pane is smaller than its rows.
+    auto* scroll = new QScrollArea(widget);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(BuildContainerView(*sheet, binding, scroll));
+    binding.AddTab(tabs, widget, scroll, QString::fromStdString(sheet->Caption));
+  }
+  return widget;
+}
+
+QWidget* BuildCell(const TLayoutCell& cell, TControlBinding& binding, QWidget* parent) {
+  if (!cell.Control) {
+    if (cell.Text.empty()) return nullptr;
+    auto* label = new QLabel(QString::fromStdString(cell.Text), parent);
+    label->setAlignment(AlignmentOf(cell.Align));
+    return label;
+  }
+  TControl& control = *cell.Control;
+  if (control.Kind() == TControlKind::Tabs)
+    return BuildTabs(static_cast<TPageControl&>(control), binding, parent);
+  if (control.Kind() == TControlKind::Container)
+    return BuildContainerView(static_cast<TContainer&>(control), binding, parent);
+  QWidget* widget = binding.CreateWidget(control, parent);
+  if (control.Kind() == TControlKind::Edit) {
+    const auto& edit = static_cast<const TEdit&>(control);
+    const int chars = cell.WidthChars > 0 ? cell.WidthChars : edit.MaxLength();
+    if (chars > 0) {
+      // Room for the widest digits plus the frame; "Н/Д" and "Ошибка" must fit as well.
+      const QFontMetrics fm(widget->font());
+      const int text = std::max(fm.horizontalAdvance(QString(chars, QChar('0'))),
+                                fm.horizontalAdvance(QStringLiteral("Ошибка")));
+      widget->setFixedWidth(text + 16);
+    } else {
+      widget->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+      widget->setMinimumWidth(120);
+    }
+  }
+  return widget;
+}
+}  // namespace
+
+QWidget* BuildContainerView(TContainer& container, TControlBinding& binding, QWidget* parent) {
+  auto* widget = new QWidget(parent);
+  binding.BindContainer(container, widget);
+  auto* column = new QVBoxLayout(widget);
+  for (const TLayoutGrid& grid : container.Layout.Grids) {
+    if (!grid.Title.empty()) {
+      auto* title = new QLabel(QString::fromStdString(grid.Title), widget);
+      title->setWordWrap(true);
+      column->addWidget(title);
+    }
+    auto* layout = new QGridLayout;
+    layout->setHorizontalSpacing(6);
+    int columns = 0;
+    for (int r = 0; r < static_cast<int>(grid.Rows.size()); ++r) {
+      int c = 0;
+      for (const TLayoutCell& cell : grid.Rows[r]) {
+        if (QWidget* w = BuildCell(cell, binding, widget)) {
+          const bool whole = cell.Control && (cell.Control->Kind() == TControlKind::Tabs ||
+                                              cell.Control->Kind() == TControlKind::Container);
+          layout->addWidget(w, r, c, 1, cell.ColumnSpan, whole ? Qt::Alignment() : AlignmentOf(cell.Align));
+        }
+        c += cell.ColumnSpan;
+      }
+      columns = std::max(columns, c);
+    }
+    // Rows stay packed to the left; what is left over goes to an empty last column.
+    layout->setColumnStretch(columns, 1);
+    column->addLayout(layout);
+  }
+  bool fills = false;
+  for (const TLayoutGrid& grid : container.Layout.Grids)
+    for (const TLayoutRow& row : grid.Rows)
+      for (const TLayoutCell& cell : row)
+        fills = fills || (cell.Control && cell.Control->Kind() == TControlKind::Tabs);
+  if (!fills) column->addStretch(1);
+  return widget;
+}
+
+QWidget* BuildControlsView(TControlSet& set, QWidget* parent, TControlBinding** bindingOut) {
+  auto* holder = new QWidget(parent);
+  auto* layout = new QVBoxLayout(holder);
+  layout->setContentsMargins(0, 0, 0, 0);
+  // The binding goes first among the children, so it is gone before any widget it binds.
+  auto* binding = new TControlBinding(set, holder);
+  layout->addWidget(BuildContainerView(set.Root(), *binding, holder));
+  if (bindingOut) *bindingOut = binding;
+  return holder;
+}

@@ -1,0 +1,70 @@
+#pragma once
+// What a tab sheet shows, as data: grids of cells, each a label or a control, stacked top to
+// bottom. One Qt builder renders every page from this, so a page describes its rows and channel
+// columns here and never places a widget itself.
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+class TControl;
+
+enum class TCellAlign { Left, Right, Center };
+
+struct TLayoutCell {
+  // A label's text (may hold line breaks) when Control is null.
+  std::string Text;
+  TControl* Control = nullptr;
+  int ColumnSpan = 1;
+  TCellAlign Align = TCellAlign::Left;
+  // Width of a text field in characters (0: from its maximum length, or stretching).
+  int WidthChars = 0;
+};
+
+inline TLayoutCell LabelCell(std::string text, int span = 1, TCellAlign align = TCellAlign::Left) {
+  return TLayoutCell{std::move(text), nullptr, span, align, 0};
+}
+inline TLayoutCell ControlCell(TControl* control, int span = 1,
+                               TCellAlign align = TCellAlign::Left) {
+  return TLayoutCell{{}, control, span, align, 0};
+}
+// An empty cell keeps a column free.
+inline TLayoutCell EmptyCell(int span = 1) { return TLayoutCell{{}, nullptr, span, TCellAlign::Left, 0}; }
+// A text field shown wide enough for chars characters.
+inline TLayoutCell FieldCell(TControl* control, int chars, int span = 1) {
+  return TLayoutCell{{}, control, span, TCellAlign::Left, chars};
+}
+
+using TLayoutRow = std::vector<TLayoutCell>;
+
+struct TLayoutGrid {
+  // A text line above the grid (empty for none).
+  std::string Title;
+  std::vector<TLayoutRow> Rows;
+
+  TLayoutGrid& Row(TLayoutRow row) {
+    Rows.push_back(std::move(row));
+    return *this;
+  }
+  // A row label followed by one cell per control (a row of channel controls).
+  TLayoutGrid& ChannelRow(std::string label, const std::vector<TControl*>& controls,
+                          int spanEach = 1) {
+    TLayoutRow row{LabelCell(std::move(label))};
+    for (TControl* c : controls) row.push_back(ControlCell(c, spanEach, TCellAlign::Center));
+    return Row(std::move(row));
+  }
+  // A row label followed by the labels "1:" to "n:" (the channel headers).
+  TLayoutGrid& NumberRow(std::string label, int count, int first = 1) {
+    TLayoutRow row{LabelCell(std::move(label))};
+    for (int i = 0; i < count; ++i)
+      row.push_back(LabelCell(std::to_string(first + i) + ":", 1, TCellAlign::Center));
+    return Row(std::move(row));
+  }
+};
+
+struct TSheetLayout {
+  std::vector<TLayoutGrid> Grids;
+  TLayoutGrid& AddGrid(std::string title = {}) {
+    Grids.push_back(TLayoutGrid{std::move(title), {}});
+    return Grids.back();
+  }
+};
