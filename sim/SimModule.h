@@ -1,0 +1,160 @@
+#pragma once
+// One simulated I/O module: the slave side of Vela and Modbus RTU (functions 3 and 16) over a
+// register map, and the behaviour of the real module behind the registers (operating time,
+// inputs that change, latches, counters, analog values, outputs that slew, calibration).
+//
+// The module is written apart from the master code: it shares only the checksums and the
+// register tables with it, so that a fault in the master's codecs shows up as a failed test
+// instead of being mirrored here.
+//
+// Not thread-safe: a bus that serves it from a thread (TPtyBus) guards it with the bus mutex.
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "models/prDevice.h"
+
+// Which protocol a bus (or a module) understands. Auto tells the two apart by frame: a frame is
+// Vela when its CRC-8 is right and its bank byte is 0 or 1, Modbus when its CRC-16 is right.
+enum class TSimProtocol { Auto, Modbus, Vela };
+
+// A reply fault injected by a module.
+enum class TSimFaultKind {
+  None,
+  Silence,    // no reply at all
+  BadCrc,     // the reply with a wrong checksum
+  Truncated,  // only the first Param bytes of the reply (default: half of it)
+  Late,       // the reply Param ms later than usual (default 1000 ms, beyond any automatic
+              // time-out)
+  Noise,      // Param noise bytes (default 3) before the reply
+};
+
+struct TSimFault {
+  TSimFaultKind Kind = TSimFaultKind::None;
+  int Param = 0;       // 0: the default of the kind
+  int Replies = -1;    // how many replies the fault spoils; -1: all of them
+};
+
+// The line settings a request arrived with, as far as the bus knows them.
+struct TSimLine {
+  bool Known = false;        // false: the bus cannot tell (every module accepts the frame)
+  int Baud = 9600;
+  bool ParityKnown = false;  // a pty forces "no parity", so it cannot report the master's
+  int Parity = 0;            // 0 none, 1 odd, 2 even (MDBFMT codes)
+};
+
+class TSimModule {
+ public:
+  // A module reporting modelCode (200 + model index for the five models) with the given
+  // register map, at bus address `address`, started at time nowMs (ms on the bus's clock).
+  TSimModule(uint8_t modelCode, std::span<const TRegisterDef> map, uint8_t address,
+             int64_t nowMs = 0);
+  // A module of a model index 1..5 with its map from RegisterMap(); any other index gives a
+  // module that reports `unknownCode` and has only the common register block.
+  static TSimModule ForModel(int modelIndex, uint8_t address, int64_t nowMs = 0,
+                             uint8_t unknownCode = 210);
+
+  uint8_t ModelCode() const { return Code; }
+  // The address the module answers at: 1 in INIT mode, NETADDR otherwise.
+  uint8_t AnswerAddress() const;
+  // INIT mode: the module answers at address 1, only at 9600 baud without parity, and bit 15
+  // of SLFDGNS is set. NETADDR keeps the configured address.
+  void SetInitMode(bool on);
+  bool InitMode() const { return Init; }
+  // With StrictLine the module hears only frames sent at the baud rate and parity of its
+  // NETBDRT and MDBFMT settings (INIT mode always checks 9600 without parity).
+  bool StrictLine = false;
+  // Which protocols this module understands.
+  TSimProtocol Protocol = TSimProtocol::Auto;
+  TSimFault Fault;
+
+  // Register values by name (ignoring case). Integers are held at the register's width,
+  // singles as floats, strings as their text. Setting a value does not run the behaviour that
+  // a write over the bus runs (RSTLATCH, NETADDR and so on), so tests can put the module into
+  // any state.
+  bool Has(const std::string& name) const;
+  uint32_t Int(const std::string& name) const;
+  double Real(const std::string& name) const;
+  std::string Text(const std::string& name) const;
+  void SetInt(const std::string& name, uint32_t value);
+  void SetReal(const std::string& name, double value);
+  void SetText(const std::string& name, const std::string& text);
+  const std::vector<TRegisterDef>& Map() const { return Defs; }
+
+  // Runs the module's behaviour up to nowMs. Serving a frame does this first.
+  void Update(int64_t nowMs);
+  // Discrete inputs change at random now and then; tests switch that off and set the
+  // electrical input states themselves (bit 0 = input 1) before the next Update.
+  bool RandomInputs = true;
+  void SetRawInputs(uint32_t mask) { RawInputs = mask; }
+  uint32_t RawInputs = 0;
+  // Analog inputs move; tests freeze them to read back exact values.
+  bool MovingInputs = true;
+  // Input channels (bit 0 = channel 1) whose sensor is broken: flagged in TCOD.
+  uint32_t SensorBreak = 0;
+
+  // Serves one frame (exact length n) received at nowMs. Returns the reply bytes, or nothing
+  // when the module stays silent (another address, bad checksum, a frame it cannot parse).
+  // Faults are not applied here (the bus does that). busProtocol restricts the protocols
+  // further (a bus set to one protocol).
+  std::optional<std::vector<uint8_t>> Serve(const uint8_t* frame, int n, int64_t nowMs,
+                                            const TSimLine& line = {},
+                                            TSimProtocol busProtocol = TSimProtocol::Auto);
+
+  // Counters for tests and the program's log.
+  int FramesServed = 0;
+
+ private:
+  struct TValue {
+    uint32_t Int = 0;
+    double Real = 0;
+    std::string Text;
+  };
+
+  int Index(const std::string& name) const;
+  int IndexOrThrow(const std::string& name) const;
+  std::optional<std::vector<uint8_t>> ServeVela(const uint8_t* f, int n);
+  std::optional<std::vector<uint8_t>> ServeModbus(const uint8_t* f, int n);
+  std::vector<uint8_t> ModbusException(uint8_t function, uint8_t code) const;
+  bool Hears(const TSimLine& line) const;
+
+  // Word image of a register on Modbus and back.
+  int WordCount(int index) const;
+  std::vector<uint16_t> Words(int index) const;
+  void SetWords(int index, const std::vector<uint16_t>& words);
+  void StoreInt(int index, int64_t value);
+  void StoreReal(int index, double value);
+  void StoreText(int index, const std::string& text);
+  // Behaviour after a write over the bus; old is the value before it.
+  void Written(int index, const TValue& old);
+
+  void InitDefaults();
+  void Step(int64_t stepMs);
+  void StepDiscrete(bool randomChanges);
+  void StepAnalogInputs(double seconds);
+  void StepOutputs(double seconds);
+  void Calibrate(int channel);
+  int64_t LastNetworkMs = 0;
+
+  uint8_t Code;
+  uint8_t Address;
+  bool Init = false;
+  std::vector<TRegisterDef> Defs;
+  std::vector<TValue> Values;
+  // Modbus word address -> (register index, word within it).
+  std::vector<std::pair<int, int>> WordOwner;  // indexed by address; {-1,0} when none
+  int64_t Now = 0;
+  int64_t TimeRemainderMs = 0;  // below one second, for the operating-time counters
+  int64_t StepRemainderMs = 0;
+  std::mt19937 Random;
+  uint32_t LastInputs = 0;
+  double Phase = 0;  // seconds of simulated life, for the slow analog movement
+  bool WatchdogTripped = false;
+};
+
+// The name a module of this model code reports in MNAME ("KAPPA-01", ...; "MODULE" for an
+// unrecognised one).
+std::string SimModelName(uint8_t modelCode);
