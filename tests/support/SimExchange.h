@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "comm/CPort.h"
 #include "comm/Codecs.h"
 #include "comm/prDevReg.h"
 #include "sim/SimBus.h"
@@ -63,6 +64,35 @@ inline bool WriteModbus(TSimBus& bus, TprDevReg& reg, const std::string& text,
   reg.EncodeModbusWrite(text);
   auto reply = Ask(bus, reg.ModbusWrite.Frame, reg.ModbusWrite.RequestLength, nowMs, line);
   return reg.CheckModbusWriteReply(ReplyRecord<TModbusRecord>(reply));
+}
+
+// The port's exchange on a serial line: purge, send the request, read up to the reply length.
+// Returns the reply record (RequestLength = bytes received).
+template <class TRecord>
+TRecord LineExchange(TCustomComPort& line, const TRecord& request) {
+  TRecord reply{};
+  line.ClearBuffer(true, true);
+  line.Write(request.Frame, request.RequestLength);
+  reply.RequestLength =
+      line.Read(reply.Frame, std::min<int>(request.ReplyLength, int(sizeof reply.Frame)));
+  return reply;
+}
+
+inline bool LineReadModbus(TCustomComPort& line, TprDevReg& reg) {
+  reg.SealModbusRead();
+  return reg.DecodeModbusReply(LineExchange(line, reg.ModbusRead));
+}
+inline bool LineReadVela(TCustomComPort& line, TprDevReg& reg) {
+  reg.SealVelaRead();
+  return reg.DecodeVelaReply(LineExchange(line, reg.VelaRead));
+}
+inline bool LineWriteModbus(TCustomComPort& line, TprDevReg& reg, const std::string& text) {
+  reg.EncodeModbusWrite(text);
+  return reg.CheckModbusWriteReply(LineExchange(line, reg.ModbusWrite));
+}
+inline bool LineWriteVela(TCustomComPort& line, TprDevReg& reg, const std::string& text) {
+  reg.EncodeVelaWrite(text);
+  return reg.CheckVelaWriteReply(LineExchange(line, reg.VelaWrite));
 }
 
 // A raw Modbus frame with its CRC appended.
