@@ -31,6 +31,7 @@ class PortTest : public testing::Test {
     Line = backend.get();
     Com = std::make_unique<TComPort>(std::move(backend));
     Port.SetComPort(Com.get());
+    Com->Open();
   }
 
   TScriptedBackend* Line;
