@@ -62,7 +62,6 @@ TEST_F(RandomCodecs, VelaRepliesAndProbes) {
     if (!ok) {
       ASSERT_TRUE(r.ValueText.empty());
     }
-    ASSERT_LE(r.ValueText.size(), 32u);
     r.CheckVelaWriteReply(reply);
     uint8_t value;
     CheckVelaProbe(reply, probe, value);
