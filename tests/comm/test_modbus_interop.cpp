@@ -80,7 +80,7 @@ TEST_F(ModbusInterop, ReadsAgreeWithWhatTheSlaveHolds) {
   uint16_t* regs = Slave->Registers();
   regs[16] = 12;      // NETADDR
   regs[25] = 54321;   // DAYS
-  const char name[] = "ETA-03 bench";  // MNAME: first character of a pair in the low byte
+  const char name[14] = "ETA-03 bench";  // MNAME: first character of a pair in the low byte
   for (int i = 0; i < 7; ++i)
     regs[36 + i] = uint16_t(uint8_t(name[2 * i]) | uint8_t(name[2 * i + 1]) << 8);
   TprDevReg& input = Reg("ANALOGINPUT1");
