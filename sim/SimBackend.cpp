@@ -105,7 +105,13 @@ int TSimBackend::Write(const uint8_t* bytes, int count) {
   std::optional<TSimReply> reply;
   {
     std::lock_guard<std::mutex> lock(Current->Mutex());
-    reply = Current->Serve(bytes, count, int64_t(std::floor(end)), LineForModules());
+    // The modules count their time from the first frame on the real clock, from 0 on a fake
+    // one, so that a fake clock's time is the modules' time.
+    if (!OriginSet) {
+      Origin = FakeClock() ? 0 : int64_t(std::floor(end));
+      OriginSet = true;
+    }
+    reply = Current->Serve(bytes, count, int64_t(std::floor(end)) - Origin, LineForModules());
   }
   if (reply) {
     for (size_t i = 0; i < reply->Bytes.size(); ++i)

@@ -33,7 +33,8 @@
 // parity, stop bits; 9600 8N1 until then).
 //
 // The simulated modules also take their time from the line's time, so a test advances their
-// operating time, their inputs and their output slewing by advancing the fake clock.
+// operating time, their inputs and their output slewing by advancing the fake clock (their
+// time is the fake clock's; with the real clock it starts at the first frame).
 //
 // Not thread-safe; use it from one thread (the program's exchanges are all on one thread).
 #include <cstdint>
@@ -109,4 +110,6 @@ class TSimBackend : public TComBackend {
   bool Opened = false;
   std::vector<TPending> Pending;
   double VirtualMs = 0;
+  int64_t Origin = 0;
+  bool OriginSet = false;
 };

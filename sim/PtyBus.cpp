@@ -1,0 +1,249 @@
+#include "sim/PtyBus.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+
+#include "comm/Codecs.h"
+
+namespace {
+
+int VelaBytes(int type) {
+  static constexpr int sizes[9] = {1, 1, 1, 2, 2, 4, 4, 4, 8};
+  return type >= 0 && type < 9 ? sizes[type] : 0;
+}
+
+// The length of the complete frame at the start of the buffer, judged by its header and
+// confirmed by its checksum; 0 while no such frame is there (more bytes, or a pause, will
+// tell).
+size_t CompleteFrameLength(const std::vector<uint8_t>& rx, TSimProtocol protocol) {
+  const size_t n = rx.size();
+  if (n < 4) return 0;
+  if (protocol != TSimProtocol::Vela) {
+    size_t length = 0;
+    if (rx[1] == 0x03) length = 8;
+    else if (rx[1] == 0x10 && n >= 7) length = 9 + size_t(rx[6]);
+    if (length > 0 && n >= length &&
+        Crc16(rx.data(), int(length - 2), 0xFFFF) == (rx[length - 2] | rx[length - 1] << 8))
+      return length;
+  }
+  if (protocol != TSimProtocol::Modbus && rx[1] <= 1) {
+    size_t length = 0;
+    if (rx[3] == 0) {
+      length = 5;
+    } else if (rx[3] == 1 && n >= 5) {
+      const int type = rx[4] & 0x0F;
+      if (type <= 8) {
+        length = size_t(VelaBytes(type)) + 6;
+      } else if (type == 9) {
+        const auto nul = std::find(rx.begin() + 5, rx.end(), uint8_t(0));
+        if (nul != rx.end()) length = size_t(nul - rx.begin()) + 2;
+      }
+    }
+    if (length > 0 && n >= length && Crc8(rx.data(), int(length - 1), 0xFF) == rx[length - 1])
+      return length;
+  }
+  return 0;
+}
+
+std::string Hex(const std::vector<uint8_t>& bytes) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string s;
+  for (uint8_t b : bytes) {
+    if (!s.empty()) s.push_back(' ');
+    s.push_back(digits[b >> 4]);
+    s.push_back(digits[b & 15]);
+  }
+  return s;
+}
+
+void SetError(std::string* error, const std::string& what) {
+  if (error) *error = what + ": " + std::strerror(errno);
+}
+
+}  // namespace
+
+TPtyBus::TPtyBus(std::shared_ptr<TSimBus> bus) : SimBus(std::move(bus)) {}
+
+TPtyBus::~TPtyBus() { Stop(); }
+
+double TPtyBus::NowMs() const {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
+}
+
+bool TPtyBus::Start(std::string* error) {
+  if (Running()) return true;
+  char name[128] = {};
+  if (openpty(&Master, &Slave, name, nullptr, nullptr) != 0) {
+    SetError(error, "openpty");
+    return false;
+  }
+  Path = name;
+  // Until a program sets the line up, the pty passes bytes through untouched.
+  termios raw{};
+  if (tcgetattr(Slave, &raw) == 0) {
+    cfmakeraw(&raw);
+    cfsetispeed(&raw, B9600);
+    cfsetospeed(&raw, B9600);
+    tcsetattr(Slave, TCSANOW, &raw);
+  }
+  fcntl(Master, F_SETFL, fcntl(Master, F_GETFL) | O_NONBLOCK);
+  fcntl(Master, F_SETFD, FD_CLOEXEC);
+  fcntl(Slave, F_SETFD, FD_CLOEXEC);
+  int wake[2];
+  if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+    SetError(error, "pipe");
+    close(Master);
+    close(Slave);
+    Master = Slave = -1;
+    return false;
+  }
+  WakeRead = wake[0];
+  WakeWrite = wake[1];
+  OriginMs = NowMs();
+  Stopping = false;
+  Thread = std::thread([this] { Run(); });
+  return true;
+}
+
+void TPtyBus::Stop() {
+  if (Thread.joinable()) {
+    Stopping = true;
+    const char byte = 1;
+    if (write(WakeWrite, &byte, 1) < 0) {
+      // The pipe is never full with one byte; the flag ends the loop at its next wake-up.
+    }
+    Thread.join();
+  }
+  for (int* fd : {&Master, &Slave, &WakeRead, &WakeWrite}) {
+    if (*fd >= 0) close(*fd);
+    *fd = -1;
+  }
+  if (!Link.empty()) {
+    unlink(Link.c_str());
+    Link.clear();
+  }
+}
+
+bool TPtyBus::MakeLink(const std::string& linkPath, std::string* error) {
+  struct stat st {};
+  if (lstat(linkPath.c_str(), &st) == 0) {
+    if (!S_ISLNK(st.st_mode)) {
+      if (error) *error = linkPath + ": exists and is not a symbolic link";
+      return false;
+    }
+    unlink(linkPath.c_str());
+  }
+  if (symlink(Path.c_str(), linkPath.c_str()) != 0) {
+    SetError(error, "symlink " + linkPath);
+    return false;
+  }
+  Link = linkPath;
+  return true;
+}
+
+bool TPtyBus::WaitUntil(double ms) {
+  for (;;) {
+    if (Stopping) return false;
+    const double remaining = ms - NowMs();
+    if (remaining <= 0) return true;
+    timespec ts{time_t(remaining / 1000), long(std::fmod(remaining, 1000.0) * 1e6)};
+    pollfd wake{WakeRead, POLLIN, 0};
+    if (ppoll(&wake, 1, &ts, nullptr) > 0) return false;
+  }
+}
+
+void TPtyBus::Serve(const std::vector<uint8_t>& frame, double firstByteMs) {
+  TPtyLineSettings settings;
+  ReadPtyLineSettings(Master, settings);
+  const double c = settings.CharTimeMs();
+  // On a real line the request is complete only once its last character has arrived.
+  const double requestEnd = firstByteMs + double(frame.size()) * c;
+  if (PaceReplies && !WaitUntil(requestEnd)) return;
+
+  TSimLine line;
+  line.Known = true;
+  line.Baud = settings.Baud;
+  line.ParityKnown = false;  // a pty forces "no parity" whatever the program asked for
+  std::optional<TSimReply> reply;
+  {
+    std::lock_guard<std::mutex> lock(SimBus->Mutex());
+    reply = SimBus->Serve(frame.data(), int(frame.size()), int64_t(NowMs() - OriginMs), line);
+  }
+  if (Log) Log("<- " + Hex(frame) + (reply ? "" : "  (no answer)"));
+  if (!reply) return;
+  const double start = std::max(NowMs(), requestEnd) + reply->DelayMs;
+  if (!WaitUntil(start)) return;
+  if (Log) Log("-> " + Hex(reply->Bytes));
+  if (!PaceReplies) {
+    if (write(Master, reply->Bytes.data(), reply->Bytes.size()) < 0) {
+      // Nobody reads the line (its buffer is full): the reply is lost, as on a real line.
+    }
+    return;
+  }
+  for (size_t i = 0; i < reply->Bytes.size(); ++i) {
+    if (!WaitUntil(start + double(i + 1) * c)) return;
+    if (write(Master, &reply->Bytes[i], 1) < 0) return;
+  }
+}
+
+void TPtyBus::Run() {
+  std::vector<uint8_t> rx;
+  double first = 0, last = 0;
+  uint8_t buffer[512];
+  while (!Stopping) {
+    double gap = 5.0;
+    if (!rx.empty()) {
+      TPtyLineSettings settings;
+      ReadPtyLineSettings(Master, settings);
+      gap = std::max(3.5 * settings.CharTimeMs(), 5.0);
+    }
+    pollfd fds[2] = {{Master, POLLIN, 0}, {WakeRead, POLLIN, 0}};
+    timespec ts{};
+    timespec* timeout = nullptr;
+    if (!rx.empty()) {
+      const double remaining = std::max(0.0, last + gap - NowMs());
+      ts = {time_t(remaining / 1000), long(std::fmod(remaining, 1000.0) * 1e6)};
+      timeout = &ts;
+    }
+    const int ready = ppoll(fds, 2, timeout, nullptr);
+    if (ready < 0 && errno != EINTR) break;
+    if (fds[1].revents) break;
+    if (fds[0].revents & POLLIN) {
+      for (;;) {
+        const ssize_t n = read(Master, buffer, sizeof buffer);
+        if (n <= 0) break;
+        const double now = NowMs();
+        if (rx.empty()) first = now;
+        last = now;
+        rx.insert(rx.end(), buffer, buffer + n);
+      }
+    } else if (fds[0].revents & (POLLHUP | POLLERR)) {
+      // No program on the other side: wait for one without spinning.
+      if (!WaitUntil(NowMs() + 20)) break;
+      continue;
+    }
+    for (size_t length; !rx.empty() && (length = CompleteFrameLength(rx, SimBus->Protocol)) > 0;) {
+      const std::vector<uint8_t> frame(rx.begin(), rx.begin() + std::ptrdiff_t(length));
+      rx.erase(rx.begin(), rx.begin() + std::ptrdiff_t(length));
+      Serve(frame, first);
+      first = NowMs();
+    }
+    if (!rx.empty() && NowMs() - last >= gap) {
+      // A pause ends whatever came: a frame of another kind, or noise (ignored by the modules).
+      Serve(rx, first);
+      rx.clear();
+    }
+  }
+}
