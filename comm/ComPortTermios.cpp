@@ -10,6 +10,7 @@
 extern "C" int ioctl(int fd, unsigned long request, ...) noexcept;
 
 static_assert(sizeof(termios2) <= sizeof(TTermiosSnapshot::Raw));
+static_assert(kTermiosArbitraryRate == BOTHER);
 
 namespace {
 

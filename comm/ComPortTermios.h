@@ -5,6 +5,9 @@
 // exposes the settings in plain integers. The flag values are the same in both headers.
 #include <cstdint>
 
+// The kernel's speed code for "rate in c_ispeed/c_ospeed" (BOTHER), unknown to <termios.h>.
+constexpr uint32_t kTermiosArbitraryRate = 0010000;
+
 // What the line asks of the terminal.
 struct TTermiosLine {
   uint32_t Rate = 9600;     // bits per second
