@@ -27,6 +27,7 @@ case "$what" in
       -DORBIS_BUILD_BENCH=OFF
     cmake --build build-asan -j "$jobs"
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+      LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
       ctest --test-dir build-asan --output-on-failure -j "$jobs"
     ;;
   *) echo "usage: $0 run|test|sanitize" >&2; exit 2 ;;
