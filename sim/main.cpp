@@ -1,0 +1,197 @@
+// orbis-sim: serves a bus of simulated modules on a pseudo-terminal until SIGINT or SIGTERM.
+#include <signal.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/PtyBus.h"
+
+namespace {
+
+const char* const Usage = R"(Usage: orbis-sim [OPTION...] [MODULE...]
+
+Serves simulated ORBIS I/O modules on a pseudo-terminal, prints its device path (one line on
+standard output) and runs until SIGINT or SIGTERM. Open the path in any Modbus RTU or Vela
+master, e.g. orbis-utility /dev/pts/7.
+
+MODULE is MODEL[@ADDRESS][,FLAG...]
+  MODEL    kappa, eta, beta, rho, iota (or KAPPA-01, ETA-03, BETA-02, RHO-05, IOTA-04),
+           unknown (reports model code 210), or a model code 200..255
+  ADDRESS  bus address 1..247 (default: the model index, 6 for unknown modules)
+  FLAG     init          INIT mode: answers at address 1, 9600 baud only, SLFDGNS bit 15 set
+           strict        answers only at the baud rate of its NETBDRT setting
+           silent        never answers
+           badcrc        answers with a wrong checksum
+           truncated[=N] sends only the first N bytes of each reply (default half)
+           late[=MS]     answers MS ms late (default 1000, beyond any automatic time-out)
+           noise[=N]     sends N noise bytes before each reply (default 3)
+           frozen        inputs and analog values stay still
+  Give two modules the same address to make them talk over each other.
+Without MODULE: kappa@1 eta@2 beta@3 rho@4 iota@5 unknown@6 (the demo bus).
+
+Options:
+  --protocol auto|modbus|vela  protocols understood (default auto: told apart by frame)
+  --link PATH                  also make PATH a symbolic link to the device (removed on exit)
+  --turnaround MS              pause before each reply (default 2)
+  --no-pacing                  write replies at once instead of at the line's baud rate
+  --verbose                    log every request and reply on standard error
+  --help                       show this text
+
+Example:
+  orbis-sim --link /tmp/orbis-bus kappa@1 rho@4,late=300 eta@7,init
+)";
+
+bool Fail(const std::string& message) {
+  std::cerr << "orbis-sim: " << message << "\n";
+  return false;
+}
+
+int ModelIndexOf(const std::string& name, int& unknownCode) {
+  static const char* const shortNames[6] = {"unknown", "kappa", "eta", "beta", "rho", "iota"};
+  static const char* const longNames[6] = {"", "kappa-01", "eta-03", "beta-02", "rho-05",
+                                           "iota-04"};
+  std::string lower;
+  for (char c : name) lower.push_back(char(std::tolower(static_cast<unsigned char>(c))));
+  for (int i = 0; i < 6; ++i)
+    if (lower == shortNames[i] || (i > 0 && lower == longNames[i])) return i;
+  char* end = nullptr;
+  const long code = std::strtol(name.c_str(), &end, 10);
+  if (!name.empty() && *end == '\0' && code >= 0 && code <= 255) {
+    if (code >= 201 && code <= 205) return int(code - 200);
+    unknownCode = int(code);
+    return 0;
+  }
+  return -1;
+}
+
+bool ParseNumber(const std::string& text, long low, long high, long& value) {
+  char* end = nullptr;
+  value = std::strtol(text.c_str(), &end, 10);
+  return !text.empty() && *end == '\0' && value >= low && value <= high;
+}
+
+bool AddModule(TSimBus& bus, const std::string& spec) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (size_t comma; (comma = spec.find(',', start)) != std::string::npos; start = comma + 1)
+    parts.push_back(spec.substr(start, comma - start));
+  parts.push_back(spec.substr(start));
+
+  std::string model = parts[0], address;
+  if (const size_t at = model.find('@'); at != std::string::npos) {
+    address = model.substr(at + 1);
+    model.resize(at);
+  }
+  int unknownCode = 210;
+  const int index = ModelIndexOf(model, unknownCode);
+  if (index < 0) return Fail("unknown model '" + model + "' in " + spec);
+  long addr = index == 0 ? 6 : index;
+  if (!address.empty() && !ParseNumber(address, 1, 247, addr))
+    return Fail("bad address '" + address + "' in " + spec);
+
+  TSimModule& m = bus.Add(TSimModule::ForModel(index, uint8_t(addr), 0, uint8_t(unknownCode)));
+  for (size_t i = 1; i < parts.size(); ++i) {
+    std::string flag = parts[i], param;
+    if (const size_t eq = flag.find('='); eq != std::string::npos) {
+      param = flag.substr(eq + 1);
+      flag.resize(eq);
+    }
+    long value = 0;
+    if (!param.empty() && !ParseNumber(param, 1, 600000, value))
+      return Fail("bad value '" + param + "' in " + spec);
+    if (flag == "init") m.SetInitMode(true);
+    else if (flag == "strict") m.StrictLine = true;
+    else if (flag == "frozen") m.RandomInputs = m.MovingInputs = false;
+    else if (flag == "silent") m.Fault = {TSimFaultKind::Silence, 0, -1};
+    else if (flag == "badcrc") m.Fault = {TSimFaultKind::BadCrc, 0, -1};
+    else if (flag == "truncated") m.Fault = {TSimFaultKind::Truncated, int(value), -1};
+    else if (flag == "late") m.Fault = {TSimFaultKind::Late, int(value), -1};
+    else if (flag == "noise") m.Fault = {TSimFaultKind::Noise, int(value), -1};
+    else return Fail("unknown flag '" + flag + "' in " + spec);
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  auto bus = std::make_shared<TSimBus>();
+  std::string link;
+  bool pacing = true, verbose = false;
+  std::vector<std::string> modules;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= argc) return Fail(arg + " needs a value");
+      out = argv[++i];
+      return true;
+    };
+    std::string v;
+    if (arg == "--help" || arg == "-h") {
+      std::cout << Usage;
+      return 0;
+    } else if (arg == "--protocol") {
+      if (!value(v)) return 2;
+      if (v == "auto") bus->Protocol = TSimProtocol::Auto;
+      else if (v == "modbus") bus->Protocol = TSimProtocol::Modbus;
+      else if (v == "vela") bus->Protocol = TSimProtocol::Vela;
+      else return Fail("--protocol is auto, modbus or vela"), 2;
+    } else if (arg == "--link") {
+      if (!value(link)) return 2;
+    } else if (arg == "--turnaround") {
+      long ms = 0;
+      if (!value(v) || !ParseNumber(v, 0, 10000, ms)) return Fail("bad --turnaround"), 2;
+      bus->TurnaroundMs = double(ms);
+    } else if (arg == "--no-pacing") {
+      pacing = false;
+    } else if (arg == "--verbose") {
+      verbose = true;
+    } else if (!arg.empty() && arg[0] == '-') {
+      return Fail("unknown option " + arg + " (see --help)"), 2;
+    } else {
+      modules.push_back(arg);
+    }
+  }
+  if (modules.empty()) modules = {"kappa@1", "eta@2", "beta@3", "rho@4", "iota@5", "unknown@6"};
+  for (const auto& spec : modules)
+    if (!AddModule(*bus, spec)) return 2;
+
+  // The signals are taken by sigwait below; the bus thread inherits the blocked mask. A shell
+  // starts background jobs with SIGINT ignored, and an ignored signal never reaches sigwait,
+  // so both get a handler first.
+  struct sigaction action {};
+  action.sa_handler = [](int) {};
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+  TPtyBus pty(bus);
+  pty.PaceReplies = pacing;
+  if (verbose) pty.Log = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
+  std::string error;
+  if (!pty.Start(&error)) return Fail(error), 1;
+  if (!link.empty() && !pty.MakeLink(link, &error)) {
+    pty.Stop();
+    return Fail(error), 1;
+  }
+  std::cout << pty.DevicePath() << std::endl;
+  if (verbose) {
+    for (auto& m : bus->Modules())
+      std::fprintf(stderr, "module %s (code %d) at address %d%s\n",
+                   SimModelName(m->ModelCode()).c_str(), m->ModelCode(), m->AnswerAddress(),
+                   m->InitMode() ? " (INIT mode)" : "");
+  }
+  int received = 0;
+  sigwait(&signals, &received);
+  pty.Stop();
+  return 0;
+}
