@@ -23,6 +23,13 @@ class TprForm : public TComponent {
   // The caption line across the top of the page.
   std::string lbCaption;
 
+  // The view's refresh hook: a page model calls Changed() after it changed what its view
+  // shows (the caption line, control states); the view installs OnChanged.
+  std::function<void()> OnChanged;
+  void Changed() {
+    if (OnChanged) OnChanged();
+  }
+
  private:
   TprNode* Node;
 };

@@ -1,0 +1,3 @@
+#include "pages/BetaUnit.h"
+
+TBetaForm::TBetaForm(TprNode* owner) : TModuleForm(owner) {}

@@ -1,0 +1,3 @@
+#include "pages/KappaUnit.h"
+
+TKappaForm::TKappaForm(TprNode* owner) : TModuleForm(owner) {}
