@@ -1,0 +1,122 @@
+#pragma once
+// A module page against one simulated module: fake clock, in-memory line, port node, device
+// object from CreateDevice and the page from its class name, with the frames on the line
+// decoded back to register names for the checks.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "comm/CPort.h"
+#include "comm/Clock.h"
+#include "comm/prPort.h"
+#include "models/prDevice.h"
+#include "pages/ModuleForm.h"
+#include "shell/UiServices.h"
+#include "sim/SimBackend.h"
+#include "sim/SimBus.h"
+
+class TUiRecorder : public TUiServices {
+ public:
+  TUiRecorder() : Previous(SetUi(this)) {}
+  ~TUiRecorder() override { SetUi(Previous); }
+  void Beep() override { ++Beeps; }
+  void MessageBox(const std::string&, const std::string&, TMsgIcon) override { ++Dialogs; }
+  void ShowError(const std::string&) override { ++Dialogs; }
+  void ProcessMessages() override {}
+  TCursorKind Cursor() override { return TCursorKind::Default; }
+  void SetCursor(TCursorKind) override {}
+  int Beeps = 0;
+  int Dialogs = 0;
+
+ private:
+  TUiServices* Previous;
+};
+
+// One request seen on the line (Modbus).
+struct TSeenFrame {
+  uint8_t Address;
+  bool Write;
+  std::string Register;
+  std::string Value;  // decimal value of a one-word write
+};
+
+class TPageRig {
+ public:
+  explicit TPageRig(int modelIndex, uint8_t address = 5) {
+    Module = &Bus->AddModel(modelIndex, address);
+    Module->RandomInputs = false;
+    Module->MovingInputs = false;
+    auto backend = std::make_unique<TSimBackend>(Bus);
+    Sim = backend.get();
+    Line = std::make_unique<TComPort>(std::move(backend));
+    Line->SetPort("/dev/ttyUSB0");
+    Port.SetComPort(Line.get());
+    Port.SetProtocol(ptModbus);
+    Port.ApplySettings();
+    Line->Open();
+    RegisterModulePages();
+    Device.reset(CreateDevice(modelIndex, address, &Port));
+    Model = dynamic_cast<TprModel*>(Device.get());
+    TprForm* page = CreatePage(Device->PageClass, Device.get());
+    Device->Page = page;
+    Page = dynamic_cast<TModuleForm*>(page);
+  }
+
+  // Runs the next n timer ticks, each when it falls due on the fake clock.
+  void Ticks(int n = 1) {
+    for (int i = 0; i < n && Page->MainTimer.Enabled(); ++i) {
+      if (Clock.Now < Page->MainTimer.DueAtMs()) Clock.Now = Page->MainTimer.DueAtMs();
+      Page->MainTimer.Tick();
+    }
+  }
+  void ShowTab(int index) {
+    Page->pcMain->UserSelectTab(index);
+    Ticks();
+  }
+
+  std::string NameAt(uint16_t modbusAddress) const {
+    for (const TRegisterDef& def : Model->Map())
+      if (def.ModbusAddress == modbusAddress) return def.Name;
+    return "?";
+  }
+  std::vector<TSeenFrame> Seen(size_t from = 0) const {
+    std::vector<TSeenFrame> out;
+    for (size_t i = from; i < Sim->Frames.size(); ++i) {
+      const auto& f = Sim->Frames[i];
+      if (f.size() < 8) continue;
+      TSeenFrame s{f[0], f[1] == 0x10, NameAt(uint16_t(f[2] << 8 | f[3])), {}};
+      if (s.Write && f.size() >= 11 && f[6] == 2) s.Value = std::to_string(f[7] << 8 | f[8]);
+      out.push_back(s);
+    }
+    return out;
+  }
+  std::vector<std::string> Reads(size_t from = 0) const {
+    std::vector<std::string> names;
+    for (const auto& s : Seen(from))
+      if (!s.Write) names.push_back(s.Register);
+    return names;
+  }
+  std::vector<std::pair<std::string, std::string>> Writes(size_t from = 0) const {
+    std::vector<std::pair<std::string, std::string>> w;
+    for (const auto& s : Seen(from))
+      if (s.Write) w.emplace_back(s.Register, s.Value);
+    return w;
+  }
+  size_t Mark() const { return Sim->Frames.size(); }
+  void Silence() { Module->Fault = TSimFault{TSimFaultKind::Silence, 0, -1}; }
+  void Speak() { Module->Fault = TSimFault{}; }
+
+  TFakeClock Clock;
+  TClockGuard Guard{&Clock};
+  TUiRecorder Ui;
+  std::shared_ptr<TSimBus> Bus = std::make_shared<TSimBus>();
+  TSimModule* Module = nullptr;
+  TSimBackend* Sim = nullptr;
+  std::unique_ptr<TComPort> Line;
+  TprPort Port;
+  std::unique_ptr<TprNode> Device;
+  TprModel* Model = nullptr;
+  TModuleForm* Page = nullptr;
+};
