@@ -6,6 +6,8 @@
 #include <memory>
 
 #include "comm/Clock.h"
+#include "comm/prDevOps.h"
+#include "comm/prPort.h"
 #include "sim/SimBackend.h"
 #include "support/SimExchange.h"
 
@@ -196,6 +198,43 @@ TEST_F(Line, TwoModulesAtOneAddressGarbleEachOthersReplies) {
   twin.Fault = {TSimFaultKind::Silence, 0, -1};  // the twin now stays out of it
   clock.Advance(50);  // the garbled tail (the twin's last byte) has arrived and is purged
   EXPECT_TRUE(LineReadModbus(*line, secns));
+}
+
+}  // namespace
+
+
+namespace {
+
+// The same faults through the port node and the device register operations of the program.
+TEST(PortOnSimBus, ReadRegisterFailsForEveryFaultAndRecovers) {
+  auto bus = std::make_shared<TSimBus>();
+  TSimModule& eta = bus->AddModel(2, 8);
+  TFakeClock clock;
+  TClockGuard guard(&clock);
+  TComPort line(std::make_unique<TSimBackend>(bus));
+  TprPort port;
+  port.SetComPort(&line);
+  port.SetPortName("/dev/ttyS4");
+  line.SetPort("/dev/ttyS4");
+  line.Open();
+  port.ApplySettings();
+  TprDevReg days(nullptr, "DAYS");
+  days.Setup(8, 0, 25, 25, 0, dtUInt16);
+  for (uint8_t protocol : {uint8_t(ptModbus), uint8_t(ptVela)}) {
+    port.SetProtocol(protocol);
+    for (TSimFaultKind kind : {TSimFaultKind::Silence, TSimFaultKind::BadCrc,
+                               TSimFaultKind::Truncated, TSimFaultKind::Noise,
+                               TSimFaultKind::Late}) {
+      SCOPED_TRACE(int(kind));
+      eta.Fault = {kind, 0, 1};
+      EXPECT_FALSE(ReadRegister(port, days));
+      EXPECT_TRUE(days.ValueText.empty());
+      clock.Advance(2000);  // a late reply has come and gone
+      EXPECT_TRUE(ReadRegister(port, days));
+      EXPECT_EQ(days.ValueText, "37");
+    }
+  }
+  EXPECT_EQ(clock.TotalSleptMs, 20 * 10);  // only the 10 ms pauses after each read
 }
 
 }  // namespace
