@@ -25,15 +25,18 @@ void RunGuarded(const std::function<void()>& action) {
 
 // ---- widgets
 
-TBoundLineEdit::TBoundLineEdit(TEdit& model, QWidget* parent)
-    : QLineEdit(parent), Model(&model), NormalPalette(palette()) {
+TBoundLineEdit::TBoundLineEdit(TEdit& model, TLife life, QWidget* parent)
+    : QLineEdit(parent), Model(&model), Life(std::move(life)), NormalPalette(palette()) {
   // Typing goes into the model at once, so that the page sees what the user has typed.
   connect(this, &QLineEdit::textEdited, this,
-          [this](const QString& text) { RunGuarded([&] { Model->UserEdit(text.toStdString()); }); });
+          [this](const QString& text) {
+    if (Life->Ok()) RunGuarded([&] { Model->UserEdit(text.toStdString()); });
+  });
   Sync();
 }
 
 void TBoundLineEdit::Sync() {
+  if (!Life->Ok()) return;
   setMaxLength(Model->MaxLength() > 0 ? Model->MaxLength() : 32767);
   setReadOnly(Model->ReadOnly());
   setEnabled(Model->Enabled());
@@ -50,6 +53,7 @@ void TBoundLineEdit::keyPressEvent(QKeyEvent* event) {
   if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) {
     // Both keys belong to the page: nothing is inserted and no dialog default button fires.
     event->accept();
+    if (!Life->Ok()) return;
     const char c = key == Qt::Key_Escape ? 27 : 13;
     RunGuarded([&] { Model->UserKey(c); });
     return;
@@ -57,11 +61,13 @@ void TBoundLineEdit::keyPressEvent(QKeyEvent* event) {
   QLineEdit::keyPressEvent(event);
 }
 
-TBoundCheckBox::TBoundCheckBox(TCheckBox& model, QWidget* parent) : QCheckBox(parent), Model(&model) {
+TBoundCheckBox::TBoundCheckBox(TCheckBox& model, TLife life, QWidget* parent)
+    : QCheckBox(parent), Model(&model), Life(std::move(life)) {
   Sync();
 }
 
 void TBoundCheckBox::Sync() {
+  if (!Life->Ok()) return;
   setText(Q(Model->Caption));
   setEnabled(Model->Enabled());
   setToolTip(Q(Model->Hint));
@@ -73,18 +79,23 @@ void TBoundCheckBox::Sync() {
 }
 
 void TBoundCheckBox::nextCheckState() {
+  if (!Life->Ok()) return;
   RunGuarded([&] { Model->UserClick(); });
   Sync();
 }
 
-TBoundComboBox::TBoundComboBox(TComboBox& model, QWidget* parent) : QComboBox(parent), Model(&model) {
+TBoundComboBox::TBoundComboBox(TComboBox& model, TLife life, QWidget* parent)
+    : QComboBox(parent), Model(&model), Life(std::move(life)) {
   // activated comes only from the user (mouse choice, keys, wheel), never from setCurrentIndex.
   connect(this, &QComboBox::activated, this,
-          [this](int index) { RunGuarded([&] { Model->UserSelect(index); }); });
+          [this](int index) {
+    if (Life->Ok()) RunGuarded([&] { Model->UserSelect(index); });
+  });
   Sync();
 }
 
 void TBoundComboBox::Sync() {
+  if (!Life->Ok()) return;
   const auto& items = Model->Items();
   bool same = count() == static_cast<int>(items.size());
   for (int i = 0; same && i < count(); ++i) same = itemText(i) == Q(items[i]);
@@ -99,24 +110,27 @@ void TBoundComboBox::Sync() {
 }
 
 void TBoundComboBox::showPopup() {
-  RunGuarded([&] { Model->UserDropDown(); });
+  if (Life->Ok()) RunGuarded([&] { Model->UserDropDown(); });
   QComboBox::showPopup();
 }
 
 void TBoundComboBox::hidePopup() {
   QComboBox::hidePopup();
-  RunGuarded([&] { Model->UserCloseUp(); });
+  if (Life->Ok()) RunGuarded([&] { Model->UserCloseUp(); });
 }
 
-TBoundToolButton::TBoundToolButton(TButton& model, QWidget* parent)
-    : QToolButton(parent), Model(&model) {
+TBoundToolButton::TBoundToolButton(TButton& model, TLife life, QWidget* parent)
+    : QToolButton(parent), Model(&model), Life(std::move(life)) {
   // A press takes the focus, as a push button does; the page hands it back when done.
   setFocusPolicy(Qt::StrongFocus);
-  connect(this, &QToolButton::clicked, this, [this] { RunGuarded([&] { Model->UserClick(); }); });
+  connect(this, &QToolButton::clicked, this, [this] {
+    if (Life->Ok()) RunGuarded([&] { Model->UserClick(); });
+  });
   Sync();
 }
 
 void TBoundToolButton::Sync() {
+  if (!Life->Ok()) return;
   setToolTip(Q(Model->Hint));
   setEnabled(Model->Enabled());
   if (!Model->Caption.empty()) {
@@ -136,9 +150,23 @@ TControlBinding::TControlBinding(TControlSet& set, QObject* parent) : QObject(pa
 }
 
 TControlBinding::~TControlBinding() {
-  Controls->OnFocusChange = nullptr;
-  for (auto& [control, widget] : Widgets) const_cast<TControl*>(control)->OnViewUpdate = nullptr;
-  for (TPageTimer* timer : Timers) timer->OnViewUpdate = nullptr;
+  if (Life->Ok()) {
+    Controls->OnFocusChange = nullptr;
+    for (auto& [control, widget] : Widgets) const_cast<TControl*>(control)->OnViewUpdate = nullptr;
+    for (TPageTimer* timer : Timers) timer->OnViewUpdate = nullptr;
+  }
+  Life->Detached = true;
+}
+
+void TControlBinding::WatchLifetime(std::weak_ptr<void> pageAlive) {
+  Life->Watching = true;
+  Life->PageAlive = std::move(pageAlive);
+}
+
+void TControlBinding::SyncAll() {
+  if (!Life->Ok()) return;
+  for (auto& [control, widget] : Widgets)
+    if (control->OnViewUpdate) control->OnViewUpdate();
 }
 
 void TControlBinding::Track(TControl& control, QWidget* widget) {
@@ -149,7 +177,7 @@ void TControlBinding::Track(TControl& control, QWidget* widget) {
   connect(widget, &QObject::destroyed, this, [this, c = &control](QObject* w) {
     Widgets.erase(c);
     ControlsOf.erase(w);
-    c->OnViewUpdate = nullptr;
+    if (Life->Ok()) c->OnViewUpdate = nullptr;
   });
 }
 
@@ -157,25 +185,25 @@ QWidget* TControlBinding::CreateWidget(TControl& control, QWidget* parent) {
   QWidget* widget = nullptr;
   switch (control.Kind()) {
     case TControlKind::Edit: {
-      auto* w = new TBoundLineEdit(static_cast<TEdit&>(control), parent);
+      auto* w = new TBoundLineEdit(static_cast<TEdit&>(control), Life, parent);
       control.OnViewUpdate = [w] { w->Sync(); };
       widget = w;
       break;
     }
     case TControlKind::CheckBox: {
-      auto* w = new TBoundCheckBox(static_cast<TCheckBox&>(control), parent);
+      auto* w = new TBoundCheckBox(static_cast<TCheckBox&>(control), Life, parent);
       control.OnViewUpdate = [w] { w->Sync(); };
       widget = w;
       break;
     }
     case TControlKind::ComboBox: {
-      auto* w = new TBoundComboBox(static_cast<TComboBox&>(control), parent);
+      auto* w = new TBoundComboBox(static_cast<TComboBox&>(control), Life, parent);
       control.OnViewUpdate = [w] { w->Sync(); };
       widget = w;
       break;
     }
     case TControlKind::Button: {
-      auto* w = new TBoundToolButton(static_cast<TButton&>(control), parent);
+      auto* w = new TBoundToolButton(static_cast<TButton&>(control), Life, parent);
       control.OnViewUpdate = [w] { w->Sync(); };
       widget = w;
       break;
@@ -183,7 +211,8 @@ QWidget* TControlBinding::CreateWidget(TControl& control, QWidget* parent) {
     case TControlKind::Tabs: {
       auto* w = new QTabWidget(parent);
       auto& tabs = static_cast<TPageControl&>(control);
-      control.OnViewUpdate = [w, &tabs] {
+      control.OnViewUpdate = [w, &tabs, life = Life] {
+        if (!life->Ok()) return;
         if (w->currentIndex() != tabs.TabIndex()) {
           const QSignalBlocker block(w);
           w->setCurrentIndex(tabs.TabIndex());
@@ -191,7 +220,9 @@ QWidget* TControlBinding::CreateWidget(TControl& control, QWidget* parent) {
         w->setEnabled(tabs.Enabled());
       };
       connect(w, &QTabWidget::currentChanged, this,
-              [&tabs](int index) { RunGuarded([&] { tabs.UserSelectTab(index); }); });
+              [&tabs, life = Life](int index) {
+                if (life->Ok()) RunGuarded([&] { tabs.UserSelectTab(index); });
+              });
       // The tab bar is the focus proxy of the tab widget: focus on either is the tab control's.
       ControlsOf[w->tabBar()] = &control;
       w->tabBar()->installEventFilter(this);
@@ -210,7 +241,9 @@ QWidget* TControlBinding::CreateWidget(TControl& control, QWidget* parent) {
 }
 
 void TControlBinding::BindContainer(TContainer& container, QWidget* widget) {
-  container.OnViewUpdate = [widget, &container] { widget->setEnabled(container.Enabled()); };
+  container.OnViewUpdate = [widget, &container, life = Life] {
+    if (life->Ok()) widget->setEnabled(container.Enabled());
+  };
   Track(container, widget);
   if (!container.Name().empty()) widget->setObjectName(Q(container.Name()));
 }
@@ -233,7 +266,9 @@ void TControlBinding::BindTimer(TPageTimer& timer) {
     else
       qtimer->stop();
   };
-  connect(qtimer, &QTimer::timeout, this, [&timer] { RunGuarded([&] { timer.Tick(); }); });
+  connect(qtimer, &QTimer::timeout, this, [&timer, life = Life] {
+    if (life->Ok()) RunGuarded([&] { timer.Tick(); });
+  });
   Timers.push_back(&timer);
   timer.OnViewUpdate();
 }
@@ -251,6 +286,7 @@ void TControlBinding::FollowFocus(TControl* control) {
 }
 
 bool TControlBinding::eventFilter(QObject* watched, QEvent* event) {
+  if (!Life->Ok()) return QObject::eventFilter(watched, event);
   if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
     auto it = ControlsOf.find(watched);
     if (it != ControlsOf.end()) {

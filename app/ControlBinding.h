@@ -14,12 +14,23 @@
 #include <QToolButton>
 #include <functional>
 #include <map>
+#include <memory>
 
 #include "pages/Controls.h"
 
 // Runs a model action started by the user or a timer; an error that reaches this boundary is
 // shown in the program's default error box and the program goes on.
 void RunGuarded(const std::function<void()>& action);
+
+// Whether the bound model may still be touched: not once the binding is gone, nor once the
+// page it belongs to was destroyed (a released page and its view go at different moments).
+struct TBindingLife {
+  bool Detached = false;
+  bool Watching = false;
+  std::weak_ptr<void> PageAlive;
+  bool Ok() const { return !Detached && !(Watching && PageAlive.expired()); }
+};
+using TLife = std::shared_ptr<TBindingLife>;
 
 // The bindings of one page's controls. Lives as a child of the page's view and unhooks every
 // model callback when it goes, so the model may outlive the widgets.
@@ -38,6 +49,12 @@ class TControlBinding : public QObject {
   // Runs the page timer with a Qt timer.
   void BindTimer(TPageTimer& timer);
 
+  // From now on the model is touched only while the token lives (the page's Alive()).
+  void WatchLifetime(std::weak_ptr<void> pageAlive);
+  bool ModelAlive() const { return Life->Ok(); }
+  // Copies the whole model into the widgets.
+  void SyncAll();
+
   QWidget* WidgetOf(const TControl* control) const;
   TControlSet& Set() const { return *Controls; }
 
@@ -49,6 +66,7 @@ class TControlBinding : public QObject {
   void FollowFocus(TControl* control);
 
   TControlSet* Controls;
+  TLife Life = std::make_shared<TBindingLife>();
   std::map<const TControl*, QWidget*> Widgets;
   std::map<const QObject*, TControl*> ControlsOf;
   std::vector<TPageTimer*> Timers;
@@ -58,7 +76,7 @@ class TControlBinding : public QObject {
 class TBoundLineEdit : public QLineEdit {
   Q_OBJECT
  public:
-  TBoundLineEdit(TEdit& model, QWidget* parent);
+  TBoundLineEdit(TEdit& model, TLife life, QWidget* parent);
   void Sync();
 
  protected:
@@ -66,13 +84,14 @@ class TBoundLineEdit : public QLineEdit {
 
  private:
   TEdit* Model;
+  TLife Life;
   QPalette NormalPalette;
 };
 
 class TBoundCheckBox : public QCheckBox {
   Q_OBJECT
  public:
-  TBoundCheckBox(TCheckBox& model, QWidget* parent);
+  TBoundCheckBox(TCheckBox& model, TLife life, QWidget* parent);
   void Sync();
 
  protected:
@@ -81,26 +100,29 @@ class TBoundCheckBox : public QCheckBox {
 
  private:
   TCheckBox* Model;
+  TLife Life;
 };
 
 class TBoundComboBox : public QComboBox {
   Q_OBJECT
  public:
-  TBoundComboBox(TComboBox& model, QWidget* parent);
+  TBoundComboBox(TComboBox& model, TLife life, QWidget* parent);
   void Sync();
   void showPopup() override;
   void hidePopup() override;
 
  private:
   TComboBox* Model;
+  TLife Life;
 };
 
 class TBoundToolButton : public QToolButton {
   Q_OBJECT
  public:
-  TBoundToolButton(TButton& model, QWidget* parent);
+  TBoundToolButton(TButton& model, TLife life, QWidget* parent);
   void Sync();
 
  private:
   TButton* Model;
+  TLife Life;
 };

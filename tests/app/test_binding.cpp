@@ -262,3 +262,33 @@ TEST_F(BindingTest, ModelOutlivesItsView) {
   EXPECT_FALSE(Set.OnFocusChange);
 }
 }  // namespace
+
+namespace {
+TEST(BindingLifetime, ViewOutlivingItsPageTouchesNothing) {
+  TestApp();
+  auto set = std::make_unique<TControlSet>();
+  auto token = std::make_shared<char>();
+  auto* ed = set->Add<TEdit>("edName", &set->Root());
+  auto* box = set->Add<TCheckBox>("chbInd1", &set->Root());
+  TPageTimer timer;
+  set->Root().Layout.AddGrid().Row({ControlCell(ed), ControlCell(box)});
+  auto window = std::make_unique<QWidget>();
+  TControlBinding* binding = nullptr;
+  BuildControlsView(*set, window.get(), &binding);
+  binding->WatchLifetime(token);
+  binding->BindTimer(timer);
+  ASSERT_TRUE(ShowActive(*window));
+  auto* edit = qobject_cast<QLineEdit*>(binding->WidgetOf(ed));
+  auto* check = qobject_cast<QCheckBox*>(binding->WidgetOf(box));
+  // The page goes first (a released page and its view are freed at different moments).
+  token.reset();
+  set.reset();
+  EXPECT_FALSE(binding->ModelAlive());
+  SendClick(check);
+  SendClick(edit);
+  SendText(edit, "12");
+  SendKey(edit, Qt::Key_Return);
+  binding->SyncAll();
+  window.reset();  // under the sanitizers: no use of the freed controls
+}
+}  // namespace
