@@ -1,0 +1,101 @@
+// The register operations of the device objects over their port, against simulated modules.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "comm/Clock.h"
+#include "comm/prPort.h"
+#include "models/prDevice.h"
+#include "sim/SimBackend.h"
+
+namespace {
+
+struct DeviceOps : ::testing::Test {
+  std::shared_ptr<TSimBus> bus = std::make_shared<TSimBus>();
+  TSimBackend* sim = nullptr;
+  std::unique_ptr<TComPort> line;
+  TprPort port;
+  TFakeClock clock;
+  TClockGuard guard{&clock};
+
+  void SetUp() override {
+    auto backend = std::make_unique<TSimBackend>(bus);
+    sim = backend.get();
+    line = std::make_unique<TComPort>(std::move(backend));
+    port.SetComPort(line.get());
+    port.SetPortName("/dev/ttyS0");
+    port.ApplySettings();
+    line->Open();
+  }
+  std::unique_ptr<TprModel> Device(int modelIndex, uint32_t address) {
+    return std::unique_ptr<TprModel>(
+        dynamic_cast<TprModel*>(CreateDevice(modelIndex, address, &port)));
+  }
+};
+
+// Every model, under both working protocols, writes through its own frames and reads back.
+TEST_F(DeviceOps, WriteThenReadThroughThePortProtocol) {
+  for (int index = 1; index < ModelCount; ++index) bus->AddModel(index, uint8_t(10 + index));
+  for (uint8_t protocol : {ptModbus, ptVela}) {
+    port.SetProtocol(protocol);
+    for (int index = 1; index < ModelCount; ++index) {
+      SCOPED_TRACE(std::string(ModelNames[index]) + " protocol " + std::to_string(protocol));
+      auto device = Device(index, uint32_t(10 + index));
+      const std::string value = std::to_string(20 + index + protocol);
+      const size_t before = sim->Frames.size();
+      ASSERT_TRUE(device->WriteRegister(device->NETWDT, value));
+      EXPECT_EQ(bus->Module(size_t(index - 1)).Int("NETWDT"), uint32_t(std::stoi(value)));
+      device->NETWDT->ValueText.clear();
+      ASSERT_TRUE(device->ReadRegister(device->NETWDT));
+      EXPECT_EQ(device->NETWDT->ValueText, value);
+      ASSERT_EQ(sim->Frames.size(), before + 2);
+      // Vela frames carry the bank; Modbus frames the function code.
+      EXPECT_EQ(sim->Frames.back()[1], protocol == ptVela ? 0 : 0x03);
+      EXPECT_EQ(sim->Frames.back()[0], 10 + index);
+    }
+  }
+}
+
+TEST_F(DeviceOps, DcsFailsAndLeavesNoValue) {
+  bus->AddModel(2, 4);
+  auto eta = Device(2, 4);
+  ASSERT_TRUE(eta->ReadRegister(eta->MNAME));
+  EXPECT_FALSE(eta->MNAME->ValueText.empty());
+  port.SetProtocol(ptDCS);
+  EXPECT_FALSE(eta->ReadRegister(eta->MNAME));
+  EXPECT_TRUE(eta->MNAME->ValueText.empty());
+  EXPECT_FALSE(eta->WriteRegister(eta->NETWDT, "5"));
+}
+
+TEST_F(DeviceOps, NullRegisterOrNoPortYieldsFalseWithoutTraffic) {
+  bus->AddModel(1, 3);
+  auto kappa = Device(1, 3);
+  EXPECT_FALSE(kappa->ReadRegister(nullptr));
+  EXPECT_FALSE(kappa->WriteRegister(nullptr, "1"));
+  EXPECT_FALSE(kappa->ReadRegister(kappa->FindRegister("FILTER5")));
+  kappa->ParentNode = nullptr;
+  EXPECT_EQ(kappa->Port(), nullptr);
+  EXPECT_FALSE(kappa->ReadRegister(kappa->SECNS));
+  EXPECT_FALSE(kappa->WriteRegister(kappa->NETWDT, "1"));
+  // A parent that is not a port is no port either.
+  TprNode computer;
+  kappa->ParentNode = &computer;
+  EXPECT_FALSE(kappa->ReadRegister(kappa->SECNS));
+  EXPECT_TRUE(sim->Frames.empty());
+  EXPECT_EQ(clock.SleepCount, 0);
+}
+
+// The module takes a new address; after SetAddress the device follows it.
+TEST_F(DeviceOps, ReaddressingFollowsAnAcceptedNetAddr) {
+  bus->AddModel(3, 5);
+  auto beta = Device(3, 5);
+  ASSERT_TRUE(beta->WriteRegister(beta->NETADDR, "12"));
+  EXPECT_FALSE(beta->ReadRegister(beta->SECNS));
+  beta->SetAddress(12);
+  EXPECT_TRUE(beta->ReadRegister(beta->SECNS));
+  EXPECT_TRUE(beta->ReadRegister(beta->FindRegister("COUNTER", 4)));
+  EXPECT_EQ(sim->Frames.back()[0], 12);
+}
+
+}  // namespace
