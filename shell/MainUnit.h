@@ -20,6 +20,7 @@ struct TTreeNode {
   TTreeNode* Parent = nullptr;
   std::vector<std::unique_ptr<TTreeNode>> Children;
 
+  // Frees the children, then the node object (and with it its page and registers).
   ~TTreeNode();
   int Level() const { return Parent ? Parent->Level() + 1 : 0; }
 };
@@ -31,6 +32,7 @@ class TMainForm {
 
   // Shown once: lists the ports, builds the tree and makes the two start selections.
   // Returns false when no serial port exists (the message was shown; the program must end).
+  // A failure to open the first port at start is shown in the error box and start goes on.
   bool FormShowFirst();
 
   bool FindPorts(std::vector<std::string>& list);
@@ -38,11 +40,20 @@ class TMainForm {
   TTreeNode* AddDevice(TTreeNode* port, int modelIndex, uint32_t address);
   void ClearDevices(TTreeNode* port);
   void SetPageShown(TprNode* node, bool shown);
+  // The serial line's port for a node: its own name for a port, its parent's for a module,
+  // empty for the computer.
+  static std::string LinePortOf(const TTreeNode* node);
   void SetCalibrationEnabled(bool enabled) { CalibrationEnabled = enabled; }
   // The selection change to node (runs before the selection moves; always allowed).
+  // Reselecting the selected node changes nothing. When the line cannot be opened, the
+  // selection and the pages still move, the line stays closed and the EComPort is rethrown
+  // for the caller to show.
   void Select(TTreeNode* node);
   // Calibration enable after the password dialog: ok false means the dialog was cancelled.
   void EnableCalibration(bool ok, const std::string& enteredPassword);
+  // The menu item "Разрешить калибровку": the password dialog (Ui().PasswordDialog), then
+  // EnableCalibration.
+  void miEnableCalibrateClick();
 
   TTreeNode* Root() const { return RootNode.get(); }
   TTreeNode* Selected() const { return SelectedNode; }
@@ -54,14 +65,27 @@ class TMainForm {
   // Devices named on the command line and the demo bus, appended to the port list.
   std::vector<std::string> ExtraPorts;
 
+  // The container pages are placed in (the view's right-hand pane); handed to every node.
+  void* PagePanel = nullptr;
+
   // Notifications for the view.
+  // The tree changed (built, nodes added or deleted, the selection moved by the logic):
+  // show it again, wholly expanded, with Selected() as the current node.
   std::function<void()> OnTreeChanged;
   std::function<void(TprNode*)> OnPageShown;      // node->Page was just created and shown
-  std::function<void(TprForm*)> OnPageReleased;   // the page is about to be destroyed
+  // The page was released: drop its view now, the page itself goes shortly.
+  std::function<void(TprForm*)> OnPageReleased;
+  // Runs the destruction of a released page once the messages already queued have been
+  // handled (the program posts it to its event loop). Unset, the page is destroyed at once.
+  std::function<void(std::function<void()>)> DeferRelease;
 
  private:
+  void TreeChanged();
+  void ReleasePage(TprForm* page);
+
   std::unique_ptr<TTreeNode> RootNode;
   TTreeNode* SelectedNode = nullptr;
+  bool Building = false;
 };
 
 // The one main window of the program (set while it exists); pages read CalibrationEnabled and

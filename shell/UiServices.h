@@ -1,7 +1,7 @@
 #pragma once
 // What the logic below the Qt front needs of the user interface: the beep, message boxes, the
-// default error box, letting queued messages through and the screen cursor. The program
-// implements it with Qt; tests install a recorder.
+// default error box, letting queued messages through, the screen cursor and the password
+// dialog. The program implements it with Qt; tests install a recorder.
 #include <string>
 
 enum class TMsgIcon { None, Information, Warning, Error };
@@ -18,6 +18,12 @@ class TUiServices {
   virtual void ProcessMessages() = 0;
   virtual TCursorKind Cursor() = 0;
   virtual void SetCursor(TCursorKind cursor) = 0;
+  // The calibration password dialog, modal. Returns false when it was cancelled; otherwise
+  // password holds the text entered.
+  virtual bool PasswordDialog(std::string& password) {
+    (void)password;
+    return false;
+  }
 };
 
 // The services in use (a silent do-nothing set until the program or a test installs one).

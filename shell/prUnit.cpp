@@ -25,6 +25,12 @@ void RegisterPageClass(const std::string& className, TPageFactory factory) {
 
 TprForm* CreatePage(const std::string& className, TprNode* owner) {
   auto it = PageClasses().find(className);
-  if (it != PageClasses().end() && it->second) return it->second(owner);
+  if (it != PageClasses().end() && it->second) {
+    TprForm* page = it->second(owner);
+    if (page) {
+      page->ClassName = className;
+      return page;
+    }
+  }
   return new TprForm(owner);
 }

@@ -1,8 +1,16 @@
 #pragma once
 // Base of every settings page: a page model owned by its tree node while it is shown. The
 // Qt side renders it; nothing here touches a widget.
+//
+// Life of a page: the main window creates it by class name (CreatePage) when its node becomes
+// selected, calls FormShow, and tells the view (TMainForm::OnPageShown). When the selection
+// moves on it calls FormHide, tells the view (TMainForm::OnPageReleased) and destroys the page
+// once the messages already queued for it have been handled (TMainForm::DeferRelease). The
+// node may be deleted before that happens; it then frees the page with itself, and the
+// deferred destruction, guarded by Alive(), does nothing.
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "comm/Component.h"
@@ -23,6 +31,10 @@ class TprForm : public TComponent {
   // The caption line across the top of the page.
   std::string lbCaption;
 
+  // The class name the page was created under ("TprForm" when its class has no factory); the
+  // view of the page is looked up by this name.
+  std::string ClassName = "TprForm";
+
   // The view's refresh hook: a page model calls Changed() after it changed what its view
   // shows (the caption line, control states); the view installs OnChanged.
   std::function<void()> OnChanged;
@@ -30,11 +42,19 @@ class TprForm : public TComponent {
     if (OnChanged) OnChanged();
   }
 
+  // Expires when the page is destroyed (guards deferred work aimed at the page).
+  std::weak_ptr<void> Alive() const { return AliveToken; }
+
  private:
   TprNode* Node;
+  std::shared_ptr<char> AliveToken = std::make_shared<char>();
 };
 
-// Pages are created by class name, so that shell logic needs no page headers.
+// Pages are created by class name, so that shell logic needs no page headers. A page unit
+// registers its class with a static registrar in its .cpp:
+//   static const bool registered = (RegisterPageClass("TKappaForm", [](TprNode* n) {
+//     return new TKappaForm(n); }), true);
+// The programs and test suites link the libraries whole, so such a unit is always kept.
 using TPageFactory = std::function<TprForm*(TprNode* owner)>;
 void RegisterPageClass(const std::string& className, TPageFactory factory);
 // A new page of the class (the plain TprForm for an unknown class name).

@@ -1,0 +1,268 @@
+#include "app/MainWindow.h"
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QMenuBar>
+#include <QPainter>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QSplitter>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "app/AboutForm.h"
+#include "app/ErrorBox.h"
+#include "app/PageView.h"
+#include "app/PageWidget.h"
+#include "app/QtUi.h"
+#include "app/TreeIcons.h"
+#include "shell/prNode.h"
+#include "shell/prUnit.h"
+
+namespace {
+constexpr int NodeRole = Qt::UserRole + 1;
+constexpr int TreeInitialWidth = 185;
+const QString ConfigFilter = QString::fromUtf8("Файл конфигурации (*.xml)");
+}  // namespace
+
+QString ProgramFolder() {
+  QString folder = QCoreApplication::applicationDirPath();
+  if (!folder.endsWith('/')) folder += '/';
+  return folder;
+}
+
+// --- TMainPane -------------------------------------------------------------------------------
+
+TMainPane::TMainPane(QWidget* parent) : QWidget(parent) {
+  setObjectName("pMain");
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+}
+
+QString TMainPane::Text() { return QString::fromUtf8("Идет подготовка страницы свойств..."); }
+
+void TMainPane::SetPage(QWidget* view) {
+  if (View) layout()->removeWidget(View);
+  View = view;
+  if (View) {
+    layout()->addWidget(View);
+    View->show();
+  }
+  update();
+}
+
+void TMainPane::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.drawText(rect(), Qt::AlignCenter, Text());
+}
+
+// --- TMainWindow -----------------------------------------------------------------------------
+
+TMainWindow::TMainWindow(std::unique_ptr<TCustomComPort> comPort, QWidget* parent)
+    : QMainWindow(parent), ComPort(std::move(comPort)) {
+  setObjectName("MainForm");
+  if (!ComPort) ComPort = std::make_unique<TComPort>();
+  Form = std::make_unique<TMainForm>(*ComPort);
+  for (int i = 0; i < 3; ++i) Icons[i] = TreeIcon(i);
+
+  setWindowTitle(QStringLiteral("ORBIS Utility"));
+  setWindowIcon(ProgramIcon());
+
+  spTreePanel = new QSplitter(Qt::Horizontal, this);
+  spTreePanel->setObjectName("spTreePanel");
+  spTreePanel->setOpaqueResize(true);
+  spTreePanel->setChildrenCollapsible(false);
+
+  tvDevices = new QTreeWidget(spTreePanel);
+  tvDevices->setObjectName("tvDevices");
+  tvDevices->setHeaderHidden(true);
+  tvDevices->setColumnCount(1);
+  tvDevices->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  tvDevices->setSelectionMode(QAbstractItemView::SingleSelection);
+  tvDevices->setIndentation(19);
+  tvDevices->setIconSize(QSize(16, 16));
+  tvDevices->setMinimumWidth(TreeMinWidth);
+  tvDevices->setMaximumWidth(TreeMaxWidth);
+  // The selection stays as visible when the tree loses the focus.
+  QPalette palette = tvDevices->palette();
+  palette.setColor(QPalette::Inactive, QPalette::Highlight,
+                   palette.color(QPalette::Active, QPalette::Highlight));
+  palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                   palette.color(QPalette::Active, QPalette::HighlightedText));
+  tvDevices->setPalette(palette);
+
+  pMain = new TMainPane(spTreePanel);
+  spTreePanel->addWidget(tvDevices);
+  spTreePanel->addWidget(pMain);
+  spTreePanel->setStretchFactor(0, 0);
+  spTreePanel->setStretchFactor(1, 1);
+  spTreePanel->setSizes({TreeInitialWidth, 600 - TreeInitialWidth});
+  setCentralWidget(spTreePanel);
+
+  BuildMenus();
+
+  resize(600, 494);
+  setMinimumSize(600, 494);
+  if (QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
+
+  Form->PagePanel = pMain;
+  Form->OnTreeChanged = [this] { RebuildTree(); };
+  Form->OnPageShown = [this](TprNode* node) { ShowPageView(node); };
+  Form->OnPageReleased = [this](TprForm* page) { ReleasePageView(page); };
+  Form->DeferRelease = [](std::function<void()> destroy) {
+    QTimer::singleShot(0, qApp, [destroy = std::move(destroy)] { Guarded(destroy); });
+  };
+
+  connect(tvDevices, &QTreeWidget::currentItemChanged, this,
+          [this](QTreeWidgetItem* current, QTreeWidgetItem*) { tvDevicesChange(current); });
+}
+
+TMainWindow::~TMainWindow() {
+  // The logic releases the shown page on its way out; its view goes here and now.
+  Form->OnTreeChanged = nullptr;
+  Form->OnPageReleased = [this](TprForm*) {
+    if (auto* view = qobject_cast<TPageWidget*>(pMain->PageView())) view->Release();
+  };
+  Form.reset();
+  ComPort->Close();
+}
+
+void TMainWindow::BuildMenus() {
+  auto action = [this](QMenu* menu, const char* name, const char* text, bool enabled) {
+    QAction* a = menu->addAction(QString::fromUtf8(text));
+    a->setObjectName(name);
+    a->setEnabled(enabled);
+    return a;
+  };
+  miFile = menuBar()->addMenu(QString::fromUtf8("Файл"));
+  miFile->setObjectName("miFile");
+  miOpen = action(miFile, "miOpen", "Открыть", false);
+  miSave = action(miFile, "miSave", "Сохранить", false);
+  miExit = action(miFile, "miExit", "Выход", true);
+  miTools = menuBar()->addMenu(QString::fromUtf8("Инструменты"));
+  miTools->setObjectName("miTools");
+  miTerminal = action(miTools, "miTerminal", "Терминал", false);
+  miTools->setEnabled(false);
+  miTools->menuAction()->setEnabled(false);
+  miConfig = menuBar()->addMenu(QString::fromUtf8("Настройки"));
+  miConfig->setObjectName("miConfig");
+  miEnableCalibrate = action(miConfig, "miEnableCalibrate", "Разрешить калибровку", true);
+  miHelp = menuBar()->addMenu(QString::fromUtf8("Справка"));
+  miHelp->setObjectName("miHelp");
+  miShowHelp = action(miHelp, "miShowHelp", "Вызов справки", false);
+  miAbout = action(miHelp, "miAbout", "О программе", true);
+
+  connect(miOpen, &QAction::triggered, this, [this] { Guarded([this] { miOpenClick(); }); });
+  connect(miSave, &QAction::triggered, this, [this] { Guarded([this] { miSaveClick(); }); });
+  connect(miExit, &QAction::triggered, this, [this] { close(); });
+  connect(miEnableCalibrate, &QAction::triggered, this,
+          [this] { Guarded([this] { Form->miEnableCalibrateClick(); }); });
+  connect(miAbout, &QAction::triggered, this, [this] { Guarded([this] { miAboutClick(); }); });
+}
+
+void TMainWindow::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!StartQueued) {
+    StartQueued = true;
+    QTimer::singleShot(0, this, [this] { StartUp(); });
+  }
+}
+
+void TMainWindow::StartUp() {
+  if (StartDone) return;
+  StartDone = true;
+  StartQueued = true;
+  bool ports = true;
+  Guarded([&] { ports = Form->FormShowFirst(); });
+  RebuildTree();
+  // No serial port: the message was shown; the program ends with its window.
+  if (!ports) close();
+}
+
+QTreeWidgetItem* TMainWindow::ItemOf(const TTreeNode* node) const {
+  for (QTreeWidgetItemIterator it(tvDevices); *it; ++it)
+    if (NodeOf(*it) == node) return *it;
+  return nullptr;
+}
+
+TTreeNode* TMainWindow::NodeOf(const QTreeWidgetItem* item) const {
+  return item ? reinterpret_cast<TTreeNode*>(item->data(0, NodeRole).value<quintptr>())
+              : nullptr;
+}
+
+void TMainWindow::RebuildTree() {
+  const QSignalBlocker block(tvDevices);
+  tvDevices->setUpdatesEnabled(false);
+  tvDevices->clear();
+  QTreeWidgetItem* selected = nullptr;
+  std::function<void(TTreeNode*, QTreeWidgetItem*)> add = [&](TTreeNode* node,
+                                                              QTreeWidgetItem* parent) {
+    auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tvDevices);
+    item->setText(0, QString::fromStdString(node->Text));
+    item->setIcon(0, Icons[node->ImageIndex >= 0 && node->ImageIndex < 3 ? node->ImageIndex : 2]);
+    item->setData(0, NodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(node)));
+    if (node == Form->Selected()) selected = item;
+    for (auto& child : node->Children) add(child.get(), item);
+  };
+  if (Form->Root()) add(Form->Root(), nullptr);
+  tvDevices->expandAll();
+  if (selected) tvDevices->setCurrentItem(selected);
+  tvDevices->setUpdatesEnabled(true);
+}
+
+void TMainWindow::tvDevicesChange(QTreeWidgetItem* current) {
+  TTreeNode* node = NodeOf(current);
+  if (node) Guarded([&] { Form->Select(node); });
+}
+
+void TMainWindow::ShowPageView(TprNode* node) {
+  TprForm* page = node->Page;
+  if (!page) return;
+  QWidget* view = CreatePageView(page->ClassName, page, pMain);
+  pMain->SetPage(view);
+  if (auto* pageView = qobject_cast<TPageWidget*>(view)) pageView->RefreshAll();
+}
+
+void TMainWindow::ReleasePageView(TprForm*) {
+  QWidget* view = pMain->PageView();
+  if (!view) return;
+  pMain->SetPage(nullptr);
+  if (auto* pageView = qobject_cast<TPageWidget*>(view)) {
+    pageView->Release();
+  } else {
+    view->hide();
+    view->deleteLater();
+  }
+}
+
+void TMainWindow::miOpenClick() {
+  QFileDialog dialog(this, QString::fromUtf8("Загрузить конфигурацию"), ProgramFolder(),
+                     ConfigFilter);
+  dialog.setObjectName("odLoadConfig");
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setDefaultSuffix(QStringLiteral("xml"));
+  // No configuration format exists: a chosen file is not read.
+  if (dialog.exec() == QDialog::Accepted) tvDevices->expandAll();
+}
+
+void TMainWindow::miSaveClick() {
+  QFileDialog dialog(this, QString::fromUtf8("Сохранить конфигурацию"), ProgramFolder(),
+                     ConfigFilter);
+  dialog.setObjectName("sdSaveConfig");
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setDefaultSuffix(QStringLiteral("xml"));
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+  dialog.exec();
+}
+
+void TMainWindow::miAboutClick() {
+  TAboutView about(this);
+  about.exec();
+}

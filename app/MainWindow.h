@@ -1,0 +1,91 @@
+#pragma once
+// The main window: the device tree (tvDevices) on the left, the splitter (spTreePanel), the
+// page pane (pMain) on the right and the main menu. It owns the serial line and renders the
+// main-window logic (TMainForm): the tree, the page views, the menus' actions.
+#include <QIcon>
+#include <QMainWindow>
+#include <memory>
+
+#include "shell/MainUnit.h"
+
+class QAction;
+class QMenu;
+class QSplitter;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TPageWidget;
+
+// The right-hand pane: shows its own text while no page covers it.
+class TMainPane : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TMainPane(QWidget* parent = nullptr);
+  void SetPage(QWidget* view);
+  QWidget* PageView() const { return View; }
+  static QString Text();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QWidget* View = nullptr;
+};
+
+class TMainWindow : public QMainWindow {
+  Q_OBJECT
+ public:
+  // The line on the machine's serial devices unless a line is given (tests, the renderer).
+  explicit TMainWindow(std::unique_ptr<TCustomComPort> comPort = nullptr,
+                       QWidget* parent = nullptr);
+  ~TMainWindow() override;
+
+  TMainForm& Logic() { return *Form; }
+  TCustomComPort& Line() { return *ComPort; }
+  // The first-show work: the ports, the tree, the two start selections; with no port, the
+  // message and the end of the program. Queued from the first show; runs once.
+  void StartUp();
+  bool Started() const { return StartDone; }
+  // The tree item of a node (nullptr if none).
+  QTreeWidgetItem* ItemOf(const TTreeNode* node) const;
+  TTreeNode* NodeOf(const QTreeWidgetItem* item) const;
+
+  QTreeWidget* tvDevices;
+  QSplitter* spTreePanel;
+  TMainPane* pMain;
+  QMenu* miFile;
+  QAction* miOpen;
+  QAction* miSave;
+  QAction* miExit;
+  QMenu* miTools;
+  QAction* miTerminal;
+  QMenu* miConfig;
+  QAction* miEnableCalibrate;
+  QMenu* miHelp;
+  QAction* miShowHelp;
+  QAction* miAbout;
+
+  static constexpr int TreeMinWidth = 141;
+  static constexpr int TreeMaxWidth = 241;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void BuildMenus();
+  void RebuildTree();
+  void ShowPageView(TprNode* node);
+  void ReleasePageView(TprForm* page);
+  void tvDevicesChange(QTreeWidgetItem* current);
+  void miOpenClick();
+  void miSaveClick();
+  void miAboutClick();
+
+  std::unique_ptr<TCustomComPort> ComPort;
+  std::unique_ptr<TMainForm> Form;
+  QIcon Icons[3];
+  bool StartQueued = false;
+  bool StartDone = false;
+};
+
+// The folder of the program file, with its trailing separator.
+QString ProgramFolder();

@@ -1,0 +1,63 @@
+#include "app/PageWidget.h"
+
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "app/ErrorBox.h"
+#include "app/PageView.h"
+#include "app/QtUi.h"
+#include "shell/prUnit.h"
+
+namespace {
+const bool Registered = (RegisterPageView("TprForm",
+                                          [](TprForm* page, QWidget* parent) {
+                                            return new TPageWidget(page, parent);
+                                          }),
+                         true);
+}  // namespace
+
+void StyleCaptionLine(QLabel* label) {
+  label->setFixedHeight(TPageWidget::CaptionHeight);
+  label->setAutoFillBackground(true);
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::Window, palette.color(QPalette::ToolTipBase));
+  palette.setColor(QPalette::WindowText, palette.color(QPalette::ToolTipText));
+  label->setPalette(palette);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  label->setTextFormat(Qt::PlainText);
+}
+
+TPageWidget::TPageWidget(TprForm* page, QWidget* parent) : QWidget(parent), Model(page) {
+  (void)Registered;
+  setObjectName(page ? QString::fromStdString(page->ClassName) : QStringLiteral("TprForm"));
+  lbCaption = new QLabel(this);
+  lbCaption->setObjectName("lbCaption");
+  StyleCaptionLine(lbCaption);
+  ContentArea = new QWidget(this);
+  ContentArea->setObjectName("ContentArea");
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(lbCaption);
+  layout->addWidget(ContentArea, 1);
+  if (Model) Model->OnChanged = [this] { RefreshAll(); };
+}
+
+TPageWidget::~TPageWidget() {
+  if (Model) Model->OnChanged = nullptr;
+}
+
+void TPageWidget::RefreshAll() {
+  if (!Model) return;
+  lbCaption->setText(ToQt(Model->lbCaption));
+  Refresh();
+}
+
+void TPageWidget::Release() {
+  if (Model) Model->OnChanged = nullptr;
+  Model = nullptr;
+  hide();
+  deleteLater();
+}
+
+void TPageWidget::Guard(const std::function<void()>& action) { Guarded(action); }

@@ -1,0 +1,65 @@
+#include "app/QtUi.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include "app/PasswordForm.h"
+
+QString ToQt(const std::string& text) {
+  QString result = QString::fromStdString(text);
+  result.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return result;
+}
+
+QWidget* TQtUiServices::DialogParent() const {
+  if (QWidget* active = QApplication::activeModalWidget()) return active;
+  if (QWidget* active = QApplication::activeWindow()) return active;
+  return MainWindow.data();
+}
+
+void TQtUiServices::Beep() { QApplication::beep(); }
+
+void TQtUiServices::MessageBox(const std::string& text, const std::string& caption,
+                               TMsgIcon icon) {
+  QMessageBox::Icon qtIcon = QMessageBox::NoIcon;
+  switch (icon) {
+    case TMsgIcon::Information: qtIcon = QMessageBox::Information; break;
+    case TMsgIcon::Warning: qtIcon = QMessageBox::Warning; break;
+    case TMsgIcon::Error: qtIcon = QMessageBox::Critical; break;
+    case TMsgIcon::None: break;
+  }
+  QMessageBox box(qtIcon, ToQt(caption), ToQt(text), QMessageBox::Ok, DialogParent());
+  box.exec();
+}
+
+void TQtUiServices::ShowError(const std::string& message) {
+  MessageBox(message, "ORBIS Utility", TMsgIcon::Error);
+}
+
+void TQtUiServices::ProcessMessages() { QApplication::processEvents(); }
+
+void TQtUiServices::SetCursor(TCursorKind cursor) {
+  Current = cursor;
+  if (cursor == TCursorKind::Default) {
+    while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
+    return;
+  }
+  Qt::CursorShape shape = Qt::ArrowCursor;
+  switch (cursor) {
+    case TCursorKind::AppStart: shape = Qt::BusyCursor; break;
+    case TCursorKind::Wait: shape = Qt::WaitCursor; break;
+    case TCursorKind::HandPoint: shape = Qt::PointingHandCursor; break;
+    case TCursorKind::Default: break;
+  }
+  if (QApplication::overrideCursor())
+    QApplication::changeOverrideCursor(QCursor(shape));
+  else
+    QApplication::setOverrideCursor(QCursor(shape));
+}
+
+bool TQtUiServices::PasswordDialog(std::string& password) {
+  TPasswordForm dialog(DialogParent());
+  if (dialog.exec() != QDialog::Accepted) return false;
+  password = dialog.Password();
+  return true;
+}

@@ -1,0 +1,29 @@
+#pragma once
+// The user-interface services of the program on Qt: the system beep, message boxes, the
+// default error box (error icon, the program's title as caption), letting queued events
+// through, the override cursor and the password dialog.
+#include <QPointer>
+#include <QWidget>
+
+#include "shell/UiServices.h"
+
+class TQtUiServices : public TUiServices {
+ public:
+  void Beep() override;
+  void MessageBox(const std::string& text, const std::string& caption, TMsgIcon icon) override;
+  void ShowError(const std::string& message) override;
+  void ProcessMessages() override;
+  TCursorKind Cursor() override { return Current; }
+  void SetCursor(TCursorKind cursor) override;
+  bool PasswordDialog(std::string& password) override;
+
+  // The window dialogs are centred on (the active window when unset).
+  QPointer<QWidget> MainWindow;
+
+ private:
+  QWidget* DialogParent() const;
+  TCursorKind Current = TCursorKind::Default;
+};
+
+// A text of the logic for a Qt label: UTF-8, "\r\n" line breaks as "\n".
+QString ToQt(const std::string& text);

@@ -1,0 +1,140 @@
+// orbis-render: draws the program's main window into a PNG without a display, for checking
+// the views by eye. It starts the window on the offscreen platform with the demo bus, adds
+// the demo bus's modules under its port (as a search would find them), selects a tree node and
+// a tab of its page, lets the event loop (and with it the page's polling) run, and saves.
+//
+//   orbis-render [--node INDEX|TEXT] [--tab N] [--wait MS] [--size WxH] [--no-modules]
+//                [--about] [--out FILE.png]
+#include <QStringList>
+#include <QTabWidget>
+#include <QTimer>
+#include <QTreeWidget>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/AboutForm.h"
+#include "app/ErrorBox.h"
+#include "app/MainWindow.h"
+#include "app/Program.h"
+#include "app/QtUi.h"
+#include "sim/DemoBus.h"
+
+namespace {
+
+// Message boxes would wait for a click that never comes: print them instead.
+class TPrintingUi : public TQtUiServices {
+ public:
+  void MessageBox(const std::string& text, const std::string& caption, TMsgIcon) override {
+    std::fprintf(stderr, "orbis-render: [%s] %s\n", caption.c_str(), text.c_str());
+  }
+  void Beep() override {}
+  bool PasswordDialog(std::string&) override { return false; }
+};
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: orbis-render [--node INDEX|TEXT] [--tab N] [--wait MS] [--size WxH]\n"
+               "                    [--no-modules] [--about] [--out FILE.png]\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  TOrbisApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("ORBIS Utility"));
+  InitProgramLocale();
+  TPrintingUi ui;
+  SetUi(&ui);
+
+  QString node = QStringLiteral("0");
+  int tab = -1;
+  int waitMs = 700;
+  QSize size(600, 494);
+  bool modules = true;
+  bool about = false;
+  QString out = QStringLiteral("orbis.png");
+  const QStringList args = QCoreApplication::arguments().mid(1);
+  for (int i = 0; i < args.size(); ++i) {
+    const QString& a = args[i];
+    const bool hasValue = i + 1 < args.size();
+    if (a == "--node" && hasValue) {
+      node = args[++i];
+    } else if (a == "--tab" && hasValue) {
+      tab = args[++i].toInt();
+    } else if (a == "--wait" && hasValue) {
+      waitMs = args[++i].toInt();
+    } else if (a == "--size" && hasValue) {
+      const QStringList wh = args[++i].split('x');
+      if (wh.size() != 2) return Usage();
+      size = QSize(wh[0].toInt(), wh[1].toInt());
+    } else if (a == "--no-modules") {
+      modules = false;
+    } else if (a == "--about") {
+      about = true;
+    } else if (a == "--out" && hasValue) {
+      out = args[++i];
+    } else {
+      return Usage();
+    }
+  }
+
+  if (about) {
+    TAboutView box;
+    box.show();
+    QApplication::processEvents();
+    const bool saved = box.grab().save(out);
+    SetUi(nullptr);
+    return saved ? 0 : 1;
+  }
+
+  std::string error;
+  const std::string demo = StartDemoBus(&error);
+  if (demo.empty()) std::fprintf(stderr, "orbis-render: no demo bus: %s\n", error.c_str());
+
+  int result = 0;
+  {
+    TMainWindow window;
+    ui.MainWindow = &window;
+    if (!demo.empty()) window.Logic().ExtraPorts.push_back(demo);
+    window.resize(size);
+    window.show();
+    window.StartUp();
+
+    TMainForm& logic = window.Logic();
+    if (modules && !demo.empty()) {
+      for (TTreeNode* item : logic.Items()) {
+        if (item->Level() != 1 || item->Text != demo) continue;
+        for (int model = 1; model <= 5; ++model) logic.AddDevice(item, model, uint32_t(model));
+        logic.AddDevice(item, 0, 6);
+      }
+    }
+
+    const std::vector<TTreeNode*> items = logic.Items();
+    TTreeNode* target = nullptr;
+    bool isIndex = false;
+    const int index = node.toInt(&isIndex);
+    if (isIndex && index >= 0 && index < int(items.size())) target = items[index];
+    for (TTreeNode* item : items)
+      if (!target && QString::fromStdString(item->Text) == node) target = item;
+    if (!target) {
+      std::fprintf(stderr, "orbis-render: no tree node %s\n", qPrintable(node));
+      result = 1;
+    } else {
+      window.tvDevices->setCurrentItem(window.ItemOf(target));
+      if (tab >= 0 && window.pMain->PageView()) {
+        if (auto* tabs = window.pMain->PageView()->findChild<QTabWidget*>()) tabs->setCurrentIndex(tab);
+      }
+      QTimer::singleShot(waitMs, &app, &QCoreApplication::quit);
+      app.exec();
+      if (!window.grab().save(out)) {
+        std::fprintf(stderr, "orbis-render: cannot write %s\n", qPrintable(out));
+        result = 1;
+      }
+    }
+  }
+  StopDemoBus();
+  SetUi(nullptr);
+  return result;
+}

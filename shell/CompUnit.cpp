@@ -1,0 +1,35 @@
+#include "shell/CompUnit.h"
+
+namespace {
+const bool Registered =
+    (RegisterPageClass("TCompForm", [](TprNode* owner) { return new TCompForm(owner); }), true);
+}  // namespace
+
+const std::string& SupportedModulesText() {
+  // Fixed text, not built from the model table: it names the variants of each model.
+  static const std::string text =
+      "  Эта версия программы поддерживает:\n"
+      "\n"
+      "  - KAPPA-01: 16-канальный модуль двунаправленного ввода-вывода дискретных сигналов.\n"
+      "\n"
+      "  - ETA-03, ETA-03X: 8-канальные модули ввода аналоговых сигналов тока, напряжения и "
+      "термопар.\n"
+      "\n"
+      "  - BETA-02A, BETA-02B, BETA-02C: 8-канальные модули ввода-вывода дискретных сигналов.\n"
+      "\n"
+      "  - RHO-05, RHO-05X: 2-канальные модули вывода аналоговых сигналов тока и напряжения.\n"
+      "\n"
+      "  - IOTA-04, IOTA-04X: 3-канальные модули ввода аналоговых сигналов термосопротивлений.";
+  return text;
+}
+
+TCompForm::TCompForm(TprNode* owner) : TprForm(owner), mMain(SupportedModulesText()) {
+  (void)Registered;
+}
+
+void TCompForm::FormResize() {
+  WordWrap = false;
+  Changed();
+  WordWrap = true;
+  Changed();
+}
