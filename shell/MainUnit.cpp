@@ -48,7 +48,7 @@ TMainForm::~TMainForm() {
 
 bool TMainForm::FindPorts(std::vector<std::string>& list) {
   list.clear();
-  EnumComPorts(list);
+  if (EnumPorts) EnumPorts(list);
   for (auto& name : list)
     if (!name.empty() && name.back() == '\0') name.pop_back();
   list.insert(list.end(), ExtraPorts.begin(), ExtraPorts.end());

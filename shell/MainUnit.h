@@ -64,6 +64,8 @@ class TMainForm {
   bool CalibrationEnabled = false;
   // Devices named on the command line and the demo bus, appended to the port list.
   std::vector<std::string> ExtraPorts;
+  // The port enumeration FindPorts uses (the machine's serial ports; tests supply a list).
+  std::function<void(std::vector<std::string>&)> EnumPorts = EnumComPorts;
 
   // The container pages are placed in (the view's right-hand pane); handed to every node.
   void* PagePanel = nullptr;
