@@ -46,11 +46,10 @@ class TCompView : public TPageWidget {
   QPlainTextEdit* mMain;
 };
 
-const bool Registered = (RegisterPageView("TCompForm",
-                                          [](TprForm* page, QWidget* parent) {
-                                            return new TCompView(static_cast<TCompForm*>(page),
-                                                                 parent);
-                                          }),
-                         true);
-
 }  // namespace
+
+void RegisterCompPageView() {
+  RegisterPageView("TCompForm", [](TprForm* page, QWidget* parent) {
+    return new TCompView(static_cast<TCompForm*>(page), parent);
+  });
+}

@@ -123,11 +123,8 @@ TMainWindow::TMainWindow(std::unique_ptr<TCustomComPort> comPort, QWidget* paren
 }
 
 TMainWindow::~TMainWindow() {
-  // The logic releases the shown page on its way out; its view goes here and now.
-  Form->OnTreeChanged = nullptr;
-  Form->OnPageReleased = [this](TprForm*) {
-    if (auto* view = qobject_cast<TPageWidget*>(pMain->PageView())) view->Release();
-  };
+  // The page view lets go of its page before the logic frees it.
+  ReleasePageView(nullptr);
   Form.reset();
   ComPort->Close();
 }

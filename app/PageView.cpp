@@ -5,6 +5,12 @@
 namespace {
 std::map<std::string, TPageViewFactory>& Factories() {
   static std::map<std::string, TPageViewFactory> factories;
+  static bool seeded = false;
+  if (!seeded) {
+    // Set first: the registration below comes back here through RegisterPageView.
+    seeded = true;
+    RegisterAppPageViews();
+  }
   return factories;
 }
 }  // namespace

@@ -8,13 +8,10 @@
 #include "app/QtUi.h"
 #include "shell/prUnit.h"
 
-namespace {
-const bool Registered = (RegisterPageView("TprForm",
-                                          [](TprForm* page, QWidget* parent) {
-                                            return new TPageWidget(page, parent);
-                                          }),
-                         true);
-}  // namespace
+void RegisterPlainPageView() {
+  RegisterPageView("TprForm",
+                   [](TprForm* page, QWidget* parent) { return new TPageWidget(page, parent); });
+}
 
 void StyleCaptionLine(QLabel* label) {
   label->setFixedHeight(TPageWidget::CaptionHeight);
@@ -28,7 +25,6 @@ void StyleCaptionLine(QLabel* label) {
 }
 
 TPageWidget::TPageWidget(TprForm* page, QWidget* parent) : QWidget(parent), Model(page) {
-  (void)Registered;
   setObjectName(page ? QString::fromStdString(page->ClassName) : QStringLiteral("TprForm"));
   lbCaption = new QLabel(this);
   lbCaption->setObjectName("lbCaption");

@@ -13,9 +13,11 @@
 //    protected:
 //     void Refresh() override { ... }                 // read the page model into the controls
 //   };
-//   // in the view's .cpp (the libraries are linked whole, so the registrar is always kept):
-//   static const bool registered = (RegisterPageView("TKappaForm", [](TprForm* p, QWidget* w)
-//       { return new TKappaView(static_cast<TKappaForm*>(p), w); }), true);
+//   // in the view's .cpp, called from RegisterAppPageViews (app/AppPageViews.cpp):
+//   void RegisterKappaPageView() {
+//     RegisterPageView("TKappaForm", [](TprForm* p, QWidget* w) {
+//       return new TKappaView(static_cast<TKappaForm*>(p), w); });
+//   }
 //
 // The main window calls RefreshAll() once the view is built, and the view calls it again each
 // time the page model calls Changed(). When the page is released the main window calls
@@ -60,3 +62,8 @@ class TPageWidget : public QWidget {
 
 // Gives a widget the caption line look: tool-tip colours, height 18, text vertically centred.
 void StyleCaptionLine(QLabel* label);
+
+// The caption-only view of the plain TprForm (an unrecognised module) and the view of the
+// computer node's page; called by RegisterAppPageViews.
+void RegisterPlainPageView();
+void RegisterCompPageView();

@@ -1,10 +1,5 @@
 #include "shell/CompUnit.h"
 
-namespace {
-const bool Registered =
-    (RegisterPageClass("TCompForm", [](TprNode* owner) { return new TCompForm(owner); }), true);
-}  // namespace
-
 const std::string& SupportedModulesText() {
   // Fixed text, not built from the model table: it names the variants of each model.
   static const std::string text =
@@ -23,9 +18,7 @@ const std::string& SupportedModulesText() {
   return text;
 }
 
-TCompForm::TCompForm(TprNode* owner) : TprForm(owner), mMain(SupportedModulesText()) {
-  (void)Registered;
-}
+TCompForm::TCompForm(TprNode* owner) : TprForm(owner), mMain(SupportedModulesText()) {}
 
 void TCompForm::FormResize() {
   WordWrap = false;

@@ -38,7 +38,11 @@ TMainForm::TMainForm(TCustomComPort& comPort) : ComPort(&comPort) {
 }
 
 TMainForm::~TMainForm() {
-  // The view goes with us: release the shown page now, not later.
+  // The view has dropped its page views by now (it goes before us): no notifications, and
+  // the shown page is freed now, not later.
+  OnTreeChanged = nullptr;
+  OnPageShown = nullptr;
+  OnPageReleased = nullptr;
   DeferRelease = nullptr;
   if (SelectedNode && SelectedNode->Data) SetPageShown(SelectedNode->Data, false);
   SelectedNode = nullptr;

@@ -28,6 +28,8 @@ struct TTreeNode {
 class TMainForm {
  public:
   explicit TMainForm(TCustomComPort& comPort);
+  // Frees the tree and the shown page without notifying the view: a view drops its page
+  // views before the logic goes.
   ~TMainForm();
 
   // Shown once: lists the ports, builds the tree and makes the two start selections.

@@ -5,6 +5,12 @@
 namespace {
 std::map<std::string, TPageFactory>& PageClasses() {
   static std::map<std::string, TPageFactory> classes;
+  static bool seeded = false;
+  if (!seeded) {
+    // Set first: the registration below comes back here through RegisterPageClass.
+    seeded = true;
+    RegisterShellPages();
+  }
   return classes;
 }
 }  // namespace

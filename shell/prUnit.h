@@ -50,12 +50,12 @@ class TprForm : public TComponent {
   std::shared_ptr<char> AliveToken = std::make_shared<char>();
 };
 
-// Pages are created by class name, so that shell logic needs no page headers. A page unit
-// registers its class with a static registrar in its .cpp:
-//   static const bool registered = (RegisterPageClass("TKappaForm", [](TprNode* n) {
-//     return new TKappaForm(n); }), true);
-// The programs and test suites link the libraries whole, so such a unit is always kept.
+// Pages are created by class name, so that shell logic needs no page headers.
 using TPageFactory = std::function<TprForm*(TprNode* owner)>;
 void RegisterPageClass(const std::string& className, TPageFactory factory);
 // A new page of the class (the plain TprForm for an unknown class name).
 TprForm* CreatePage(const std::string& className, TprNode* owner);
+// Registers the page classes that live in shell/ ("TPortForm", ...). The registry calls it
+// before its first use, so a program linking the library statically gets them without a call
+// of its own; a later RegisterPageClass of the same name replaces the entry.
+void RegisterShellPages();

@@ -1,0 +1,8 @@
+// The views of the program's pages, registered by page class name.
+#include "app/PageView.h"
+#include "app/PageWidget.h"
+
+void RegisterAppPageViews() {
+  RegisterPlainPageView();
+  RegisterCompPageView();
+}
