@@ -5,6 +5,7 @@
 #include <clocale>
 
 #include "comm/Resources.h"
+#include "sim/DemoBus.h"
 
 TProgramOptions ParseCommandLine(const QStringList& arguments) {
   TProgramOptions options;
@@ -57,7 +58,12 @@ void InitProgramLocale() {
 std::vector<std::string> ExtraPortsFor(const TProgramOptions& options, std::string* error) {
   std::vector<std::string> ports = options.Devices;
   if (options.Demo) {
-    if (error) *error = "Демонстрационная шина не запущена";
+    std::string failure;
+    const std::string path = StartDemoBus(&failure);
+    if (!path.empty())
+      ports.push_back(path);
+    else if (error)
+      *error = failure.empty() ? std::string("Демонстрационная шина не запущена") : failure;
   }
   return ports;
 }
