@@ -26,6 +26,8 @@ void StyleCaptionLine(QLabel* label) {
 
 TPageWidget::TPageWidget(TprForm* page, QWidget* parent) : QWidget(parent), Model(page) {
   setObjectName(page ? QString::fromStdString(page->ClassName) : QStringLiteral("TprForm"));
+  // A page covers the pane and its waiting text wholly.
+  setAutoFillBackground(true);
   lbCaption = new QLabel(this);
   lbCaption->setObjectName("lbCaption");
   StyleCaptionLine(lbCaption);
