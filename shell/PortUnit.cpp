@@ -1,0 +1,185 @@
+#include "shell/PortUnit.h"
+
+#include <memory>
+
+#include "comm/prPort.h"
+#include "shell/MainUnit.h"
+#include "shell/SearchUnit.h"
+#include "shell/UiServices.h"
+
+namespace {
+
+constexpr int kParityNone = 0;   // "Нет"
+constexpr int kBaudInit = 3;     // "9600", the rate of a module in INIT mode
+constexpr int kDcsTimeoutMs = 500;
+
+// Puts the screen cursor back on every way out of the search, errors included.
+class TCursorRestore {
+ public:
+  explicit TCursorRestore(TCursorKind saved) : Saved(saved) {}
+  ~TCursorRestore() { Ui().SetCursor(Saved); }
+  TCursorRestore(const TCursorRestore&) = delete;
+  TCursorRestore& operator=(const TCursorRestore&) = delete;
+
+ private:
+  TCursorKind Saved;
+};
+
+}  // namespace
+
+std::string TPortPageList::Text() const {
+  if (ItemIndex < 0 || ItemIndex >= static_cast<int>(Items.size())) return {};
+  return Items[static_cast<size_t>(ItemIndex)];
+}
+
+void TPortPageList::SelectText(const std::string& text) {
+  ItemIndex = -1;
+  for (size_t i = 0; i < Items.size(); ++i)
+    if (Items[i] == text) {
+      ItemIndex = static_cast<int>(i);
+      return;
+    }
+}
+
+TPortForm::TPortForm(TprNode* owner) : TprForm(owner) {}
+
+TprPort* TPortForm::Port() const { return dynamic_cast<TprPort*>(OwnerNode()); }
+
+void TPortForm::FormShow() {
+  TprForm::FormShow();
+  TprPort* port = Port();
+  if (!port) return;
+  Loading = true;
+  cbProtocol.ItemIndex = port->Protocol < cbProtocol.Items.size() ? port->Protocol : -1;
+  cbBaud.SelectText(port->BaudRate);
+  cbParity.SelectText(port->Parity);
+  chbLRC.Checked = port->UseLRC;
+  seTimeout.Value = port->Timeout;
+  cbProtocolChange();
+  // Setting the box runs its click handler only when this changes its state.
+  if (chbInit.Checked != port->InitMode) {
+    chbInit.Checked = port->InitMode;
+    chbInitClick();
+  }
+  Loading = false;
+  port->ApplySettings();
+}
+
+void TPortForm::FormHide() {
+  if (TprPort* port = Port()) port->ApplySettings();
+}
+
+void TPortForm::ResetLineOptions(int timeoutMs) {
+  cbParity.ItemIndex = kParityNone;
+  cbParityChange();
+  chbLRC.Checked = false;
+  chbLRCClick();
+  seTimeout.Value = timeoutMs;
+  seTimeoutChange();
+}
+
+void TPortForm::cbProtocolChange() {
+  TprPort* port = Port();
+  bbSearch.Enabled = true;
+  switch (cbProtocol.ItemIndex) {
+    case ptModbus:
+      if (!Loading && port) {
+        port->SetProtocol(ptModbus);
+        ResetLineOptions(0);
+      }
+      cbParity.Enabled = lbParity.Enabled = true;
+      chbLRC.Enabled = false;
+      break;
+    case ptDCS:
+      if (!Loading && port) {
+        port->SetProtocol(ptDCS);
+        ResetLineOptions(kDcsTimeoutMs);
+      }
+      cbParity.Enabled = lbParity.Enabled = false;
+      chbLRC.Enabled = true;
+      bbSearch.Enabled = false;
+      break;
+    case ptVela:
+      if (!Loading && port) {
+        port->SetProtocol(ptVela);
+        ResetLineOptions(0);
+      }
+      cbParity.Enabled = lbParity.Enabled = false;
+      chbLRC.Enabled = false;
+      break;
+    default:
+      break;
+  }
+  if (chbInit.Checked) chbInitClick();
+}
+
+void TPortForm::chbInitClick() {
+  if (chbInit.Checked) {
+    if (!Loading) {
+      cbBaud.ItemIndex = kBaudInit;
+      cbBaudChange();
+    }
+    cbBaud.Enabled = lbBaud.Enabled = false;
+    if (cbParity.Enabled) {
+      if (!Loading) {
+        cbParity.ItemIndex = kParityNone;
+        cbParityChange();
+      }
+      cbParity.Enabled = lbParity.Enabled = false;
+    }
+    if (chbLRC.Enabled) {
+      if (!Loading) {
+        chbLRC.Checked = false;
+        chbLRCClick();
+      }
+      chbLRC.Enabled = false;
+    }
+    bbSearch.Caption = "Поиск модуля";
+  } else {
+    cbBaud.Enabled = lbBaud.Enabled = true;
+    cbProtocolChange();
+    bbSearch.Caption = "Поиск модулей";
+  }
+  if (!Loading)
+    if (TprPort* port = Port()) port->SetInitMode(chbInit.Checked);
+}
+
+// The storing handlers write nothing while the page is loading: copying a setting into its
+// control must never push it back to the line.
+void TPortForm::cbBaudChange() {
+  if (Loading) return;
+  if (TprPort* port = Port()) port->SetBaudRate(cbBaud.Text());
+}
+
+void TPortForm::cbParityChange() {
+  if (Loading) return;
+  if (TprPort* port = Port()) port->SetParity(cbParity.Text());
+}
+
+void TPortForm::chbLRCClick() {
+  if (Loading) return;
+  if (TprPort* port = Port()) port->SetUseLRC(chbLRC.Checked);
+}
+
+void TPortForm::seTimeoutChange() {
+  if (Loading) return;
+  if (TprPort* port = Port()) port->SetTimeout(seTimeout.Value);
+}
+
+void TPortForm::bbSearchClick() {
+  TprPort* port = Port();
+  if (!port) return;
+  port->ApplySettings();
+
+  TCursorRestore restore(Ui().Cursor());
+  Ui().SetCursor(TCursorKind::AppStart);
+
+  if (TMainForm* main = MainForm())
+    if (TTreeNode* node = PortTreeNode(port)) main->ClearDevices(node);
+
+  auto window = std::make_unique<TSearchForm>();
+  window->Port = port;
+  window->SetFounded(0);
+  window->SetMaxAddress(port->InitMode ? 1 : 247);
+  RunSearchWindow(*window);
+}
