@@ -1,8 +1,10 @@
 // The views of the program's pages, registered by page class name.
 #include "app/PageView.h"
 #include "app/PageWidget.h"
+#include "app/PortView.h"
 
 void RegisterAppPageViews() {
   RegisterPlainPageView();
   RegisterCompPageView();
+  RegisterPortPageView();
 }
