@@ -17,7 +17,7 @@
 #include "shell/PortUnit.h"
 #include "shell/SearchUnit.h"
 #include "support/QtApp.h"
-#include "support/RecordingLine.h"
+#include "support/ScriptedBackend.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ class PortViewTest : public ::testing::Test {
  protected:
   void SetUp() override {
     TestApp();
-    port.SetComPort(rl.Line.get());
+    port.SetComPort(&line);
     port.NameText = "/dev/ttyUSB0";
     port.KindText = "Последовательный порт";
     page = std::make_unique<TPortForm>(&port);
@@ -63,7 +63,7 @@ class PortViewTest : public ::testing::Test {
   }
   TPortView* View() { return dynamic_cast<TPortView*>(view.get()); }
 
-  TRecordingLine rl;
+  TComPort line{std::make_unique<TScriptedBackend>()};
   TprPort port;
   std::unique_ptr<TPortForm> page;
   std::unique_ptr<QWidget> view;

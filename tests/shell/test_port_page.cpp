@@ -4,18 +4,18 @@
 
 #include "comm/prPort.h"
 #include "shell/PortUnit.h"
-#include "support/RecordingLine.h"
+#include "support/ScriptedBackend.h"
 
 namespace {
 
 class PortPage : public ::testing::Test {
  protected:
   void SetUp() override {
-    port.SetComPort(rl.Line.get());
+    port.SetComPort(&line);
     port.NameText = "COM7";
     port.KindText = "Последовательный порт";
-    rl.Line->SetPort("/dev/sim0");
-    rl.Line->Open();
+    line.SetPort("/dev/sim0");
+    line.Open();
   }
 
   // The page as the main window shows it on selection of the port.
@@ -34,7 +34,10 @@ class PortPage : public ::testing::Test {
     page->chbInitClick();
   }
 
-  TRecordingLine rl;
+  // The line on a recording backend; rec stays valid while the line lives.
+  std::unique_ptr<TScriptedBackend> backend = std::make_unique<TScriptedBackend>();
+  TScriptedBackend* rec = backend.get();
+  TComPort line{std::move(backend)};
   TprPort port;
   std::unique_ptr<TPortForm> page;
 };
@@ -104,28 +107,28 @@ TEST_F(PortPage, ProtocolChoiceResetsLineOptions) {
 TEST_F(PortPage, StoringHandlersReachTheLine) {
   Show();
   SelectProtocol(2);
-  EXPECT_EQ(rl.Line->StopBits(), sbOneStopBit);
+  EXPECT_EQ(line.StopBits(), sbOneStopBit);
   SelectProtocol(0);
-  EXPECT_EQ(rl.Line->StopBits(), sbTwoStopBits);
-  EXPECT_EQ(rl.Line->EventChar(), 0);
+  EXPECT_EQ(line.StopBits(), sbTwoStopBits);
+  EXPECT_EQ(line.EventChar(), 0);
 
   page->cbBaud.SelectText("115200");
   page->cbBaudChange();
   EXPECT_EQ(port.BaudRate, "115200");
-  EXPECT_EQ(rl.Line->BaudRate(), br115200);
+  EXPECT_EQ(line.BaudRate(), br115200);
 
   page->cbParity.SelectText("Нечетность");
   page->cbParityChange();
   EXPECT_EQ(port.Parity, "Нечетность");
-  EXPECT_EQ(rl.Line->Parity().Bits, prOdd);
+  EXPECT_EQ(line.Parity().Bits, prOdd);
 
   page->seTimeout.Value = 500;
   page->seTimeoutChange();
   EXPECT_EQ(port.Timeout, 500);
-  EXPECT_EQ(rl.Line->Timeouts().ReadTotalConstant, 500);
+  EXPECT_EQ(line.Timeouts().ReadTotalConstant, 500);
 
   SelectProtocol(1);
-  EXPECT_EQ(rl.Line->EventChar(), 13);
+  EXPECT_EQ(line.EventChar(), 13);
 }
 
 TEST_F(PortPage, InitModeForcesRateAndLocksLists) {
@@ -139,7 +142,7 @@ TEST_F(PortPage, InitModeForcesRateAndLocksLists) {
   EXPECT_TRUE(port.InitMode);
   EXPECT_EQ(port.BaudRate, "9600");
   EXPECT_EQ(page->cbBaud.Text(), "9600");
-  EXPECT_EQ(rl.Line->BaudRate(), br9600);
+  EXPECT_EQ(line.BaudRate(), br9600);
   EXPECT_EQ(port.Parity, "Нет");
   EXPECT_EQ(page->cbParity.Text(), "Нет");
   EXPECT_FALSE(page->cbBaud.Enabled || page->lbBaud.Enabled);
@@ -226,11 +229,12 @@ TEST_F(PortPage, ShowingChangedPortStoresNothing) {
        false, true, "Поиск модулей"},
   };
   auto diverge = [this] {
-    rl.Line->SetEventChar(5);
-    rl.Line->SetBaudRate(br1200);
-    rl.Line->SetTimeouts(TComTimeouts{1, 1, 1, 1, 1});
-    rl.Line->SetParity(TComParity{prMark, true});
-    rl.Rec->Log.clear();
+    line.SetEventChar(5);
+    line.SetBaudRate(br1200);
+    line.SetTimeouts(TComTimeouts{1, 1, 1, 1, 1});
+    line.SetParity(TComParity{prMark, true});
+    rec->Lines.clear();
+    rec->Timeouts.clear();
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -243,16 +247,19 @@ TEST_F(PortPage, ShowingChangedPortStoresNothing) {
 
     diverge();
     port.ApplySettings();
-    const std::vector<std::string> applyOnly = rl.Rec->SettingsLog();
-    const TComLineSettings lineApplied = rl.Line->LineSettings();
-    const TComTimeouts timesApplied = rl.Line->Timeouts();
-    ASSERT_GE(applyOnly.size(), 4u);
+    const std::vector<TComLineSettings> linesPushed = rec->Lines;
+    const std::vector<TComTimeouts> timeoutsPushed = rec->Timeouts;
+    const TComLineSettings lineApplied = line.LineSettings();
+    const TComTimeouts timesApplied = line.Timeouts();
+    ASSERT_EQ(linesPushed.size(), 3u);  // event character, rate, parity
+    ASSERT_EQ(timeoutsPushed.size(), 1u);
 
     diverge();
     Show();
-    EXPECT_EQ(rl.Rec->SettingsLog(), applyOnly);
-    EXPECT_EQ(rl.Line->LineSettings(), lineApplied);
-    EXPECT_EQ(rl.Line->Timeouts(), timesApplied);
+    EXPECT_EQ(rec->Lines, linesPushed);
+    EXPECT_EQ(rec->Timeouts, timeoutsPushed);
+    EXPECT_EQ(line.LineSettings(), lineApplied);
+    EXPECT_EQ(line.Timeouts(), timesApplied);
 
     EXPECT_EQ(port.Protocol, c.Protocol);
     EXPECT_EQ(port.BaudRate, c.Baud);
@@ -280,9 +287,9 @@ TEST_F(PortPage, HidingPushesTheSettings) {
   Show();
   page->cbBaud.SelectText("38400");
   page->cbBaudChange();
-  rl.Line->SetBaudRate(br1200);  // moved behind the page's back
+  line.SetBaudRate(br1200);  // moved behind the page's back
   page->FormHide();
-  EXPECT_EQ(rl.Line->BaudRate(), br38400);
+  EXPECT_EQ(line.BaudRate(), br38400);
 }
 
 TEST(PortPageRegistry, PortNodesGetThePortPage) {

@@ -1,0 +1,105 @@
+// A full module search (addresses 1..247, Modbus, 115200 baud) from the port page over a pty
+// served by the simulated bus, once with no module and once with the six demo modules. Prints
+// the wall time beside the time the exchange rules prescribe (per address: the request's wire
+// time, then the read total time-out for a silent address or the reply's wire time for a
+// module, then the 30 ms pause), and the CPU time of the searching thread.
+//   bench_search [vela]
+#include <time.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "comm/CPort.h"
+#include "comm/prPort.h"
+#include "shell/MainUnit.h"
+#include "shell/PortUnit.h"
+#include "shell/prNode.h"
+#include "sim/PtyBus.h"
+#include "sim/SimBus.h"
+
+namespace {
+
+double ThreadCpuMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+double ProcessCpuMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+bool Scan(bool withModules, bool vela) {
+  auto bus = std::make_shared<TSimBus>();
+  if (withModules) {
+    for (int model = 1; model <= 5; ++model) bus->AddModel(model, uint8_t(model));
+    bus->AddModel(0, 6);
+  }
+  TPtyBus pty(bus);
+  std::string error;
+  if (!pty.Start(&error)) {
+    std::fprintf(stderr, "pty bus: %s\n", error.c_str());
+    return false;
+  }
+
+  TComPort line;
+  TMainForm form(line);
+  const std::string path = pty.DevicePath();
+  form.EnumPorts = [&](std::vector<std::string>& list) { list = {path}; };
+  if (!form.FormShowFirst()) return false;
+  TTreeNode* portNode = form.Root()->Children.at(0).get();
+  form.Select(portNode);
+  auto* page = dynamic_cast<TPortForm*>(portNode->Data->Page);
+  auto* port = dynamic_cast<TprPort*>(portNode->Data);
+  if (!page || !port) return false;
+  page->cbProtocol.ItemIndex = vela ? ptVela : ptModbus;
+  page->cbProtocolChange();
+  page->cbBaud.SelectText("115200");
+  page->cbBaudChange();
+
+  // What the rules prescribe, from the line's settings and time-outs as the search sets them.
+  port->ApplySettings();
+  const double c = port->CharTimeMs();
+  const TComTimeouts& t = line.Timeouts();
+  const int requestLength = vela ? 5 : 8, replyLength = 7;
+  double prescribedMs = 0;
+  for (int address = 1; address <= 247; ++address) {
+    const bool answers = withModules && address <= 6;
+    prescribedMs += requestLength * c;
+    prescribedMs += answers ? replyLength * c
+                            : double(t.ReadTotalMultiplier) * replyLength + t.ReadTotalConstant;
+    prescribedMs += 30;
+  }
+
+  const double cpu0 = ThreadCpuMs(), proc0 = ProcessCpuMs();
+  const auto t0 = std::chrono::steady_clock::now();
+  page->bbSearchClick();
+  const double wallMs =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+  const double cpuMs = ThreadCpuMs() - cpu0, procMs = ProcessCpuMs() - proc0;
+
+  std::printf(
+      "%-8s %-10s found %zu  wall %9.1f ms  prescribed %9.1f ms  ratio %.4f  "
+      "CPU search thread %6.1f ms (%.2f%%)  whole process %6.1f ms (%.2f%%)\n",
+      vela ? "Vela" : "Modbus", withModules ? "6 modules" : "no module",
+      portNode->Children.size(), wallMs, prescribedMs, wallMs / prescribedMs, cpuMs,
+      100 * cpuMs / wallMs, procMs, 100 * procMs / wallMs);
+  std::printf("         per address: char %.4f ms, read time-out %d x %d + %d ms; module turnaround "
+              "%.1f ms (not prescribed)\n",
+              c, t.ReadTotalMultiplier, replyLength, t.ReadTotalConstant, bus->TurnaroundMs);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const bool vela = argc > 1 && std::strcmp(argv[1], "vela") == 0;
+  bool ok = Scan(false, vela);
+  ok = Scan(true, vela) && ok;
+  return ok ? 0 : 1;
+}
