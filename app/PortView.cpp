@@ -7,13 +7,11 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
-#include <QVBoxLayout>
-#include <exception>
+#include <algorithm>
 
 #include "app/PageView.h"
 #include "app/SearchDialog.h"
 #include "shell/PortUnit.h"
-#include "shell/UiServices.h"
 
 namespace {
 
@@ -27,45 +25,32 @@ void SyncList(QComboBox* box, const TPortPageList& list) {
 
 }  // namespace
 
-TPortView::TPortView(TPortForm* page, QWidget* parent) : QWidget(parent), Page(page) {
+TPortView::TPortView(TPortForm* page, QWidget* parent) : TPageWidget(page, parent) {
   InstallSearchDialog();
 
-  Outer = new QVBoxLayout(this);
-  Outer->setContentsMargins(0, 0, 0, 0);
-  Outer->setSpacing(0);
-
-  lbCaption = new QLabel(this);
-  lbCaption->setFixedHeight(18);
-  lbCaption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  lbCaption->setAutoFillBackground(true);
-  QPalette tip = lbCaption->palette();
-  tip.setColor(QPalette::Window, tip.color(QPalette::ToolTipBase));
-  tip.setColor(QPalette::WindowText, tip.color(QPalette::ToolTipText));
-  lbCaption->setPalette(tip);
-  Outer->addWidget(lbCaption);
-
-  auto* panel = new QWidget(this);
+  auto* panel = new QWidget(Content());
   panel->setObjectName("pPort");
   auto* grid = new QGridLayout(panel);
   grid->setHorizontalSpacing(12);
   grid->setVerticalSpacing(8);
 
   lbProtocol = new QLabel(Q(page->lbProtocol.Caption), panel);
-  cbProtocol = MakeList(page->cbProtocol);
+  cbProtocol = MakeList(page->cbProtocol, panel);
   chbInit = new QCheckBox(Q(page->chbInit.Caption), panel);
   lbBaud = new QLabel(Q(page->lbBaud.Caption), panel);
-  cbBaud = MakeList(page->cbBaud);
+  cbBaud = MakeList(page->cbBaud, panel);
   lbParity = new QLabel(Q(page->lbParity.Caption), panel);
-  cbParity = MakeList(page->cbParity);
+  cbParity = MakeList(page->cbParity, panel);
   chbLRC = new QCheckBox(Q(page->chbLRC.Caption), panel);
   lbTimeout = new QLabel(Q(page->lbTimeout.Caption), panel);
   seTimeout = new QSpinBox(panel);
   seTimeout->setRange(page->seTimeout.MinValue, page->seTimeout.MaxValue);
-  // The wider of the two captions sizes the button, so switching never cuts it.
   bbSearch = new QPushButton(panel);
+  // Sized for the wider of its two captions, so switching INIT mode never cuts it.
   bbSearch->setMinimumWidth(
       std::max(bbSearch->fontMetrics().horizontalAdvance("Поиск модулей"),
-               bbSearch->fontMetrics().horizontalAdvance("Поиск модуля")) + 32);
+               bbSearch->fontMetrics().horizontalAdvance("Поиск модуля")) +
+      32);
 
   cbProtocol->setObjectName("cbProtocol");
   chbInit->setObjectName("chbInit");
@@ -88,107 +73,104 @@ TPortView::TPortView(TPortForm* page, QWidget* parent) : QWidget(parent), Page(p
   grid->addWidget(seTimeout, row++, 1);
   grid->addWidget(bbSearch, row++, 1, Qt::AlignRight);
 
-  auto* centre = new QGridLayout();
+  // The panel keeps its natural size in the middle of the page.
+  auto* centre = new QGridLayout(Content());
   centre->addWidget(panel, 1, 1);
   centre->setRowStretch(0, 1);
   centre->setRowStretch(2, 1);
   centre->setColumnStretch(0, 1);
   centre->setColumnStretch(2, 1);
-  Outer->addLayout(centre, 1);
 
   connect(cbProtocol, &QComboBox::currentIndexChanged, this, [this](int index) {
-    Run([&] {
-      Page->cbProtocol.ItemIndex = index;
-      Page->cbProtocolChange();
+    Handle([index](TPortForm& p) {
+      p.cbProtocol.ItemIndex = index;
+      p.cbProtocolChange();
     });
   });
   connect(cbBaud, &QComboBox::currentIndexChanged, this, [this](int index) {
-    Run([&] {
-      Page->cbBaud.ItemIndex = index;
-      Page->cbBaudChange();
+    Handle([index](TPortForm& p) {
+      p.cbBaud.ItemIndex = index;
+      p.cbBaudChange();
     });
   });
   connect(cbParity, &QComboBox::currentIndexChanged, this, [this](int index) {
-    Run([&] {
-      Page->cbParity.ItemIndex = index;
-      Page->cbParityChange();
+    Handle([index](TPortForm& p) {
+      p.cbParity.ItemIndex = index;
+      p.cbParityChange();
     });
   });
   connect(chbInit, &QCheckBox::toggled, this, [this](bool on) {
-    Run([&] {
-      Page->chbInit.Checked = on;
-      Page->chbInitClick();
+    Handle([on](TPortForm& p) {
+      p.chbInit.Checked = on;
+      p.chbInitClick();
     });
   });
   connect(chbLRC, &QCheckBox::toggled, this, [this](bool on) {
-    Run([&] {
-      Page->chbLRC.Checked = on;
-      Page->chbLRCClick();
+    Handle([on](TPortForm& p) {
+      p.chbLRC.Checked = on;
+      p.chbLRCClick();
     });
   });
   connect(seTimeout, &QSpinBox::valueChanged, this, [this](int value) {
-    Run([&] {
-      Page->seTimeout.Value = value;
-      Page->seTimeoutChange();
+    Handle([value](TPortForm& p) {
+      p.seTimeout.Value = value;
+      p.seTimeoutChange();
     });
   });
-  connect(bbSearch, &QPushButton::clicked, this, [this] { Run([&] { Page->bbSearchClick(); }); });
-
-  Sync();
+  connect(bbSearch, &QPushButton::clicked, this,
+          [this] { Handle([](TPortForm& p) { p.bbSearchClick(); }); });
 }
 
-QComboBox* TPortView::MakeList(const TPortPageList& list) {
-  auto* box = new QComboBox(this);
+TPortForm* TPortView::Port() const { return static_cast<TPortForm*>(Page()); }
+
+QComboBox* TPortView::MakeList(const TPortPageList& list, QWidget* parent) {
+  auto* box = new QComboBox(parent);
   for (const auto& item : list.Items) box->addItem(Q(item));
   box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   return box;
 }
 
-template <typename F>
-void TPortView::Run(F&& handler) {
-  if (Syncing) return;
-  try {
-    handler();
-  } catch (const std::exception& e) {
-    Ui().ShowError(e.what());
-  }
-  Sync();
+void TPortView::Handle(const std::function<void(TPortForm&)>& change) {
+  if (Refreshing) return;
+  Guard([&] {
+    if (TPortForm* page = Port()) change(*page);
+  });
+  if (Port()) RefreshAll();
 }
 
-void TPortView::Sync() {
-  Syncing = true;
-  lbCaption->setText(Q(Page->lbCaption));
-  SyncList(cbProtocol, Page->cbProtocol);
-  SyncList(cbBaud, Page->cbBaud);
-  SyncList(cbParity, Page->cbParity);
+void TPortView::Refresh() {
+  TPortForm* page = Port();
+  if (!page) return;
+  Refreshing = true;
+  SyncList(cbProtocol, page->cbProtocol);
+  SyncList(cbBaud, page->cbBaud);
+  SyncList(cbParity, page->cbParity);
   {
     QSignalBlocker block(chbInit);
-    chbInit->setChecked(Page->chbInit.Checked);
-    chbInit->setEnabled(Page->chbInit.Enabled);
+    chbInit->setChecked(page->chbInit.Checked);
+    chbInit->setEnabled(page->chbInit.Enabled);
   }
   {
     QSignalBlocker block(chbLRC);
-    chbLRC->setChecked(Page->chbLRC.Checked);
-    chbLRC->setEnabled(Page->chbLRC.Enabled);
+    chbLRC->setChecked(page->chbLRC.Checked);
+    chbLRC->setEnabled(page->chbLRC.Enabled);
   }
   {
     QSignalBlocker block(seTimeout);
-    seTimeout->setValue(Page->seTimeout.Value);
-    seTimeout->setEnabled(Page->seTimeout.Enabled);
+    seTimeout->setValue(page->seTimeout.Value);
+    seTimeout->setEnabled(page->seTimeout.Enabled);
   }
-  lbProtocol->setEnabled(Page->lbProtocol.Enabled);
-  lbBaud->setEnabled(Page->lbBaud.Enabled);
-  lbParity->setEnabled(Page->lbParity.Enabled);
-  lbTimeout->setEnabled(Page->lbTimeout.Enabled);
-  bbSearch->setText(Q(Page->bbSearch.Caption));
-  bbSearch->setEnabled(Page->bbSearch.Enabled);
-  Syncing = false;
+  lbProtocol->setEnabled(page->lbProtocol.Enabled);
+  lbBaud->setEnabled(page->lbBaud.Enabled);
+  lbParity->setEnabled(page->lbParity.Enabled);
+  lbTimeout->setEnabled(page->lbTimeout.Enabled);
+  bbSearch->setText(Q(page->bbSearch.Caption));
+  bbSearch->setEnabled(page->bbSearch.Enabled);
+  Refreshing = false;
 }
 
 void RegisterPortPageView() {
   RegisterPageView("TPortForm", [](TprForm* page, QWidget* parent) -> QWidget* {
-    auto* port = dynamic_cast<TPortForm*>(page);
-    if (!port) return new QWidget(parent);
-    return new TPortView(port, parent);
+    return new TPortView(static_cast<TPortForm*>(page), parent);
   });
 }

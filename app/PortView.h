@@ -2,24 +2,21 @@
 // Qt view of the port page: the settings controls on a panel centred in the page, bound to the
 // TPortForm model. A user change goes into the model's control and runs its handler; then every
 // widget is brought back in line with the model.
-#include <QWidget>
+#include "app/PageWidget.h"
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
 class QSpinBox;
-class QVBoxLayout;
 class TPortForm;
 struct TPortPageList;
 
-class TPortView : public QWidget {
+class TPortView : public TPageWidget {
   Q_OBJECT
  public:
   TPortView(TPortForm* page, QWidget* parent = nullptr);
 
-  // Brings every widget in line with the page model.
-  void Sync();
 
   QComboBox* cbProtocol;
   QCheckBox* chbInit;
@@ -32,17 +29,20 @@ class TPortView : public QWidget {
   QLabel* lbBaud;
   QLabel* lbParity;
   QLabel* lbTimeout;
-  QLabel* lbCaption;
+
+ protected:
+  // Brings every widget in line with the page model.
+  void Refresh() override;
 
  private:
-  // Runs a model handler at the event boundary: an error goes to the default error box.
-  template <typename F>
-  void Run(F&& handler);
-  QComboBox* MakeList(const TPortPageList& list);
+  // The page model; nullptr once the page has been released.
+  TPortForm* Port() const;
+  // Puts a user change into the model and runs its handler (unless the widgets are being
+  // refreshed from the model), then refreshes.
+  void Handle(const std::function<void(TPortForm&)>& change);
+  QComboBox* MakeList(const TPortPageList& list, QWidget* parent);
 
-  TPortForm* Page;
-  QVBoxLayout* Outer;
-  bool Syncing = false;
+  bool Refreshing = false;
 };
 
 // Registers the view for "TPortForm" pages (done by the page view registry before its first use).

@@ -1,6 +1,7 @@
 #include "app/SearchDialog.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QLabel>
@@ -10,14 +11,18 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/QtUi.h"
 #include "shell/SearchUnit.h"
+#include "shell/UiServices.h"
 
 namespace {
 
 QString Q(const char* text) { return QString::fromUtf8(text); }
 
-// The window the search dialog is centred on: the active one, else the main window.
+// The window the search dialog is centred on: the program's main window, else the active one.
 QWidget* MainWindowWidget() {
+  if (auto* qtUi = dynamic_cast<TQtUiServices*>(&Ui()))
+    if (qtUi->MainWindow) return qtUi->MainWindow->window();
   if (QWidget* active = QApplication::activeWindow()) return active;
   for (QWidget* w : QApplication::topLevelWidgets())
     if (qobject_cast<QMainWindow*>(w) && w->isVisible()) return w;
@@ -39,6 +44,9 @@ TSearchDialog::TSearchDialog(TSearchForm& model, QWidget* parent)
   MainGauge->setTextVisible(true);
   MainGauge->setFormat("%p%");
   MainGauge->setAlignment(Qt::AlignCenter);
+  // Wide enough for the caption on the title bar as well.
+  MainGauge->setMinimumWidth(
+      std::max(240, MainGauge->fontMetrics().horizontalAdvance(Q(TSearchForm::Caption)) + 120));
   layout->addWidget(MainGauge);
 
   auto* grid = new QGridLayout();

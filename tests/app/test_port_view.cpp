@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "app/PageView.h"
+#include "app/PageWidget.h"
 #include "app/PortView.h"
 #include "app/SearchDialog.h"
 #include "comm/prPort.h"
@@ -56,6 +57,8 @@ class PortViewTest : public ::testing::Test {
     page = std::make_unique<TPortForm>(&port);
     page->FormShow();
     view.reset(CreatePageView("TPortForm", page.get(), nullptr));
+    // As the main window does once the view is built.
+    if (auto* built = qobject_cast<TPageWidget*>(view.get())) built->RefreshAll();
     // The right-hand pane of the main window at its minimum size.
     view->resize(600 - 141 - 6, 494 - 30);
     view->show();

@@ -106,7 +106,8 @@ TEST_F(PortPage, ProtocolChoiceResetsLineOptions) {
 // stop bits, and the time-out rule sees them.
 TEST_F(PortPage, StoringHandlersReachTheLine) {
   Show();
-  SelectProtocol(2);
+  line.SetStopBits(sbOneStopBit);
+  SelectProtocol(2);  // "Нет" under Vela leaves the stop bits as they were
   EXPECT_EQ(line.StopBits(), sbOneStopBit);
   SelectProtocol(0);
   EXPECT_EQ(line.StopBits(), sbTwoStopBits);

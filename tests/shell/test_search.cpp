@@ -34,6 +34,16 @@ struct WindowSnapshot {
   bool CloseRequested = false, Visible = true;
 };
 
+// The fake clock, telling the test of every pause before it is taken.
+class TWatchedClock : public TFakeClock {
+ public:
+  void Sleep(int ms) override {
+    if (OnSleep) OnSleep(ms);
+    TFakeClock::Sleep(ms);
+  }
+  std::function<void(int)> OnSleep;
+};
+
 class Search : public ::testing::Test {
  protected:
   Search() : Guard(&Fake), Form(Line) {
@@ -90,7 +100,7 @@ class Search : public ::testing::Test {
     return r;
   }
 
-  TFakeClock Fake;
+  TWatchedClock Fake;
   TClockGuard Guard;
   TRecordingUi Ui;
   std::shared_ptr<TSimBus> Bus = std::make_shared<TSimBus>();
@@ -139,23 +149,41 @@ TEST_F(Search, FindsBetaAtSeventeen) {
   EXPECT_TRUE(Ui.Errors.empty());
 }
 
-// The 30 ms pause comes after every address, before the next one is probed, answered or not.
+// The 30 ms pause comes after every address, once its probe is done and before the next one,
+// answered or not; a stopped search takes none for the address it did not probe.
 TEST_F(Search, PausesThirtyMillisecondsAfterEveryAddress) {
   Bus->AddModel(1, 2);
   Bus->AddModel(4, 3);
-  std::vector<std::pair<int64_t, size_t>> atAddress;  // (pauses, frames) before each address
-  OnAddress = [&](TSearchForm&) { atAddress.emplace_back(Fake.SleepCount, Sim->Frames.size()); };
-  const int64_t pausesBefore = Fake.SleepCount;
   const size_t framesBefore = Sim->Frames.size();
+  std::vector<size_t> probedAtPause;
+  std::vector<int> pauses;
+  Fake.OnSleep = [&](int ms) {
+    probedAtPause.push_back(Sim->Frames.size() - framesBefore);
+    pauses.push_back(ms);
+  };
+  OnAddress = [&](TSearchForm& w) {
+    if (w.Looking == 200) w.btStopClick();
+  };
   RunSearch();
-  ASSERT_EQ(atAddress.size(), 247u);
-  for (size_t i = 0; i < atAddress.size(); ++i) {
-    EXPECT_EQ(atAddress[i].first - pausesBefore, int64_t(i));
-    EXPECT_EQ(atAddress[i].second - framesBefore, i);
+  ASSERT_EQ(probedAtPause.size(), 200u);
+  for (size_t i = 0; i < probedAtPause.size(); ++i) {
+    EXPECT_EQ(probedAtPause[i], i + 1);
+    EXPECT_EQ(pauses[i], 30);
   }
-  EXPECT_EQ(Fake.SleepCount - pausesBefore, 247);
-  EXPECT_EQ(Fake.LastSleepMs, 30);
-  EXPECT_EQ(Fake.TotalSleptMs, 247 * 30);
+}
+
+// On the fake clock an address costs what the exchange rules allow and the pause: request
+// wire time plus read total time-out for a silent address.
+TEST_F(Search, SilentAddressTakesItsTimeOutAndThePause) {
+  Page->chbInit.Checked = true;
+  Page->chbInitClick();
+  const int64_t start = Fake.NowMs();
+  RunSearch();
+  auto* port = dynamic_cast<TprPort*>(PortNode->Data);
+  const TComTimeouts& t = Line.Timeouts();
+  const double expected =
+      8 * port->CharTimeMs() + t.ReadTotalMultiplier * 7 + t.ReadTotalConstant + 30;
+  EXPECT_NEAR(double(Fake.NowMs() - start), expected, 1.0);
 }
 
 TEST_F(Search, InitModeProbesAddressOneOnly) {

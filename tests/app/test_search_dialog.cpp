@@ -1,0 +1,118 @@
+// The search through the Qt search window: started by the dialog's first showing, ended by its
+// queued close, stopped by its button; simulated modules on an in-memory line, fake clock.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+#include "app/QtUi.h"
+#include "app/SearchDialog.h"
+#include "comm/Clock.h"
+#include "models/prDevice.h"
+#include "shell/MainUnit.h"
+#include "shell/PortUnit.h"
+#include "shell/SearchUnit.h"
+#include "sim/SimBackend.h"
+#include "sim/SimBus.h"
+#include "support/QtApp.h"
+
+namespace {
+
+TSearchDialog* OpenSearchDialog() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* d = qobject_cast<TSearchDialog*>(w); d && d->isVisible()) return d;
+  return nullptr;
+}
+
+class SearchDialogRun : public ::testing::Test {
+ protected:
+  SearchDialogRun() : Guard(&Fake), Form(Line) {
+    TestApp();
+    Previous = SetUi(&QtUi);
+    InstallSearchDialog();
+    Form.EnumPorts = [](std::vector<std::string>& list) { list = {"/dev/ttyUSB0"}; };
+    for (uint8_t a : {3, 40, 41, 200}) Bus->AddModel(1, a);
+  }
+  ~SearchDialogRun() override { SetUi(Previous); }
+
+  void SetUp() override {
+    ASSERT_TRUE(Form.FormShowFirst());
+    PortNode = Form.Root()->Children.at(0).get();
+    Form.Select(PortNode);
+    Page = dynamic_cast<TPortForm*>(PortNode->Data->Page);
+    ASSERT_NE(Page, nullptr);
+  }
+
+  // Presses the search button with a watchdog that ends a dialog which never closes.
+  void Search(const std::function<void(TSearchDialog&)>& onTick = {}) {
+    QTimer watch;
+    watch.setInterval(0);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+      TSearchDialog* d = OpenSearchDialog();
+      if (!d) return;
+      SawDialog = true;
+      if (onTick) onTick(*d);
+      if (++Ticks > 100000) {
+        TimedOut = true;
+        d->btStop->click();
+      }
+    });
+    watch.start();
+    Page->bbSearchClick();
+  }
+  std::vector<int> ProbedAddresses() const {
+    std::vector<int> probed;
+    for (const auto& frame : Sim->Frames) probed.push_back(frame.at(0));
+    return probed;
+  }
+
+  TFakeClock Fake;
+  TClockGuard Guard;
+  TQtUiServices QtUi;
+  TUiServices* Previous = nullptr;
+  std::shared_ptr<TSimBus> Bus = std::make_shared<TSimBus>();
+  std::unique_ptr<TSimBackend> Backend = std::make_unique<TSimBackend>(Bus);
+  TSimBackend* Sim = Backend.get();
+  TComPort Line{std::move(Backend)};
+  TMainForm Form;
+  TTreeNode* PortNode = nullptr;
+  TPortForm* Page = nullptr;
+  bool SawDialog = false, TimedOut = false;
+  int Ticks = 0;
+};
+
+TEST_F(SearchDialogRun, RunsOnceAndClosesItself) {
+  int lastLooking = 0;
+  bool ascending = true;
+  Search([&](TSearchDialog& d) {
+    const int looking = d.lbLooking->text().toInt();
+    ascending = ascending && looking >= lastLooking;
+    lastLooking = looking;
+  });
+  EXPECT_TRUE(SawDialog);
+  EXPECT_FALSE(TimedOut);
+  EXPECT_EQ(OpenSearchDialog(), nullptr);
+  EXPECT_TRUE(ascending);
+  EXPECT_EQ(ProbedAddresses().size(), 247u);
+  EXPECT_EQ(PortNode->Children.size(), 4u);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(SearchDialogRun, StopButtonEndsTheSearch) {
+  Search([](TSearchDialog& d) {
+    if (d.lbLooking->text() == "40") d.btStop->click();
+  });
+  EXPECT_FALSE(TimedOut);
+  EXPECT_EQ(OpenSearchDialog(), nullptr);
+  // The click is taken while the search lets messages through before address 41.
+  const std::vector<int> probed = ProbedAddresses();
+  ASSERT_FALSE(probed.empty());
+  EXPECT_EQ(probed.back(), 40);
+  ASSERT_EQ(PortNode->Children.size(), 2u);
+  EXPECT_EQ(PortNode->Children[1]->Text, "KAPPA-01");
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+}  // namespace
