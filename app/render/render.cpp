@@ -2,9 +2,17 @@
 // the views by eye. It starts the window on the offscreen platform with the demo bus, adds
 // the demo bus's modules under its port (as a search would find them), selects a tree node and
 // a tab of its page, lets the event loop (and with it the page's polling) run, and saves.
+// With --search it instead runs the module search on the demo port's page over the protocol
+// given, saves the search window once it shows address --search-shot (6 by default) into
+// --search-out, optionally presses its Stop button at address --stop-at, lists the modules
+// found and then saves the main window.
 //
 //   orbis-render [--node INDEX|TEXT] [--tab N] [--wait MS] [--size WxH] [--no-modules]
 //                [--about] [--out FILE.png]
+//                [--search modbus|vela [--search-out FILE.png] [--search-shot N] [--stop-at N]]
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
 #include <QStringList>
 #include <QTabWidget>
 #include <QTimer>
@@ -13,10 +21,13 @@
 #include <cstdlib>
 
 #include "app/AboutForm.h"
+#include "app/PortView.h"
+#include "app/SearchDialog.h"
 #include "app/ErrorBox.h"
 #include "app/MainWindow.h"
 #include "app/Program.h"
 #include "app/QtUi.h"
+#include "shell/prNode.h"
 #include "sim/DemoBus.h"
 
 namespace {
@@ -34,7 +45,9 @@ class TPrintingUi : public TQtUiServices {
 int Usage() {
   std::fprintf(stderr,
                "usage: orbis-render [--node INDEX|TEXT] [--tab N] [--wait MS] [--size WxH]\n"
-               "                    [--no-modules] [--about] [--out FILE.png]\n");
+               "                    [--no-modules] [--about] [--out FILE.png]\n"
+               "                    [--search modbus|vela [--search-out FILE.png]\n"
+               "                     [--search-shot N] [--stop-at N]]\n");
   return 2;
 }
 
@@ -55,12 +68,28 @@ int main(int argc, char** argv) {
   bool modules = true;
   bool about = false;
   QString out = QStringLiteral("orbis.png");
+  QString search;
+  QString searchOut = QStringLiteral("search.png");
+  int searchShot = 6;
+  int stopAt = 0;
+  bool nodeGiven = false;
   const QStringList args = QCoreApplication::arguments().mid(1);
   for (int i = 0; i < args.size(); ++i) {
     const QString& a = args[i];
     const bool hasValue = i + 1 < args.size();
     if (a == "--node" && hasValue) {
       node = args[++i];
+      nodeGiven = true;
+    } else if (a == "--search" && hasValue) {
+      search = args[++i];
+      if (search != "modbus" && search != "vela") return Usage();
+      modules = false;
+    } else if (a == "--search-out" && hasValue) {
+      searchOut = args[++i];
+    } else if (a == "--search-shot" && hasValue) {
+      searchShot = args[++i].toInt();
+    } else if (a == "--stop-at" && hasValue) {
+      stopAt = args[++i].toInt();
     } else if (a == "--tab" && hasValue) {
       tab = args[++i].toInt();
     } else if (a == "--wait" && hasValue) {
@@ -92,6 +121,7 @@ int main(int argc, char** argv) {
   std::string error;
   const std::string demo = StartDemoBus(&error);
   if (demo.empty()) std::fprintf(stderr, "orbis-render: no demo bus: %s\n", error.c_str());
+  if (!search.isEmpty() && !nodeGiven) node = QString::fromStdString(demo);
 
   int result = 0;
   {
@@ -125,6 +155,36 @@ int main(int argc, char** argv) {
       window.tvDevices->setCurrentItem(window.ItemOf(target));
       if (tab >= 0 && window.pMain->PageView()) {
         if (auto* tabs = window.pMain->PageView()->findChild<QTabWidget*>()) tabs->setCurrentIndex(tab);
+      }
+      if (!search.isEmpty()) {
+        auto* view = qobject_cast<TPortView*>(window.pMain->PageView());
+        if (!view) {
+          std::fprintf(stderr, "orbis-render: %s shows no port page\n", qPrintable(node));
+          result = 1;
+        } else {
+          view->cbProtocol->setCurrentIndex(search == "vela" ? 2 : 0);
+          bool shot = false;
+          QTimer watch;
+          watch.setInterval(0);
+          QObject::connect(&watch, &QTimer::timeout, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+              auto* dialog = qobject_cast<TSearchDialog*>(w);
+              if (!dialog || !dialog->isVisible()) continue;
+              const int looking = dialog->lbLooking->text().toInt();
+              if (!shot && looking >= searchShot) {
+                shot = true;
+                if (!dialog->grab().save(searchOut)) result = 1;
+              }
+              if (stopAt > 0 && looking >= stopAt) dialog->btStop->click();
+            }
+          });
+          watch.start();
+          view->bbSearch->click();
+          watch.stop();
+          for (TTreeNode* item : logic.Items())
+            if (item->Level() == 2)
+              std::printf("%s\t%s\n", item->Text.c_str(), item->Data->KindText.c_str());
+        }
       }
       QTimer::singleShot(waitMs, &app, &QCoreApplication::quit);
       app.exec();
