@@ -9,13 +9,11 @@
 
 #include "app/QtUi.h"
 #include "app/SearchDialog.h"
-#include "comm/Clock.h"
 #include "models/prDevice.h"
 #include "shell/MainUnit.h"
 #include "shell/PortUnit.h"
 #include "shell/SearchUnit.h"
-#include "sim/SimBackend.h"
-#include "sim/SimBus.h"
+#include "support/PortRig.h"
 #include "support/QtApp.h"
 
 namespace {
@@ -26,24 +24,17 @@ TSearchDialog* OpenSearchDialog() {
   return nullptr;
 }
 
-class SearchDialogRun : public ::testing::Test {
+class SearchDialogRun : public ::testing::Test, protected TPortRig {
  protected:
-  SearchDialogRun() : Guard(&Fake), Form(Line) {
+  SearchDialogRun() {
     TestApp();
     Previous = SetUi(&QtUi);
     InstallSearchDialog();
-    Form.EnumPorts = [](std::vector<std::string>& list) { list = {"/dev/ttyUSB0"}; };
     for (uint8_t a : {3, 40, 41, 200}) Bus->AddModel(1, a);
   }
   ~SearchDialogRun() override { SetUi(Previous); }
 
-  void SetUp() override {
-    ASSERT_TRUE(Form.FormShowFirst());
-    PortNode = Form.Root()->Children.at(0).get();
-    Form.Select(PortNode);
-    Page = dynamic_cast<TPortForm*>(PortNode->Data->Page);
-    ASSERT_NE(Page, nullptr);
-  }
+  void SetUp() override { ASSERT_TRUE(Start()); }
 
   // Presses the search button with a watchdog that ends a dialog which never closes.
   void Search(const std::function<void(TSearchDialog&)>& onTick = {}) {
@@ -62,23 +53,8 @@ class SearchDialogRun : public ::testing::Test {
     watch.start();
     Page->bbSearchClick();
   }
-  std::vector<int> ProbedAddresses() const {
-    std::vector<int> probed;
-    for (const auto& frame : Sim->Frames) probed.push_back(frame.at(0));
-    return probed;
-  }
-
-  TFakeClock Fake;
-  TClockGuard Guard;
   TQtUiServices QtUi;
   TUiServices* Previous = nullptr;
-  std::shared_ptr<TSimBus> Bus = std::make_shared<TSimBus>();
-  std::unique_ptr<TSimBackend> Backend = std::make_unique<TSimBackend>(Bus);
-  TSimBackend* Sim = Backend.get();
-  TComPort Line{std::move(Backend)};
-  TMainForm Form;
-  TTreeNode* PortNode = nullptr;
-  TPortForm* Page = nullptr;
   bool SawDialog = false, TimedOut = false;
   int Ticks = 0;
 };

@@ -4,14 +4,12 @@
 
 #include <functional>
 
-#include "comm/Clock.h"
 #include "comm/prPort.h"
 #include "models/prDevice.h"
 #include "shell/MainUnit.h"
 #include "shell/PortUnit.h"
 #include "shell/SearchUnit.h"
-#include "sim/SimBackend.h"
-#include "sim/SimBus.h"
+#include "support/PortRig.h"
 #include "support/RecordingUi.h"
 
 namespace {
@@ -34,20 +32,9 @@ struct WindowSnapshot {
   bool CloseRequested = false, Visible = true;
 };
 
-// The fake clock, telling the test of every pause before it is taken.
-class TWatchedClock : public TFakeClock {
- public:
-  void Sleep(int ms) override {
-    if (OnSleep) OnSleep(ms);
-    TFakeClock::Sleep(ms);
-  }
-  std::function<void(int)> OnSleep;
-};
-
-class Search : public ::testing::Test {
+class Search : public ::testing::Test, protected TPortRig {
  protected:
-  Search() : Guard(&Fake), Form(Line) {
-    Form.EnumPorts = [](std::vector<std::string>& list) { list = {"/dev/ttyUSB0"}; };
+  Search() {
     PreviousRunner = SetSearchWindowRunner([this](TSearchForm& w) {
       Window = &w;
       RunSearchWindowInPlace(w);
@@ -61,14 +48,7 @@ class Search : public ::testing::Test {
   }
   ~Search() override { SetSearchWindowRunner(std::move(PreviousRunner)); }
 
-  void SetUp() override {
-    ASSERT_TRUE(Form.FormShowFirst());
-    PortNode = Form.Root()->Children.at(0).get();
-    Form.Select(PortNode);
-    Page = dynamic_cast<TPortForm*>(PortNode->Data->Page);
-    ASSERT_NE(Page, nullptr);
-    ASSERT_TRUE(Sim->IsOpen());
-  }
+  void SetUp() override { ASSERT_TRUE(Start()); }
 
   void SelectProtocol(int item) {
     Page->cbProtocol.ItemIndex = item;
@@ -78,9 +58,7 @@ class Search : public ::testing::Test {
   std::vector<int> RunSearch() {
     const size_t before = Sim->Frames.size();
     Page->bbSearchClick();
-    std::vector<int> probed;
-    for (size_t i = before; i < Sim->Frames.size(); ++i) probed.push_back(Sim->Frames[i].at(0));
-    return probed;
+    return ProbedAddresses(before);
   }
   std::vector<FoundModule> Found() const {
     std::vector<FoundModule> found;
@@ -100,16 +78,7 @@ class Search : public ::testing::Test {
     return r;
   }
 
-  TWatchedClock Fake;
-  TClockGuard Guard;
   TRecordingUi Ui;
-  std::shared_ptr<TSimBus> Bus = std::make_shared<TSimBus>();
-  std::unique_ptr<TSimBackend> Backend = std::make_unique<TSimBackend>(Bus);
-  TSimBackend* Sim = Backend.get();
-  TComPort Line{std::move(Backend)};
-  TMainForm Form;
-  TTreeNode* PortNode = nullptr;
-  TPortForm* Page = nullptr;
 
   TSearchWindowRunner PreviousRunner;
   TSearchForm* Window = nullptr;
