@@ -1,5 +1,6 @@
 #include "shell/PortUnit.h"
 
+#include <iterator>
 #include <memory>
 
 #include "comm/prPort.h"
@@ -9,9 +10,21 @@
 
 namespace {
 
-constexpr int kParityNone = 0;   // "Нет"
-constexpr int kBaudInit = 3;     // "9600", the rate of a module in INIT mode
-constexpr int kDcsTimeoutMs = 500;
+constexpr int kParityNone = 0;  // "Нет"
+constexpr int kBaudInit = 3;    // "9600", the rate of a module in INIT mode
+
+// What choosing a protocol does, by item of the protocol list: the time-out it resets to and
+// the controls it enables. DCS defines no frames, so it cannot be searched.
+struct TProtocolRule {
+  uint8_t Protocol;
+  int TimeoutMs;
+  bool ParityEnabled, LrcEnabled, SearchEnabled;
+};
+constexpr TProtocolRule kProtocolRules[] = {
+    {ptModbus, 0, true, false, true},
+    {ptDCS, 500, false, true, false},
+    {ptVela, 0, false, false, true},
+};
 
 // Puts the screen cursor back on every way out of the search, errors included.
 class TCursorRestore {
@@ -81,34 +94,16 @@ void TPortForm::ResetLineOptions(int timeoutMs) {
 void TPortForm::cbProtocolChange() {
   TprPort* port = Port();
   bbSearch.Enabled = true;
-  switch (cbProtocol.ItemIndex) {
-    case ptModbus:
-      if (!Loading && port) {
-        port->SetProtocol(ptModbus);
-        ResetLineOptions(0);
-      }
-      cbParity.Enabled = lbParity.Enabled = true;
-      chbLRC.Enabled = false;
-      break;
-    case ptDCS:
-      if (!Loading && port) {
-        port->SetProtocol(ptDCS);
-        ResetLineOptions(kDcsTimeoutMs);
-      }
-      cbParity.Enabled = lbParity.Enabled = false;
-      chbLRC.Enabled = true;
-      bbSearch.Enabled = false;
-      break;
-    case ptVela:
-      if (!Loading && port) {
-        port->SetProtocol(ptVela);
-        ResetLineOptions(0);
-      }
-      cbParity.Enabled = lbParity.Enabled = false;
-      chbLRC.Enabled = false;
-      break;
-    default:
-      break;
+  const int index = cbProtocol.ItemIndex;
+  if (index >= 0 && index < static_cast<int>(std::size(kProtocolRules))) {
+    const TProtocolRule& rule = kProtocolRules[index];
+    if (!Loading && port) {
+      port->SetProtocol(rule.Protocol);
+      ResetLineOptions(rule.TimeoutMs);
+    }
+    cbParity.Enabled = lbParity.Enabled = rule.ParityEnabled;
+    chbLRC.Enabled = rule.LrcEnabled;
+    if (!rule.SearchEnabled) bbSearch.Enabled = false;
   }
   if (chbInit.Checked) chbInitClick();
 }
