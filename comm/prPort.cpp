@@ -100,41 +100,42 @@ void TprPort::ApplyTimeouts() {
   ComPort->SetTimeouts(t);
 }
 
-int TprPort::Exchange(const uint8_t* request, int requestLength, int replyLength, uint8_t* reply,
-                      int replyCapacity) {
+int TprPort::Exchange(TCustomComPort* line, const uint8_t* request, int requestLength,
+                      int replyLength, uint8_t* reply, int replyCapacity) {
   // Purge even for an empty request: late bytes of an earlier exchange must never be taken
   // for the reply of a later one.
-  ComPort->ClearBuffer(true, true);
-  if (requestLength > 0) ComPort->Write(request, requestLength);
+  line->ClearBuffer(true, true);
+  if (requestLength > 0) line->Write(request, requestLength);
   const int wanted = std::clamp(replyLength, 0, replyCapacity);
-  return wanted > 0 ? ComPort->Read(reply, wanted) : 0;
+  return wanted > 0 ? line->Read(reply, wanted) : 0;
 }
 
-int TprPort::ExchangeVela(const TVelaRecord& request, TVelaRecord& reply) {
+namespace {
+
+// The three record kinds share the exchange; only their frame sizes differ.
+template <class Record>
+int ExchangeRecord(TCustomComPort* line, const Record& request, Record& reply,
+                   int (*exchange)(TCustomComPort*, const uint8_t*, int, int, uint8_t*, int)) {
   reply = {};
-  if (!ComPort) throw EComPort(CError_WriteFailed);
+  if (!line) throw EComPort(CError_WriteFailed);
   const int sent = std::clamp<int>(request.RequestLength, 0, int(sizeof request.Frame));
-  reply.RequestLength = Exchange(request.Frame, sent, request.ReplyLength, reply.Frame,
+  reply.RequestLength = exchange(line, request.Frame, sent, request.ReplyLength, reply.Frame,
                                  int(sizeof reply.Frame));
   return reply.RequestLength;
+}
+
+}  // namespace
+
+int TprPort::ExchangeVela(const TVelaRecord& request, TVelaRecord& reply) {
+  return ExchangeRecord(ComPort, request, reply, &TprPort::Exchange);
 }
 
 int TprPort::ExchangeModbus(const TModbusRecord& request, TModbusRecord& reply) {
-  reply = {};
-  if (!ComPort) throw EComPort(CError_WriteFailed);
-  const int sent = std::clamp<int>(request.RequestLength, 0, int(sizeof request.Frame));
-  reply.RequestLength = Exchange(request.Frame, sent, request.ReplyLength, reply.Frame,
-                                 int(sizeof reply.Frame));
-  return reply.RequestLength;
+  return ExchangeRecord(ComPort, request, reply, &TprPort::Exchange);
 }
 
 int TprPort::ExchangeDcs(const TDcsRecord& request, TDcsRecord& reply) {
-  reply = {};
-  if (!ComPort) throw EComPort(CError_WriteFailed);
-  const int sent = std::clamp<int>(request.RequestLength, 0, int(sizeof request.Frame));
-  reply.RequestLength = Exchange(request.Frame, sent, request.ReplyLength, reply.Frame,
-                                 int(sizeof reply.Frame));
-  return reply.RequestLength;
+  return ExchangeRecord(ComPort, request, reply, &TprPort::Exchange);
 }
 
 TVelaRecord VelaProbeTemplate() {

@@ -49,8 +49,9 @@ class TprPort : public TprNode {
   void ApplyBaudRate();
   void ApplyParity();
   void ApplyTimeouts();
-  int Exchange(const uint8_t* request, int requestLength, int replyLength, uint8_t* reply,
-               int replyCapacity);
+  // Purge, send, collect: the one exchange behind the three record kinds.
+  static int Exchange(TCustomComPort* line, const uint8_t* request, int requestLength,
+                      int replyLength, uint8_t* reply, int replyCapacity);
 };
 
 // Search probes: the templates read the register holding the model code.

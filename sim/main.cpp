@@ -75,12 +75,12 @@ bool ParseNumber(const std::string& text, long low, long high, long& value) {
   return !text.empty() && *end == '\0' && value >= low && value <= high;
 }
 
-bool AddModule(TSimBus& bus, const std::string& spec) {
+bool AddModule(TSimBus& bus, const std::string& description) {
   std::vector<std::string> parts;
   size_t start = 0;
-  for (size_t comma; (comma = spec.find(',', start)) != std::string::npos; start = comma + 1)
-    parts.push_back(spec.substr(start, comma - start));
-  parts.push_back(spec.substr(start));
+  for (size_t comma; (comma = description.find(',', start)) != std::string::npos; start = comma + 1)
+    parts.push_back(description.substr(start, comma - start));
+  parts.push_back(description.substr(start));
 
   std::string model = parts[0], address;
   if (const size_t at = model.find('@'); at != std::string::npos) {
@@ -89,10 +89,10 @@ bool AddModule(TSimBus& bus, const std::string& spec) {
   }
   int unknownCode = 210;
   const int index = ModelIndexOf(model, unknownCode);
-  if (index < 0) return Fail("unknown model '" + model + "' in " + spec);
+  if (index < 0) return Fail("unknown model '" + model + "' in " + description);
   long addr = index == 0 ? 6 : index;
   if (!address.empty() && !ParseNumber(address, 1, 247, addr))
-    return Fail("bad address '" + address + "' in " + spec);
+    return Fail("bad address '" + address + "' in " + description);
 
   TSimModule& m = bus.Add(TSimModule::ForModel(index, uint8_t(addr), 0, uint8_t(unknownCode)));
   for (size_t i = 1; i < parts.size(); ++i) {
@@ -103,7 +103,7 @@ bool AddModule(TSimBus& bus, const std::string& spec) {
     }
     long value = 0;
     if (!param.empty() && !ParseNumber(param, 1, 600000, value))
-      return Fail("bad value '" + param + "' in " + spec);
+      return Fail("bad value '" + param + "' in " + description);
     if (flag == "init") m.SetInitMode(true);
     else if (flag == "strict") m.StrictLine = true;
     else if (flag == "frozen") m.RandomInputs = m.MovingInputs = false;
@@ -112,7 +112,7 @@ bool AddModule(TSimBus& bus, const std::string& spec) {
     else if (flag == "truncated") m.Fault = {TSimFaultKind::Truncated, int(value), -1};
     else if (flag == "late") m.Fault = {TSimFaultKind::Late, int(value), -1};
     else if (flag == "noise") m.Fault = {TSimFaultKind::Noise, int(value), -1};
-    else return Fail("unknown flag '" + flag + "' in " + spec);
+    else return Fail("unknown flag '" + flag + "' in " + description);
   }
   return true;
 }
@@ -158,8 +158,8 @@ int main(int argc, char** argv) {
     }
   }
   if (modules.empty()) modules = {"kappa@1", "eta@2", "beta@3", "rho@4", "iota@5", "unknown@6"};
-  for (const auto& spec : modules)
-    if (!AddModule(*bus, spec)) return 2;
+  for (const auto& description : modules)
+    if (!AddModule(*bus, description)) return 2;
 
   // The signals are taken by sigwait below; the bus thread inherits the blocked mask. A shell
   // starts background jobs with SIGINT ignored, and an ignored signal never reaches sigwait,
