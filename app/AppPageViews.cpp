@@ -1,4 +1,5 @@
 // The views of the program's pages, registered by page class name.
+#include "app/ModulePageView.h"
 #include "app/PageView.h"
 #include "app/PageWidget.h"
 #include "app/PortView.h"
@@ -7,4 +8,5 @@ void RegisterAppPageViews() {
   RegisterPlainPageView();
   RegisterCompPageView();
   RegisterPortPageView();
+  RegisterModulePageViews();
 }

@@ -5,23 +5,14 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QTabBar>
-#include <exception>
 
-#include "shell/UiServices.h"
+#include "app/ErrorBox.h"
 
 namespace {
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 }  // namespace
 
-void RunGuarded(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const std::exception& e) {
-    Ui().ShowError(e.what());
-  } catch (...) {
-    Ui().ShowError("Unknown error");
-  }
-}
+void RunGuarded(const std::function<void()>& action) { Guarded(action); }
 
 // ---- widgets
 

@@ -47,11 +47,12 @@ QWidget* BuildCell(const TLayoutCell& cell, TControlBinding& binding, QWidget* p
     const auto& edit = static_cast<const TEdit&>(control);
     const int chars = cell.WidthChars > 0 ? cell.WidthChars : edit.MaxLength();
     if (chars > 0) {
-      // Room for the widest digits plus the frame; "Н/Д" and "Ошибка" must fit as well.
+      // Room for the digits plus the frame; "Н/Д" must fit as well (a field that can show
+      // "Ошибка" asks for enough characters itself).
       const QFontMetrics fm(widget->font());
       const int text = std::max(fm.horizontalAdvance(QString(chars, QChar('0'))),
-                                fm.horizontalAdvance(QStringLiteral("Ошибка")));
-      widget->setFixedWidth(text + 16);
+                                fm.horizontalAdvance(QStringLiteral("Н/Д")));
+      widget->setFixedWidth(text + 12);
     } else {
       widget->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
       widget->setMinimumWidth(120);
@@ -65,6 +66,7 @@ QWidget* BuildContainerView(TContainer& container, TControlBinding& binding, QWi
   auto* widget = new QWidget(parent);
   binding.BindContainer(container, widget);
   auto* column = new QVBoxLayout(widget);
+  column->setContentsMargins(3, 3, 3, 3);
   for (const TLayoutGrid& grid : container.Layout.Grids) {
     if (!grid.Title.empty()) {
       auto* title = new QLabel(QString::fromStdString(grid.Title), widget);
@@ -72,7 +74,7 @@ QWidget* BuildContainerView(TContainer& container, TControlBinding& binding, QWi
       column->addWidget(title);
     }
     auto* layout = new QGridLayout;
-    layout->setHorizontalSpacing(6);
+    layout->setHorizontalSpacing(3);
     int columns = 0;
     for (int r = 0; r < static_cast<int>(grid.Rows.size()); ++r) {
       int c = 0;

@@ -287,15 +287,15 @@ void TModuleForm::BuildCommonTab() {
 
   s->Layout.AddGrid()
       .Row({LabelCell("Время во включенном состоянии:"), ControlCell(edDays), LabelCell("суток,"),
-            FieldCell(edTime, 11)})
-      .Row({LabelCell("Имя модуля:"), FieldCell(edName, 18, 3)})
+            FieldCell(edTime, 8)})
+      .Row({LabelCell("Имя модуля:"), FieldCell(edName, 16, 3)})
       .Row({LabelCell("Версия ПО:"), ControlCell(edVersion)})
       .Row({LabelCell("Таймаут сторожевого таймера:"), ControlCell(edWD), LabelCell("Х 0,1 с.", 2)})
       .Row({LabelCell("Статус сторожевого таймера:"), ControlCell(chbWDStatus),
             ControlCell(bbWDStatusReset)})
       .Row({LabelCell("Статус рестарта:"), ControlCell(chbRestartStatus),
             ControlCell(bbRestartStatusReset)})
-      .Row({LabelCell("Статус самодиагностики:"), FieldCell(edSelfDiag, 20, 3)})
+      .Row({LabelCell("Статус самодиагностики:"), FieldCell(edSelfDiag, 17, 3)})
       .Row({LabelCell("Модуль в режиме INIT:"), ControlCell(chbInitStatus)});
 }
 

@@ -215,6 +215,10 @@ void TMainForm::Select(TTreeNode* node) {
     const std::string name = LinePortOf(node);
     try {
       if (ComPort->Port() != name) ComPort->SetPort(name);
+      // The one line serves every port: it must carry this port's settings, not those of
+      // the port whose page last changed them (or the line's start-up defaults).
+      TTreeNode* portNode = node->Level() == 1 ? node : node->Parent;
+      if (auto* port = dynamic_cast<TprPort*>(portNode->Data)) port->ApplySettings();
       ComPort->Open();
     } catch (...) {
       openError = std::current_exception();
