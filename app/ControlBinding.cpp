@@ -10,6 +10,14 @@
 
 namespace {
 QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+// A widget of kind W for a control of kind M, following the model from now on.
+template <class W, class M>
+QWidget* MakeBound(TControl& control, const TLife& life, QWidget* parent) {
+  auto* widget = new W(static_cast<M&>(control), life, parent);
+  control.OnViewUpdate = [widget] { widget->Sync(); };
+  return widget;
+}
 }  // namespace
 
 void RunGuarded(const std::function<void()>& action) { Guarded(action); }
@@ -175,30 +183,18 @@ void TControlBinding::Track(TControl& control, QWidget* widget) {
 QWidget* TControlBinding::CreateWidget(TControl& control, QWidget* parent) {
   QWidget* widget = nullptr;
   switch (control.Kind()) {
-    case TControlKind::Edit: {
-      auto* w = new TBoundLineEdit(static_cast<TEdit&>(control), Life, parent);
-      control.OnViewUpdate = [w] { w->Sync(); };
-      widget = w;
+    case TControlKind::Edit:
+      widget = MakeBound<TBoundLineEdit, TEdit>(control, Life, parent);
       break;
-    }
-    case TControlKind::CheckBox: {
-      auto* w = new TBoundCheckBox(static_cast<TCheckBox&>(control), Life, parent);
-      control.OnViewUpdate = [w] { w->Sync(); };
-      widget = w;
+    case TControlKind::CheckBox:
+      widget = MakeBound<TBoundCheckBox, TCheckBox>(control, Life, parent);
       break;
-    }
-    case TControlKind::ComboBox: {
-      auto* w = new TBoundComboBox(static_cast<TComboBox&>(control), Life, parent);
-      control.OnViewUpdate = [w] { w->Sync(); };
-      widget = w;
+    case TControlKind::ComboBox:
+      widget = MakeBound<TBoundComboBox, TComboBox>(control, Life, parent);
       break;
-    }
-    case TControlKind::Button: {
-      auto* w = new TBoundToolButton(static_cast<TButton&>(control), Life, parent);
-      control.OnViewUpdate = [w] { w->Sync(); };
-      widget = w;
+    case TControlKind::Button:
+      widget = MakeBound<TBoundToolButton, TButton>(control, Life, parent);
       break;
-    }
     case TControlKind::Tabs: {
       auto* w = new QTabWidget(parent);
       auto& tabs = static_cast<TPageControl&>(control);
