@@ -16,8 +16,12 @@ class TScriptedBackend : public TComBackend {
   void Open(const std::string& port) override {
     if (FailOpen) throw EComPort(CError_OpenFailed, 16);
     OpenedPorts.push_back(port);
+    Log.push_back("open " + port);
   }
-  void Close() override { ++CloseCount; }
+  void Close() override {
+    ++CloseCount;
+    Log.push_back("close");
+  }
   void ApplyBuffer(const TComBuffer&) override {}
   void ApplyLine(const TComLineSettings& settings) override { Lines.push_back(settings); }
   void ApplyTimeouts(const TComTimeouts& timeouts) override { Timeouts.push_back(timeouts); }
@@ -46,6 +50,8 @@ class TScriptedBackend : public TComBackend {
   std::deque<uint8_t> Input;
   std::vector<Bytes> Sent;
   std::vector<std::string> OpenedPorts;
+  // Opens and closes in order: "open <port>", "close".
+  std::vector<std::string> Log;
   std::vector<TComLineSettings> Lines;
   std::vector<TComTimeouts> Timeouts;
   int CloseCount = 0;
