@@ -11,6 +11,19 @@
 
 class TprPort;
 
+// What a register is to the master, from what the module does with a write to it.
+enum class TRegAccess : uint8_t {
+  ReadOnly,  // reported by the module (inputs, measured values, status, version)
+  Config,    // a setting the module stores; part of a module's configuration
+  Command,   // a write acts and is not kept (latch and counter resets, calibration steps,
+             // status clears); a read may report a status instead
+  Live,      // writable but volatile state (outputs set by the master, counters, the clock)
+};
+inline constexpr TRegAccess raReadOnly = TRegAccess::ReadOnly;
+inline constexpr TRegAccess raConfig = TRegAccess::Config;
+inline constexpr TRegAccess raCommand = TRegAccess::Command;
+inline constexpr TRegAccess raLive = TRegAccess::Live;
+
 // One row of a register map.
 struct TRegisterDef {
   const char* Name;
@@ -19,7 +32,13 @@ struct TRegisterDef {
   uint16_t ModbusAddress;
   uint8_t DataType;
   int32_t StrLength;
+  // Every row of the model maps states it; a row that does not is never written as
+  // configuration.
+  TRegAccess Access = raReadOnly;
 };
+
+// True for the registers that make up a module's configuration: those it stores as settings.
+constexpr bool IsConfigRegister(const TRegisterDef& def) { return def.Access == raConfig; }
 
 // Model table: index 0 "Неизвестный", 1 "KAPPA-01", 2 "ETA-03", 3 "BETA-02", 4 "RHO-05",
 // 5 "IOTA-04".

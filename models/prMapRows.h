@@ -3,6 +3,7 @@
 // compose a model's table from them, so that no shared row is written twice.
 #include <array>
 #include <cstddef>
+#include <string_view>
 
 #include "models/prDevice.h"
 
@@ -10,20 +11,20 @@ namespace prmap {
 
 // The module block every model declares, in declaration order.
 inline constexpr std::array<TRegisterDef, 14> CommonRows{{
-    {"SECNS", 0, 10, 10, dtUInt8, 0},
-    {"MINTS", 0, 11, 11, dtUInt8, 0},
-    {"HOURS", 0, 12, 12, dtUInt8, 0},
-    {"DAYS", 0, 25, 25, dtUInt16, 0},
-    {"MNAME", 0, 29, 36, dtString, 14},
-    {"MVERSION", 0, 28, 32, dtString, 6},
-    {"NETWDT", 0, 26, 26, dtUInt16, 0},
-    {"SLFDGNS", 0, 22, 22, dtUInt16, 0},
-    {"RSTSTATUS", 0, 31, 45, dtUInt8, 0},
-    {"NWDTSTATUS", 0, 32, 46, dtUInt8, 0},
-    {"NETADDR", 0, 16, 16, dtUInt8, 0},
-    {"NETBDRT", 0, 17, 17, dtUInt8, 0},
-    {"MDBFMT", 0, 18, 18, dtUInt8, 0},
-    {"DCSFMT", 0, 19, 19, dtUInt8, 0},
+    {"SECNS", 0, 10, 10, dtUInt8, 0, raLive},
+    {"MINTS", 0, 11, 11, dtUInt8, 0, raLive},
+    {"HOURS", 0, 12, 12, dtUInt8, 0, raLive},
+    {"DAYS", 0, 25, 25, dtUInt16, 0, raLive},
+    {"MNAME", 0, 29, 36, dtString, 14, raConfig},
+    {"MVERSION", 0, 28, 32, dtString, 6, raReadOnly},
+    {"NETWDT", 0, 26, 26, dtUInt16, 0, raConfig},
+    {"SLFDGNS", 0, 22, 22, dtUInt16, 0, raReadOnly},
+    {"RSTSTATUS", 0, 31, 45, dtUInt8, 0, raCommand},
+    {"NWDTSTATUS", 0, 32, 46, dtUInt8, 0, raCommand},
+    {"NETADDR", 0, 16, 16, dtUInt8, 0, raConfig},
+    {"NETBDRT", 0, 17, 17, dtUInt8, 0, raConfig},
+    {"MDBFMT", 0, 18, 18, dtUInt8, 0, raConfig},
+    {"DCSFMT", 0, 19, 19, dtUInt8, 0, raConfig},
 }};
 
 // Which optional indication registers a model has.
@@ -43,11 +44,16 @@ struct TIndicationRow {
 
 // The indication registers in the order models declare them.
 inline constexpr TIndicationRow IndicationRows[] = {
-    {{"ICON1", 0, 1, 1, dtUInt8, 0}, 0},           {{"ICON2", 0, 2, 2, dtUInt8, 0}, 0},
-    {{"ICON3", 0, 3, 3, dtUInt8, 0}, ifIcon3},     {{"GR1IND", 0, 4, 4, dtUInt8, 0}, 0},
-    {{"GR2IND", 0, 6, 6, dtUInt8, 0}, ifGroup2},   {{"GR1INDFL", 0, 5, 5, dtUInt8, 0}, 0},
-    {{"GR2INDFL", 0, 7, 7, dtUInt8, 0}, ifGroup2}, {{"GR1INDPH", 0, 8, 8, dtUInt8, 0}, 0},
-    {{"GR2INDPH", 0, 9, 9, dtUInt8, 0}, ifGroup2}, {{"DISPLAY", 0, 27, 27, dtString, 8}, ifDisplay},
+    {{"ICON1", 0, 1, 1, dtUInt8, 0, raConfig}, 0},
+    {{"ICON2", 0, 2, 2, dtUInt8, 0, raConfig}, 0},
+    {{"ICON3", 0, 3, 3, dtUInt8, 0, raConfig}, ifIcon3},
+    {{"GR1IND", 0, 4, 4, dtUInt8, 0, raConfig}, 0},
+    {{"GR2IND", 0, 6, 6, dtUInt8, 0, raConfig}, ifGroup2},
+    {{"GR1INDFL", 0, 5, 5, dtUInt8, 0, raConfig}, 0},
+    {{"GR2INDFL", 0, 7, 7, dtUInt8, 0, raConfig}, ifGroup2},
+    {{"GR1INDPH", 0, 8, 8, dtUInt8, 0, raConfig}, 0},
+    {{"GR2INDPH", 0, 9, 9, dtUInt8, 0, raConfig}, ifGroup2},
+    {{"DISPLAY", 0, 27, 27, dtString, 8, raConfig}, ifDisplay},
 };
 
 constexpr bool Declares(const TIndicationRow& row, unsigned features) {
@@ -86,6 +92,15 @@ constexpr auto Concat(const std::array<TRegisterDef, N>&... parts) {
 template <unsigned Features, std::size_t N>
 constexpr auto ModelMap(const std::array<TRegisterDef, N>& own) {
   return Concat(CommonRows, Indication<Features>(), own);
+}
+
+// The row of a name in a map, for compile-time checks of the tables (a name the map lacks
+// does not compile).
+template <std::size_t N>
+constexpr const TRegisterDef& Row(const std::array<TRegisterDef, N>& map, std::string_view name) {
+  for (const auto& row : map)
+    if (name == row.Name) return row;
+  throw "no such register";
 }
 
 }  // namespace prmap

@@ -266,4 +266,44 @@ TEST(RegisterMaps, RhoChannelTwoLiesFourteenAboveChannelOne) {
   }
 }
 
+// The access kind of a row decides what a configuration file holds and what a clone writes:
+// a command or a live output copied onto another module would act there.
+TEST(RegisterMaps, AccessKindOfTellingRows) {
+  struct Row {
+    int Model;
+    const char* Name;
+    TRegAccess Access;
+  };
+  const Row rows[] = {
+      {Kappa, "MVERSION", raReadOnly},   {Kappa, "DIGINPUT", raReadOnly},
+      {Beta, "OVFFLAGS", raReadOnly},    {Eta, "ANALOGINPUT8", raReadOnly},
+      {Rho, "SAVEDOUTPUTCH2", raReadOnly}, {Rho, "SMSTS", raReadOnly},
+      {Kappa, "NETADDR", raConfig},      {Kappa, "DIRECTION", raConfig},
+      {Beta, "FILTER4", raConfig},       {Eta, "LBT8", raConfig},
+      {Iota, "INPTYPE3", raConfig},      {Rho, "OUTPUTSAFECH1", raConfig},
+      {Kappa, "RSTLATCH", raCommand},    {Beta, "COUNTRESET", raCommand},
+      {Kappa, "FLAGRESET", raCommand},   {Rho, "TUNINGCH2", raCommand},
+      {Rho, "TUNINGENABLE", raCommand},  {Kappa, "DIGOUTPUT", raLive},
+      {Iota, "SECNS", raLive},           {Eta, "DAYS", raLive},
+      {Kappa, "COUNTER16", raLive},      {Rho, "SETPOINTCH1", raLive},
+  };
+  for (const Row& r : rows) {
+    const TRegisterDef* d = Find(r.Model, r.Name);
+    ASSERT_NE(d, nullptr) << r.Name;
+    EXPECT_EQ(d->Access, r.Access) << ModelNames[r.Model] << " " << r.Name;
+    EXPECT_EQ(IsConfigRegister(*d), r.Access == raConfig) << r.Name;
+  }
+}
+
+// A register name means the same thing in every model that declares it.
+TEST(RegisterMaps, AccessKindAgreesAcrossModels) {
+  for (int a : AllModels)
+    for (int b : AllModels)
+      for (const TRegisterDef& d : RegisterMap(a))
+        if (const TRegisterDef* other = Find(b, d.Name)) {
+          EXPECT_EQ(d.Access, other->Access) << d.Name << " in " << ModelNames[a] << " and "
+                                             << ModelNames[b];
+        }
+}
+
 }  // namespace
