@@ -2,9 +2,8 @@
 
 #include <exception>
 
-#include "comm/Clock.h"
 #include "comm/prPort.h"
-#include "models/prDevice.h"
+#include "shell/BusScan.h"
 #include "shell/MainUnit.h"
 #include "shell/UiServices.h"
 
@@ -14,9 +13,6 @@ TSearchWindowRunner& InstalledRunner() {
   static TSearchWindowRunner runner;
   return runner;
 }
-
-// The pause after every probed address, answered or not.
-constexpr int kAddressPauseMs = 30;
 
 }  // namespace
 
@@ -92,43 +88,19 @@ void SearchAllDevices(TSearchForm& W) {
   TprPort* port = W.Port;
   TTreeNode* parent = PortTreeNode(port);
   if (port) {
-    const uint8_t protocol = port->Protocol;
-    const TModbusRecord modbusTemplate = ModbusProbeTemplate();
-    const TVelaRecord velaTemplate = VelaProbeTemplate();
-    const TDcsRecord dcsTemplate = DcsProbeTemplate();
-    for (int i = 1; i <= W.MaxAddress; ++i) {
-      Ui().ProcessMessages();
-      if (!W.Visible()) break;
-      W.SetLooking(i);
-
-      bool accepted = false;
-      uint8_t value = 0;
-      const auto address = static_cast<uint8_t>(i);
-      if (protocol == ptModbus) {
-        TModbusRecord request{}, reply{};
-        PrepareModbusProbe(modbusTemplate, address, request);
-        port->ExchangeModbus(request, reply);
-        accepted = CheckModbusProbe(reply, request, value);
-      } else if (protocol == ptVela) {
-        TVelaRecord request{}, reply{};
-        PrepareVelaProbe(velaTemplate, address, request);
-        port->ExchangeVela(request, reply);
-        accepted = CheckVelaProbe(reply, request, value);
-      } else {
-        TDcsRecord request{}, reply{};
-        PrepareDcsProbe(dcsTemplate, request);
-        port->ExchangeDcs(request, reply);
-        accepted = CheckDcsProbe(reply, request, value);
-      }
-
-      if (accepted) {
-        W.IncFounded();
-        const int modelIndex = protocol == ptDCS ? (value >= 1 && value <= 5 ? value : 0)
-                                                 : ModelIndexFromProbe(value);
-        if (MainForm() && parent) MainForm()->AddDevice(parent, modelIndex, address);
-      }
-      Clock().Sleep(kAddressPauseMs);
-    }
+    ScanBus(
+        *port, 1, W.MaxAddress,
+        [&W](int address) {
+          Ui().ProcessMessages();
+          if (!W.Visible()) return false;
+          W.SetLooking(address);
+          return true;
+        },
+        [&W, parent](const TScanHit& hit) {
+          W.IncFounded();
+          if (MainForm() && parent)
+            MainForm()->AddDevice(parent, hit.ModelIndex, uint32_t(hit.Address));
+        });
   }
   W.PostClose();
 }

@@ -1,0 +1,602 @@
+#include "cli/Cli.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <ostream>
+#include <sstream>
+
+#include "cli/CliBus.h"
+#include "comm/Codecs.h"
+#include "comm/Resources.h"
+#include "comm/SerialById.h"
+#include "shell/BusScan.h"
+
+using nlohmann::json;
+
+namespace {
+
+const char* const Usage = R"(Usage: orbis-cli COMMAND [ARGUMENT...] [OPTION...]
+
+Commands:
+  ports                          the serial ports, with their stable by-id names
+  scan PORT                      search the bus for modules (--from/--to: the addresses)
+  read PORT ADDRESS [REGISTER...|--all]
+                                 read registers by the names of the module's map (all
+                                 registers when none is named)
+  write PORT ADDRESS REGISTER=VALUE...
+                                 write registers and read each back
+  save PORT ADDRESS FILE         save the module's configuration to an XML file
+  load PORT ADDRESS FILE         write what differs from the file and verify it
+                                 (--dry-run: only show it; --network: also the bus address,
+                                 baud rate and parity)
+  diff A B                       compare two configurations, each a FILE or PORT:ADDRESS
+
+Line options (as on the port page):
+  --protocol modbus|vela   (default modbus)
+  --baud N                 1200 2400 4800 9600 19200 38400 57600 115200 (default 9600)
+  --parity none|even|odd   Modbus only (default none)
+  --timeout MS             reply time-out, 0 automatic (default 0)
+
+  --json                   one JSON document on standard output
+  --help                   this text
+
+Exit codes: 0 done, 1 a module failed or the configurations differ, 2 bad usage,
+3 the line could not be opened, 130 stopped by Ctrl-C.
+)";
+
+struct TUsageError {
+  std::string Message;
+};
+
+struct TLineError {
+  std::string Message;
+};
+
+struct TFailure {
+  std::string Message;
+};
+
+struct TArgs {
+  std::string Command;
+  std::vector<std::string> Positional;
+  TLineOptions Line;
+  bool Json = false, All = false, DryRun = false, Network = false, Help = false;
+  int From = 1, To = 247;
+  bool RangeGiven = false;
+};
+
+int ParseInt(const std::string& option, const std::string& text, int low, int high) {
+  int32_t v = 0;
+  if (!TryStrToInt(text, v) || v < low || v > high)
+    throw TUsageError{option + " takes a number " + std::to_string(low) + ".." +
+                      std::to_string(high) + ", not '" + text + "'"};
+  return v;
+}
+
+TArgs ParseArgs(const std::vector<std::string>& args) {
+  TArgs a;
+  bool parityGiven = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    auto value = [&]() -> const std::string& {
+      if (i + 1 >= args.size()) throw TUsageError{arg + " needs a value"};
+      return args[++i];
+    };
+    if (arg == "--help" || arg == "-h") a.Help = true;
+    else if (arg == "--json") a.Json = true;
+    else if (arg == "--all") a.All = true;
+    else if (arg == "--dry-run") a.DryRun = true;
+    else if (arg == "--network") a.Network = true;
+    else if (arg == "--protocol") {
+      const std::string& v = value();
+      if (v == "modbus") a.Line.Protocol = ptModbus;
+      else if (v == "vela") a.Line.Protocol = ptVela;
+      else throw TUsageError{"--protocol is modbus or vela, not '" + v + "'"};
+    } else if (arg == "--baud") {
+      const std::string& v = value();
+      static const char* const rates[] = {"1200",  "2400",  "4800",  "9600",
+                                          "19200", "38400", "57600", "115200"};
+      bool known = false;
+      for (const char* r : rates) known = known || v == r;
+      if (!known) throw TUsageError{"--baud is one of 1200 2400 4800 9600 19200 38400 57600 115200"};
+      a.Line.Baud = v;
+    } else if (arg == "--parity") {
+      const std::string& v = value();
+      if (v == "none") a.Line.Parity = "Нет";
+      else if (v == "odd") a.Line.Parity = "Нечетность";
+      else if (v == "even") a.Line.Parity = "Четность";
+      else throw TUsageError{"--parity is none, even or odd, not '" + v + "'"};
+      parityGiven = v != "none";
+    } else if (arg == "--timeout") {
+      a.Line.Timeout = ParseInt(arg, value(), 0, 65000);
+    } else if (arg == "--from") {
+      a.From = ParseInt(arg, value(), 1, 247);
+      a.RangeGiven = true;
+    } else if (arg == "--to") {
+      a.To = ParseInt(arg, value(), 1, 247);
+      a.RangeGiven = true;
+    } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
+      throw TUsageError{"unknown option " + arg};
+    } else if (a.Command.empty()) {
+      a.Command = arg;
+    } else {
+      a.Positional.push_back(arg);
+    }
+  }
+  // Vela has no parity: the port page locks the list on "Нет" for it.
+  if (parityGiven && a.Line.Protocol != ptModbus)
+    throw TUsageError{"--parity applies to Modbus only"};
+  if (a.From > a.To) throw TUsageError{"--from is above --to"};
+  return a;
+}
+
+void Expect(const TArgs& a, size_t low, size_t high, const char* form) {
+  if (a.Positional.size() < low || a.Positional.size() > high)
+    throw TUsageError{std::string("usage: orbis-cli ") + form};
+}
+
+int ParseAddress(const std::string& text) { return ParseInt("ADDRESS", text, 1, 247); }
+
+const char* AccessName(TRegAccess access) {
+  switch (access) {
+    case TRegAccess::ReadOnly: return "read-only";
+    case TRegAccess::Config: return "setting";
+    case TRegAccess::Command: return "command";
+    case TRegAccess::Live: return "live";
+  }
+  return "";
+}
+
+const char* ProtocolName(uint8_t protocol) { return protocol == ptVela ? "vela" : "modbus"; }
+
+json Nullable(const std::string* s) { return s ? json(*s) : json(nullptr); }
+
+// Columns padded to the widest cell, two blanks apart.
+void PrintTable(std::ostream& out, const std::vector<std::vector<std::string>>& rows) {
+  std::vector<size_t> width;
+  auto cells = [](const std::string& s) {
+    size_t n = 0;  // UTF-8: count the characters, not the bytes
+    for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+    return n;
+  };
+  for (const auto& row : rows)
+    for (size_t i = 0; i < row.size(); ++i) {
+      if (width.size() <= i) width.push_back(0);
+      width[i] = std::max(width[i], cells(row[i]));
+    }
+  for (const auto& row : rows) {
+    std::string line;
+    for (size_t i = 0; i < row.size(); ++i) {
+      line += row[i];
+      if (i + 1 < row.size()) line += std::string(width[i] - cells(row[i]) + 2, ' ');
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    out << line << "\n";
+  }
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw TFailure{path + ": cannot be read"};
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TModuleConfig LoadConfigFile(const std::string& path) {
+  TConfigParseResult r = ParseConfigXml(ReadFile(path));
+  if (!r.Ok) throw TFailure{path + ": " + r.Error};
+  return std::move(r.Config);
+}
+
+// The lines a command opened, one per port, closed when the command ends.
+class TLines {
+ public:
+  explicit TLines(const TLineOptions& options) : Options(options) {}
+  TprPort& Open(const std::string& port) {
+    auto& line = Open_[port];
+    if (!line) {
+      TLineOptions o = Options;
+      o.Port = port;
+      try {
+        line = std::make_unique<TCliLine>(o);
+      } catch (const EComPort& e) {
+        Open_.erase(port);
+        throw TLineError{port + ": " + e.what()};
+      }
+    }
+    return line->Port();
+  }
+
+ private:
+  TLineOptions Options;
+  std::map<std::string, std::unique_ptr<TCliLine>> Open_;
+};
+
+TCliModule OpenModuleOrFail(TprPort& port, int address) {
+  TCliModule m;
+  std::string error;
+  if (!OpenModule(port, address, m, error)) throw TFailure{error};
+  return m;
+}
+
+void CheckStop() {
+  if (CliStopRequested()) throw TFailure{"stopped"};
+}
+
+class TCommand {
+ public:
+  TCommand(const TArgs& a, TCliStreams s) : A(a), S(s), Lines(a.Line) {}
+
+  int Run() {
+    const std::string& c = A.Command;
+    if (c == "ports") return Ports();
+    if (c == "scan") return Scan();
+    if (c == "read") return Read();
+    if (c == "write") return Write();
+    if (c == "save") return Save();
+    if (c == "load") return Load();
+    if (c == "diff") return Diff();
+    throw TUsageError{c.empty() ? "no command given" : "unknown command " + c};
+  }
+
+  json Doc = json::object();
+
+ private:
+  const TArgs& A;
+  TCliStreams S;
+  TLines Lines;
+
+  std::ostream& Out() { return S.Out; }
+  // Text output only without --json: the JSON document is the whole of standard output.
+  bool Text() const { return !A.Json; }
+
+  void Describe(const TCliModule& m, const std::string& firmware) {
+    Doc["address"] = m.Address;
+    Doc["model"] = m.ModelName();
+    Doc["firmware"] = firmware;
+  }
+
+  int Ports() {
+    Expect(A, 0, 0, "ports");
+    std::vector<std::string> ports;
+    try {
+      EnumComPorts(ports);
+    } catch (const EComPort& e) {
+      throw TFailure{e.what()};
+    }
+    json list = json::array();
+    std::vector<std::vector<std::string>> rows;
+    for (const std::string& p : ports) {
+      const std::string byId = SerialByIdName(p);
+      list.push_back({{"device", p}, {"by_id", byId.empty() ? json(nullptr) : json(byId)}});
+      rows.push_back({p, byId});
+    }
+    Doc["ports"] = list;
+    if (ports.empty()) {
+      S.Err << "orbis-cli: " << ResStr("Последовательных портов не обнаружено!") << "\n";
+      return ceFailed;
+    }
+    if (Text()) PrintTable(Out(), rows);
+    return ceDone;
+  }
+
+  void Progress(int address, int found) {
+    if (!S.ErrIsTerminal) return;
+    const int span = A.To - A.From + 1, done = address - A.From + 1;
+    const int width = 30, filled = width * done / span;
+    char line[128];
+    std::snprintf(line, sizeof line, "\r[%s%s] address %3d  found %d", std::string(filled, '#').c_str(),
+                  std::string(width - filled, ' ').c_str(), address, found);
+    S.Err << line << std::flush;
+  }
+
+  int Scan() {
+    Expect(A, 1, 1, "scan PORT [--protocol modbus|vela] [--baud N] [--parity P] [--from A --to B]");
+    TprPort& port = Lines.Open(A.Positional[0]);
+    json found = json::array();
+    std::vector<std::vector<std::string>> rows{{"ADDRESS", "MODEL", "CODE"}};
+    bool stopped = false;
+    int count = 0;
+    ScanBus(
+        port, A.From, A.To,
+        [&](int address) {
+          if (CliStopRequested()) return !(stopped = true);
+          Progress(address, count);
+          return true;
+        },
+        [&](const TScanHit& hit) {
+          ++count;
+          found.push_back({{"address", hit.Address},
+                           {"model", ModelNames[hit.ModelIndex]},
+                           {"code", hit.Code}});
+          rows.push_back({std::to_string(hit.Address), ModelNames[hit.ModelIndex],
+                          std::to_string(hit.Code)});
+        });
+    if (S.ErrIsTerminal) S.Err << "\r\033[K" << std::flush;
+    Doc["port"] = A.Positional[0];
+    Doc["protocol"] = ProtocolName(A.Line.Protocol);
+    Doc["baud"] = std::stoi(A.Line.Baud);
+    Doc["from"] = A.From;
+    Doc["to"] = A.To;
+    Doc["modules"] = found;
+    Doc["complete"] = !stopped;
+    if (Text()) {
+      if (count) PrintTable(Out(), rows);
+      else S.Err << "orbis-cli: no module answered at addresses " << A.From << ".." << A.To << "\n";
+    }
+    return stopped ? int(ceInterrupted) : int(ceDone);
+  }
+
+  int Read() {
+    if (A.Positional.size() < 2) Expect(A, 2, 2, "read PORT ADDRESS [REGISTER...|--all]");
+    const int address = ParseAddress(A.Positional[1]);
+    TprPort& port = Lines.Open(A.Positional[0]);
+    TCliModule m = OpenModuleOrFail(port, address);
+    std::vector<const TRegisterDef*> defs;
+    if (A.All || A.Positional.size() == 2) {
+      for (const TRegisterDef& d : m.Model->Map()) defs.push_back(&d);
+    } else {
+      for (size_t i = 2; i < A.Positional.size(); ++i) {
+        const TRegisterDef* d = FindDef(*m.Model, A.Positional[i]);
+        if (!d) throw TUsageError{m.ModelName() + std::string(" has no register ") + A.Positional[i]};
+        defs.push_back(d);
+      }
+    }
+    json regs = json::array();
+    std::vector<std::vector<std::string>> rows;
+    bool failed = false;
+    for (const TRegisterDef* d : defs) {
+      CheckStop();
+      TprDevReg* reg = m.Model->FindRegister(d->Name);
+      const bool ok = m.Model->ReadRegister(reg);
+      failed = failed || !ok;
+      regs.push_back({{"name", d->Name},
+                      {"value", ok ? json(reg->ValueText) : json(nullptr)},
+                      {"access", AccessName(d->Access)}});
+      rows.push_back({d->Name, ok ? reg->ValueText : ResStr("Н/Д"), AccessName(d->Access)});
+    }
+    Describe(m, m.Model->MVERSION->ValueText);
+    Doc.erase("firmware");
+    Doc["registers"] = regs;
+    if (Text()) PrintTable(Out(), rows);
+    return failed ? ceFailed : ceDone;
+  }
+
+  int Write() {
+    if (A.Positional.size() < 3) Expect(A, 3, 3, "write PORT ADDRESS REGISTER=VALUE...");
+    const int address = ParseAddress(A.Positional[1]);
+    TprPort& port = Lines.Open(A.Positional[0]);
+    TCliModule m = OpenModuleOrFail(port, address);
+    // Every assignment is checked before the first write: a typo must not leave half of them done.
+    std::vector<std::pair<const TRegisterDef*, TWriteStep>> steps;
+    for (size_t i = 2; i < A.Positional.size(); ++i) {
+      const std::string& p = A.Positional[i];
+      const size_t eq = p.find('=');
+      if (eq == std::string::npos) throw TUsageError{"'" + p + "' is not REGISTER=VALUE"};
+      const std::string name = p.substr(0, eq), value = p.substr(eq + 1);
+      const TRegisterDef* d = FindDef(*m.Model, name);
+      if (!d) throw TUsageError{m.ModelName() + std::string(" has no register ") + name};
+      if (d->Access == raReadOnly) throw TUsageError{std::string(d->Name) + " is read-only"};
+      std::string why;
+      if (!CheckValueText(*d, value, why))
+        throw TUsageError{std::string(d->Name) + " takes " + why + ", not '" + value + "'"};
+      TWriteStep step;
+      step.Name = d->Name;
+      step.To = value;
+      steps.emplace_back(d, step);
+    }
+    json list = json::array();
+    bool failed = false;
+    for (auto& [d, step] : steps) {
+      if (CliStopRequested()) break;
+      WriteAndVerify(m, port, *d, step);
+      const bool command = d->Access == raCommand;
+      failed = failed || !step.Written || (!command && !step.Verified);
+      list.push_back({{"name", step.Name},
+                      {"value", step.To},
+                      {"written", step.Written},
+                      {"read_back", step.ReadBack.empty() ? json(nullptr) : json(step.ReadBack)},
+                      {"holds", command ? json(nullptr) : json(step.Verified)}});
+      if (Text()) Out() << step.Name << "=" << step.To << ": " << Outcome(step, command) << "\n";
+    }
+    Describe(m, {});
+    Doc.erase("firmware");
+    Doc["writes"] = list;
+    if (CliStopRequested()) return ceInterrupted;
+    return failed ? ceFailed : ceDone;
+  }
+
+  static std::string Outcome(const TWriteStep& step, bool command) {
+    if (!step.Written) return "write failed";
+    if (command) return "done";
+    if (step.Verified) return "holds";
+    if (step.ReadBack.empty()) return "written, read-back failed";
+    return "does not hold, reads " + step.ReadBack;
+  }
+
+  TModuleConfig ReadWholeConfig(TCliModule& m) {
+    std::vector<std::string> failed;
+    TModuleConfig config = ReadConfig(m, failed);
+    CheckStop();
+    if (!failed.empty()) {
+      std::string names;
+      for (const auto& n : failed) names += (names.empty() ? "" : ", ") + n;
+      throw TFailure{"the module at address " + std::to_string(m.Address) +
+                     " did not answer reading " + names};
+    }
+    return config;
+  }
+
+  int Save() {
+    Expect(A, 3, 3, "save PORT ADDRESS FILE");
+    const int address = ParseAddress(A.Positional[1]);
+    TprPort& port = Lines.Open(A.Positional[0]);
+    TCliModule m = OpenModuleOrFail(port, address);
+    const TModuleConfig config = ReadWholeConfig(m);
+    const std::string& path = A.Positional[2];
+    {
+      std::ofstream out(path, std::ios::binary | std::ios::trunc);
+      out << WriteConfigXml(config);
+      if (!out.flush()) throw TFailure{path + ": cannot be written"};
+    }
+    Describe(m, config.Firmware);
+    Doc["file"] = path;
+    Doc["registers"] = config.Values.size();
+    if (Text())
+      Out() << "saved " << config.Values.size() << " settings of " << config.Model << " (firmware "
+            << config.Firmware << ") at address " << address << " to " << path << "\n";
+    return ceDone;
+  }
+
+  int Load() {
+    Expect(A, 3, 3, "load PORT ADDRESS FILE [--dry-run] [--network]");
+    const int address = ParseAddress(A.Positional[1]);
+    const TModuleConfig config = LoadConfigFile(A.Positional[2]);
+    TprPort& port = Lines.Open(A.Positional[0]);
+    TCliModule m = OpenModuleOrFail(port, address);
+    std::string error;
+    if (!CheckConfigFor(m, config, error)) throw TFailure{A.Positional[2] + ": " + error};
+    if (m.Model->ReadRegister(m.Model->MVERSION) && !config.Firmware.empty() &&
+        m.Model->MVERSION->ValueText != config.Firmware)
+      S.Err << "orbis-cli: note: the file was saved from firmware " << config.Firmware
+            << ", the module runs " << m.Model->MVERSION->ValueText << "\n";
+    TLoadPlan plan = PlanLoad(m, config, A.Network);
+    CheckStop();
+    bool failed = false;
+    if (!A.DryRun)
+      RunLoad(m, port, plan, [&](const TWriteStep& step) {
+        failed = failed || !step.Written || !step.Verified;
+        if (Text())
+          Out() << step.Name << ": " << (step.From.empty() ? ResStr("Н/Д") : step.From) << " -> "
+                << step.To << ": " << Outcome(step, false) << "\n";
+      });
+    else if (Text())
+      for (const TWriteStep& step : plan.Steps)
+        Out() << step.Name << ": " << (step.From.empty() ? ResStr("Н/Д") : step.From) << " -> "
+              << step.To << ": would write\n";
+    json changes = json::array();
+    for (const TWriteStep& step : plan.Steps) {
+      json c = {{"name", step.Name},
+                {"from", step.From.empty() ? json(nullptr) : json(step.From)},
+                {"to", step.To}};
+      if (!A.DryRun) {
+        c["written"] = step.Written;
+        c["holds"] = step.Verified;
+      }
+      changes.push_back(c);
+    }
+    Describe(m, m.Model->MVERSION->ValueText);
+    Doc["file"] = A.Positional[2];
+    Doc["dry_run"] = A.DryRun;
+    Doc["changes"] = changes;
+    Doc["left_alone"] = plan.Skipped;
+    if (CliStopRequested()) return ceInterrupted;
+    if (Text())
+      Out() << plan.Steps.size() << " of " << config.Values.size() << " settings "
+            << (A.DryRun ? "differ" : failed ? "written, not all hold" : "written, all hold")
+            << (plan.Skipped.empty() ? "" : "; bus address, baud rate and parity left alone")
+            << "\n";
+    return failed ? ceFailed : ceDone;
+  }
+
+  // A side of a comparison: a file, or a module given as PORT:ADDRESS.
+  struct TSide {
+    TModuleConfig Config;
+    std::optional<TCliModule> Module;
+  };
+
+  TSide Side(const std::string& what) {
+    TSide side;
+    const size_t colon = what.rfind(':');
+    int32_t address = 0;
+    if (colon != std::string::npos && colon > 0 && !std::ifstream(what) &&
+        TryStrToInt(what.substr(colon + 1), address)) {
+      TprPort& port = Lines.Open(what.substr(0, colon));
+      side.Module = OpenModuleOrFail(port, ParseAddress(what.substr(colon + 1)));
+      side.Config = ReadWholeConfig(*side.Module);
+    } else {
+      side.Config = LoadConfigFile(what);
+    }
+    return side;
+  }
+
+  int Diff() {
+    Expect(A, 2, 2, "diff A B (each a FILE or PORT:ADDRESS) [--network]");
+    TSide a = Side(A.Positional[0]);
+    TSide b = Side(A.Positional[1]);
+    Doc["a"] = {{"source", A.Positional[0]}, {"model", a.Config.Model}, {"firmware", a.Config.Firmware}};
+    Doc["b"] = {{"source", A.Positional[1]}, {"model", b.Config.Model}, {"firmware", b.Config.Firmware}};
+    if (a.Config.Model != b.Config.Model) {
+      Doc["same"] = false;
+      Doc["differences"] = json::array();
+      if (Text()) Out() << "models differ: " << a.Config.Model << " | " << b.Config.Model << "\n";
+      return ceFailed;
+    }
+    int index = 0;
+    for (int i = 1; i < ModelCount; ++i)
+      if (a.Config.Model == ModelNames[i]) index = i;
+    if (index == 0) throw TFailure{"unknown model " + a.Config.Model};
+    const auto diffs = DiffConfigs(RegisterMap(index), a.Config, b.Config, A.Network);
+    json list = json::array();
+    std::vector<std::vector<std::string>> rows;
+    for (const TValueDiff& d : diffs) {
+      list.push_back({{"name", d.Name}, {"a", Nullable(d.A)}, {"b", Nullable(d.B)}});
+      rows.push_back({d.Name, d.A ? *d.A : "-", d.B ? *d.B : "-"});
+    }
+    Doc["same"] = diffs.empty();
+    Doc["differences"] = list;
+    if (Text() && a.Config.Firmware != b.Config.Firmware)
+      S.Err << "orbis-cli: note: firmware " << a.Config.Firmware << " | " << b.Config.Firmware << "\n";
+    if (Text()) PrintTable(Out(), rows);
+    return diffs.empty() ? ceDone : ceFailed;
+  }
+};
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, TCliStreams streams) {
+  CliStopRequested() = false;
+  bool jsonOut = false;
+  for (const auto& a : args) jsonOut = jsonOut || a == "--json";
+  auto fail = [&](int code, const std::string& message, json doc = json::object()) {
+    streams.Err << "orbis-cli: " << message << "\n";
+    if (jsonOut) {
+      doc["error"] = message;
+      doc["exit"] = code;
+      streams.Out << doc.dump(2) << "\n";
+    }
+    return code;
+  };
+  TArgs a;
+  try {
+    a = ParseArgs(args);
+  } catch (const TUsageError& e) {
+    return fail(ceUsage, e.Message + " (see orbis-cli --help)");
+  }
+  if (a.Help || a.Command == "help") {
+    streams.Out << Usage;
+    return ceDone;
+  }
+  TCommand command(a, streams);
+  try {
+    const int code = command.Run();
+    if (a.Json) streams.Out << command.Doc.dump(2) << "\n";
+    if (code == ceInterrupted) streams.Err << "orbis-cli: stopped\n";
+    return code;
+  } catch (const TUsageError& e) {
+    return fail(ceUsage, e.Message, command.Doc);
+  } catch (const TLineError& e) {
+    return fail(ceNoLine, e.Message, command.Doc);
+  } catch (const TFailure& e) {
+    return fail(CliStopRequested() ? int(ceInterrupted) : int(ceFailed), e.Message, command.Doc);
+  } catch (const std::exception& e) {
+    return fail(ceFailed, e.what(), command.Doc);
+  }
+}

@@ -1,0 +1,249 @@
+#include "cli/CliBus.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "comm/Codecs.h"
+#include "comm/prDevOps.h"
+#include "shell/BusScan.h"
+
+namespace {
+
+// The baud rate list of the modules' NETBDRT codes (code 3 is the first item) and the parity
+// items of the MDBFMT codes, as the module pages and the port page list them.
+const char* const kBaudItems[] = {"1200", "2400", "4800", "9600", "19200", "38400", "57600",
+                                  "115200"};
+const char* const kParityItems[] = {"Нет", "Нечетность", "Четность"};
+
+bool IntegerValue(const std::string& text, int64_t& value) {
+  int32_t v = 0;
+  if (!TryStrToInt(text, v)) return false;
+  value = v;
+  return true;
+}
+
+// A string register reads back padded to its length on some modules.
+std::string TrimRight(std::string s) {
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.pop_back();
+  return s;
+}
+
+TWriteStep StepTo(const std::string& name, const std::string& value) {
+  TWriteStep step;
+  step.Name = name;
+  step.To = value;
+  return step;
+}
+
+}  // namespace
+
+std::atomic<bool>& CliStopRequested() {
+  static std::atomic<bool> stop{false};
+  return stop;
+}
+
+TCliLine::TCliLine(const TLineOptions& options, std::unique_ptr<TComBackend> backend)
+    : ComPort(backend ? std::make_unique<TComPort>(std::move(backend))
+                      : std::make_unique<TComPort>()) {
+  PortNode.SetComPort(ComPort.get());
+  PortNode.SetPortName(options.Port);
+  PortNode.SetProtocol(options.Protocol);
+  PortNode.SetBaudRate(options.Baud);
+  PortNode.SetParity(options.Parity);
+  PortNode.SetTimeout(options.Timeout);
+  PortNode.ApplySettings();
+  ComPort->Open();
+}
+
+TCliLine::~TCliLine() {
+  try {
+    ComPort->Close();
+  } catch (...) {
+    // Closing a line that went away (an unplugged adapter) has nothing left to undo.
+  }
+}
+
+bool OpenModule(TprPort& port, int address, TCliModule& module, std::string& error) {
+  TScanHit hit;
+  if (!ProbeAddress(port, uint8_t(address), hit)) {
+    error = "no module answers at address " + std::to_string(address);
+    return false;
+  }
+  module.Address = address;
+  module.ModelIndex = hit.ModelIndex;
+  module.Node.reset(CreateDevice(hit.ModelIndex, uint32_t(address), &port));
+  module.Model = dynamic_cast<TprModel*>(module.Node.get());
+  if (!module.Model) {
+    error = "the module at address " + std::to_string(address) + " reports model code " +
+            std::to_string(hit.Code) + ", which has no register map";
+    return false;
+  }
+  return true;
+}
+
+bool IsNetworkRegister(const std::string& name) {
+  return SameText(name, "NETADDR") || SameText(name, "NETBDRT") || SameText(name, "MDBFMT");
+}
+
+const TRegisterDef* FindDef(const TprModel& model, const std::string& name) {
+  for (const TRegisterDef& d : model.Map())
+    if (SameText(d.Name, name)) return &d;
+  return nullptr;
+}
+
+bool CheckValueText(const TRegisterDef& def, const std::string& text, std::string& why) {
+  int64_t value = 0;
+  switch (def.DataType) {
+    case dtString:
+      if (int32_t(text.size()) > def.StrLength) {
+        why = "at most " + std::to_string(def.StrLength) + " characters";
+        return false;
+      }
+      return true;
+    case dtSingle:
+      if (CheckSingleRange(text)) {
+        why = "a number of magnitude up to 3.4e37";
+        return false;
+      }
+      return true;
+    default: {
+      const int64_t high = def.DataType == dtUInt16 ? 65535 : 255;
+      if (!IntegerValue(text, value) || value < 0 || value > high) {
+        why = "an integer 0.." + std::to_string(high);
+        return false;
+      }
+      return true;
+    }
+  }
+}
+
+bool SameValue(const TRegisterDef& def, const std::string& a, const std::string& b) {
+  if (def.DataType == dtString) return TrimRight(a) == TrimRight(b);
+  if (def.DataType == dtSingle) {
+    double x = 0, y = 0;
+    if (!TryStrToFloat(a, x) || !TryStrToFloat(b, y)) return a == b;
+    // The module holds single precision; the text of a read shows five decimals.
+    return float(x) == float(y) || std::fabs(x - y) <= 0.5e-5 * std::max(1.0, std::fabs(x));
+  }
+  int64_t x = 0, y = 0;
+  if (!IntegerValue(a, x) || !IntegerValue(b, y)) return a == b;
+  return x == y;
+}
+
+TModuleConfig ReadConfig(TCliModule& module, std::vector<std::string>& failed) {
+  TModuleConfig config;
+  config.Model = module.ModelName();
+  TprModel& m = *module.Model;
+  if (m.ReadRegister(m.MVERSION)) config.Firmware = m.MVERSION->ValueText;
+  else failed.push_back(m.MVERSION->Name);
+  const auto map = m.Map();
+  for (size_t i = 0; i < map.size(); ++i) {
+    if (!IsConfigRegister(map[i])) continue;
+    if (CliStopRequested()) break;
+    TprDevReg* reg = m.Registers()[i];
+    if (m.ReadRegister(reg)) config.Values.emplace_back(map[i].Name, reg->ValueText);
+    else failed.push_back(map[i].Name);
+  }
+  return config;
+}
+
+bool CheckConfigFor(const TCliModule& module, const TModuleConfig& config, std::string& error) {
+  if (config.Model != module.ModelName()) {
+    error = "the file holds a configuration of " + config.Model + ", the module at address " +
+            std::to_string(module.Address) + " is " + module.ModelName();
+    return false;
+  }
+  for (const auto& [name, value] : config.Values) {
+    const TRegisterDef* def = FindDef(*module.Model, name);
+    if (!def || !IsConfigRegister(*def)) {
+      error = name + " is not a setting of " + config.Model;
+      return false;
+    }
+    std::string why;
+    if (!CheckValueText(*def, value, why)) {
+      error = "value '" + value + "' of " + name + " in the file: must be " + why;
+      return false;
+    }
+  }
+  return true;
+}
+
+std::vector<TValueDiff> DiffConfigs(std::span<const TRegisterDef> map, const TModuleConfig& a,
+                                    const TModuleConfig& b, bool network) {
+  std::vector<TValueDiff> out;
+  for (const TRegisterDef& d : map) {
+    if (!IsConfigRegister(d) || (!network && IsNetworkRegister(d.Name))) continue;
+    const std::string* x = a.Find(d.Name);
+    const std::string* y = b.Find(d.Name);
+    if (!x && !y) continue;
+    if (x && y && SameValue(d, *x, *y)) continue;
+    out.push_back({d.Name, x, y});
+  }
+  return out;
+}
+
+void WriteAndVerify(TCliModule& module, TprPort& port, const TRegisterDef& def,
+                    TWriteStep& step) {
+  TprModel& m = *module.Model;
+  TprDevReg* reg = m.FindRegister(def.Name);
+  step.Written = m.WriteRegister(reg, step.To);
+  if (!step.Written) return;
+  int64_t code = 0;
+  if (SameText(def.Name, "NETADDR") && IntegerValue(step.To, code)) {
+    m.SetAddress(uint32_t(code));
+    module.Address = int(code);
+  } else if (SameText(def.Name, "NETBDRT") && IntegerValue(step.To, code) && code >= 3 &&
+             code <= 10) {
+    port.SetBaudRate(kBaudItems[code - 3]);
+    port.ApplySettings();
+  } else if (SameText(def.Name, "MDBFMT") && IntegerValue(step.To, code) && code >= 0 &&
+             code <= 2) {
+    port.SetParity(kParityItems[code]);
+    port.ApplySettings();
+  }
+  if (def.Access == raCommand) return;
+  if (m.ReadRegister(reg)) {
+    step.ReadBack = reg->ValueText;
+    step.Verified = SameValue(def, step.To, step.ReadBack);
+  }
+}
+
+TLoadPlan PlanLoad(TCliModule& module, const TModuleConfig& config, bool network) {
+  TLoadPlan plan;
+  TprModel& m = *module.Model;
+  std::vector<TWriteStep> last;
+  for (const char* name : {"MDBFMT", "NETBDRT", "NETADDR"})
+    if (config.Find(name)) {
+      if (network) last.push_back(StepTo(name, *config.Find(name)));
+      else plan.Skipped.push_back(name);
+    }
+  for (const TRegisterDef& d : m.Map()) {
+    const std::string* wanted = config.Find(d.Name);
+    if (!wanted || IsNetworkRegister(d.Name)) continue;
+    plan.Steps.push_back(StepTo(d.Name, *wanted));
+  }
+  plan.Steps.insert(plan.Steps.end(), last.begin(), last.end());
+  std::vector<TWriteStep> differing;
+  for (TWriteStep& step : plan.Steps) {
+    if (CliStopRequested()) break;
+    TprDevReg* reg = m.FindRegister(step.Name);
+    if (!m.ReadRegister(reg)) {
+      plan.Unread.push_back(step.Name);
+      differing.push_back(step);  // unknown present value: write it
+      continue;
+    }
+    step.From = reg->ValueText;
+    if (!SameValue(*FindDef(m, step.Name), step.From, step.To)) differing.push_back(step);
+  }
+  plan.Steps = std::move(differing);
+  return plan;
+}
+
+void RunLoad(TCliModule& module, TprPort& port, TLoadPlan& plan,
+             const std::function<void(const TWriteStep&)>& progress) {
+  for (TWriteStep& step : plan.Steps) {
+    if (CliStopRequested()) break;
+    WriteAndVerify(module, port, *FindDef(*module.Model, step.Name), step);
+    if (progress) progress(step);
+  }
+}

@@ -1,0 +1,245 @@
+// orbis-cli run in the process against simulated modules on a pty: the commands, their exit
+// codes and JSON documents, and the configuration file reader.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "cli/Cli.h"
+#include "cli/CliBus.h"
+#include "cli/ConfigFile.h"
+#include "comm/Clock.h"
+#include "sim/DemoBus.h"
+#include "sim/PtyBus.h"
+
+using nlohmann::json;
+
+namespace {
+
+struct TRun {
+  int Code = -1;
+  std::string Out, Err;
+  json Doc() const { return json::parse(Out); }
+};
+
+TRun Cli(std::vector<std::string> args) {
+  std::ostringstream out, err;
+  TRun r;
+  r.Code = RunCli(args, {out, err, false});
+  r.Out = out.str();
+  r.Err = err.str();
+  return r;
+}
+
+struct CliBus : ::testing::Test {
+  std::shared_ptr<TSimBus> bus = std::make_shared<TSimBus>();
+  TSimModule* kappa = &bus->AddModel(1, 1);
+  TSimModule* kappa2 = &bus->AddModel(1, 7);
+  TSimModule* eta = &bus->AddModel(2, 2);
+  TSimModule* rho = &bus->AddModel(4, 4);
+  TPtyBus pty{bus};
+  // The pauses after each exchange are the program's; the exchanges themselves run on the pty.
+  TFakeClock clock;
+  TClockGuard clockGuard{&clock};
+  std::string port, file = ::testing::TempDir() + "orbis-cli-test.xml";
+
+  void SetUp() override {
+    for (auto& m : bus->Modules()) m->RandomInputs = m->MovingInputs = false;
+    pty.PaceReplies = false;
+    std::string error;
+    ASSERT_TRUE(pty.Start(&error)) << error;
+    port = pty.DevicePath();
+  }
+  void TearDown() override { std::remove(file.c_str()); }
+  std::string ValueOf(TSimModule* m, const std::string& name) {
+    std::lock_guard<std::mutex> lock(bus->Mutex());
+    return m->Text(name);
+  }
+  uint32_t IntOf(TSimModule* m, const std::string& name) {
+    std::lock_guard<std::mutex> lock(bus->Mutex());
+    return m->Int(name);
+  }
+};
+
+TEST(CliScan, FindsTheDemoBus) {
+  TFakeClock clock;
+  TClockGuard guard(&clock);
+  std::string error;
+  const std::string path = StartDemoBus(&error);
+  ASSERT_FALSE(path.empty()) << error;
+  const TRun r = Cli({"scan", path, "--to", "10", "--json"});
+  ASSERT_EQ(r.Code, 0) << r.Err;
+  const json modules = r.Doc()["modules"];
+  ASSERT_EQ(modules.size(), 6u) << r.Out;
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_EQ(modules[i]["address"], i + 1);
+    EXPECT_EQ(modules[i]["model"], ModelNames[(i + 1) % 6]);
+  }
+  EXPECT_TRUE(r.Doc()["complete"]);
+  EXPECT_EQ(clock.TotalSleptMs, 10 * 30);  // the search's pause after every address
+}
+
+// Each value kind written, read back by the tool and found in the module as written.
+TEST_F(CliBus, WriteThenReadRoundTripsEveryValueKind) {
+  struct Case {
+    const char* Address;
+    const char* Register;
+    const char* Value;
+    const char* ReadsAs;
+  };
+  const Case cases[] = {
+      {"1", "FILTER2", "7", "7"},                  // one byte
+      {"1", "NETWDT", "65535", "65535"},           // 16 bits
+      {"4", "OUTPUTPUPCH1", "4.25", "4.25000"},    // single
+      {"4", "OUTPUTSAFECH2", "-0.5", "-0.50000"},  // single, negative
+      {"2", "DISPLAY", "Tank <3>", "Tank <3>"},    // string
+  };
+  for (const Case& c : cases) {
+    const std::string assignment = std::string(c.Register) + "=" + c.Value;
+    const TRun w = Cli({"write", port, c.Address, assignment});
+    EXPECT_EQ(w.Code, 0) << assignment << ": " << w.Out << w.Err;
+    EXPECT_EQ(w.Out, assignment + ": holds\n");
+    const TRun r = Cli({"read", port, c.Address, c.Register, "--json"});
+    ASSERT_EQ(r.Code, 0) << r.Err;
+    EXPECT_EQ(r.Doc()["registers"][0]["value"], c.ReadsAs) << assignment;
+  }
+  EXPECT_EQ(IntOf(kappa, "NETWDT"), 65535u);
+  EXPECT_EQ(ValueOf(eta, "DISPLAY"), "Tank <3>");
+}
+
+// Command lines refused or failing, each with its exit code and a JSON document that parses.
+TEST_F(CliBus, ExitCodesOfRefusedAndFailingCommands) {
+  struct Case {
+    std::vector<std::string> Args;
+    int Code;
+  };
+  const std::string p = port;
+  const Case cases[] = {
+      {{"frobnicate"}, 2},
+      {{}, 2},
+      {{"scan", p, "--protocol", "dcs"}, 2},
+      {{"scan", p, "--protocol", "vela", "--parity", "even"}, 2},
+      {{"scan", p, "--from", "9", "--to", "3"}, 2},
+      {{"scan", p, "--baud", "14400"}, 2},
+      {{"read", p, "0"}, 2},
+      {{"read", p, "1", "NOSUCH"}, 2},
+      {{"write", p, "1", "DIGINPUT=1"}, 2},   // read-only
+      {{"write", p, "1", "FILTER1=256"}, 2},  // beyond one byte
+      {{"write", p, "1", "NETWDT"}, 2},
+      {{"write", p, "4", "SETPOINTCH1=1e38"}, 2},
+      {{"read", p, "9"}, 1},  // nobody there
+      {{"read", "/nonexistent/tty", "1"}, 3},
+      {{"diff", file, file}, 1},  // no such file
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = c.Args;
+    args.push_back("--json");
+    const TRun r = Cli(args);
+    std::string line;
+    for (const auto& a : args) line += a + " ";
+    EXPECT_EQ(r.Code, c.Code) << line << r.Err;
+    EXPECT_NO_THROW(EXPECT_TRUE(r.Doc().contains("error")) << line) << line << r.Out;
+    EXPECT_EQ(std::count(r.Err.begin(), r.Err.end(), '\n'), 1) << line << r.Err;
+  }
+  EXPECT_EQ(IntOf(kappa, "FILTER1"), 1u);  // nothing of the refused writes reached the module
+}
+
+TEST_F(CliBus, SaveThenLoadOntoASecondModuleLeavesNoDifference) {
+  ASSERT_EQ(Cli({"write", port, "1", "NETWDT=120", "FILTER3=9", "COUNTFRONT=21845",
+                 "MNAME=Pump 3"}).Code, 0);
+  ASSERT_EQ(Cli({"save", port, "1", file}).Code, 0);
+  const TRun before = Cli({"diff", file, port + ":7", "--json"});
+  EXPECT_EQ(before.Code, 1);
+  EXPECT_EQ(before.Doc()["differences"].size(), 4u) << before.Out;
+
+  const TRun load = Cli({"load", port, "7", file, "--json"});
+  ASSERT_EQ(load.Code, 0) << load.Err;
+  const json doc = load.Doc();
+  EXPECT_EQ(doc["changes"].size(), 4u) << load.Out;  // only what differs is written
+  for (const auto& c : doc["changes"]) EXPECT_TRUE(c["holds"]) << c;
+  EXPECT_EQ(doc["left_alone"], json({"MDBFMT", "NETBDRT", "NETADDR"}));
+  EXPECT_EQ(IntOf(kappa2, "NETADDR"), 7u);  // the bus address is not cloned
+
+  const TRun after = Cli({"diff", port + ":1", port + ":7"});
+  EXPECT_EQ(after.Code, 0) << after.Out;
+  EXPECT_EQ(after.Out, "");
+  EXPECT_EQ(Cli({"load", port, "7", file, "--json"}).Doc()["changes"].size(), 0u);
+}
+
+TEST_F(CliBus, LoadRefusesAnotherModelsFileAndDryRunWritesNothing) {
+  ASSERT_EQ(Cli({"write", port, "1", "FILTER4=5"}).Code, 0);
+  ASSERT_EQ(Cli({"save", port, "1", file}).Code, 0);
+  const int framesBefore = [&] {
+    std::lock_guard<std::mutex> lock(bus->Mutex());
+    return eta->FramesServed;
+  }();
+  const TRun other = Cli({"load", port, "2", file});
+  EXPECT_EQ(other.Code, 1);
+  EXPECT_NE(other.Err.find("KAPPA-01"), std::string::npos) << other.Err;
+  {
+    std::lock_guard<std::mutex> lock(bus->Mutex());
+    EXPECT_EQ(eta->FramesServed, framesBefore + 1);  // the identification probe only
+  }
+
+  const TRun dry = Cli({"load", port, "7", file, "--dry-run", "--json"});
+  EXPECT_EQ(dry.Code, 0) << dry.Err;
+  ASSERT_EQ(dry.Doc()["changes"].size(), 1u) << dry.Out;
+  EXPECT_EQ(dry.Doc()["changes"][0], json({{"name", "FILTER4"}, {"from", "1"}, {"to", "5"}}));
+  EXPECT_EQ(IntOf(kappa2, "FILTER4"), 1u);
+}
+
+TEST_F(CliBus, NetworkOptionMovesTheModuleAndFollowsIt) {
+  ASSERT_EQ(Cli({"write", port, "1", "NETADDR=9"}).Code, 0);  // the source, now at 9
+  ASSERT_EQ(Cli({"save", port, "9", file}).Code, 0);
+  ASSERT_EQ(Cli({"write", port, "9", "NETADDR=1"}).Code, 0);
+  const TRun load = Cli({"load", port, "7", file, "--network", "--json"});
+  ASSERT_EQ(load.Code, 0) << load.Err << load.Out;
+  EXPECT_EQ(load.Doc()["changes"].back()["name"], "NETADDR");
+  EXPECT_EQ(Cli({"read", port, "9", "NETADDR"}).Out, "NETADDR  9  setting\n");
+}
+
+TEST_F(CliBus, CtrlCStopsAScanBetweenTwoExchangesAndClosesTheLine) {
+  TPtyBus stopping(bus);
+  int requests = 0;
+  stopping.Log = [&](const std::string& line) {
+    if (line.rfind("<-", 0) == 0 && ++requests == 3) CliStopRequested() = true;
+  };
+  std::string error;
+  ASSERT_TRUE(stopping.Start(&error)) << error;
+  const TRun r = Cli({"scan", stopping.DevicePath(), "--json"});
+  EXPECT_EQ(r.Code, 130);
+  EXPECT_FALSE(r.Doc()["complete"]);
+  EXPECT_EQ(clock.SleepCount, 3);  // the third probe ended, and nothing after it
+  EXPECT_EQ(Cli({"read", stopping.DevicePath(), "1", "NETADDR"}).Code, 0);  // line given back
+}
+
+TEST(ConfigFile, WrittenTextReadsBackAndDamagedTextIsRefused) {
+  TModuleConfig c{"ETA-03", "2.13", {{"MNAME", "Насос \"3\" & <сушка>"}, {"HBS1", "20.5"}}};
+  const TConfigParseResult back = ParseConfigXml(WriteConfigXml(c));
+  ASSERT_TRUE(back.Ok) << back.Error;
+  EXPECT_EQ(back.Config.Model, c.Model);
+  EXPECT_EQ(back.Config.Firmware, c.Firmware);
+  EXPECT_EQ(back.Config.Values, c.Values);
+
+  const char* const damaged[] = {
+      "",
+      "not xml",
+      "<module-configuration model=\"KAPPA-01\">",
+      "<other model=\"KAPPA-01\"/>",
+      "<module-configuration/>",
+      "<module-configuration model=\"KAPPA-01\"><register name=\"A\"/></module-configuration>",
+      "<module-configuration model=\"KAPPA-01\"><register value=\"1\"/></module-configuration>",
+      "<module-configuration model=\"KAPPA-01\"><reg name=\"A\" value=\"1\"/></module-configuration>",
+      "<module-configuration model=\"KAPPA-01\"><register name=\"A\" value=\"1\"/>"
+      "<register name=\"a\" value=\"2\"/></module-configuration>",
+  };
+  for (const char* text : damaged) {
+    const TConfigParseResult r = ParseConfigXml(text);
+    EXPECT_FALSE(r.Ok) << text;
+    EXPECT_FALSE(r.Error.empty()) << text;
+  }
+}
+
+}  // namespace
