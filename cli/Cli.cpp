@@ -545,7 +545,7 @@ class TCommand {
     if (index == 0) throw TFailure{"unknown model " + a.Config.Model};
     const auto diffs = DiffConfigs(RegisterMap(index), a.Config, b.Config, A.Network);
     json list = json::array();
-    std::vector<std::vector<std::string>> rows;
+    std::vector<std::vector<std::string>> rows{{"REGISTER", A.Positional[0], A.Positional[1]}};
     for (const TValueDiff& d : diffs) {
       list.push_back({{"name", d.Name}, {"a", Nullable(d.A)}, {"b", Nullable(d.B)}});
       rows.push_back({d.Name, d.A ? *d.A : "-", d.B ? *d.B : "-"});
@@ -554,7 +554,7 @@ class TCommand {
     Doc["differences"] = list;
     if (Text() && a.Config.Firmware != b.Config.Firmware)
       S.Err << "orbis-cli: note: firmware " << a.Config.Firmware << " | " << b.Config.Firmware << "\n";
-    if (Text()) PrintTable(Out(), rows);
+    if (Text() && !diffs.empty()) PrintTable(Out(), rows);
     return diffs.empty() ? ceDone : ceFailed;
   }
 };
