@@ -94,6 +94,14 @@ bool OutputRange(uint32_t type, TRange& range, bool& voltage) {
   }
 }
 
+// Steps between two measurements of an analog input by its polling priority (the thermocouple
+// module knows three levels, the resistance-thermometer module two); 0: not measured.
+int ScanPeriod(bool eta, uint32_t priority) {
+  if (priority == 0) return 0;
+  if (priority >= (eta ? 3u : 2u)) return 1;
+  return priority == 1 ? 4 : 2;
+}
+
 }  // namespace
 
 std::string SimModelName(uint8_t modelCode) {
@@ -153,6 +161,29 @@ void TSimModule::SetReal(const std::string& name, double value) {
 }
 void TSimModule::SetText(const std::string& name, const std::string& text) {
   StoreText(IndexOrThrow(name), text);
+}
+
+void TSimModule::SetSignal(int channel, std::optional<double> value) {
+  if (channel >= 1 && channel <= 8) Signals[channel - 1] = value;
+}
+
+double TSimModule::TuningCoefficient(int channel, bool voltage) const {
+  return channel >= 1 && channel <= 2 ? Coefficients[channel - 1][voltage] : 1.0;
+}
+
+void TSimModule::SetUnreadable(const std::string& name, bool unreadable) {
+  UnreadableRegs.resize(Defs.size(), false);
+  UnreadableRegs[size_t(IndexOrThrow(name))] = unreadable;
+}
+
+bool TSimModule::Unreadable(int index) const {
+  return index >= 0 && size_t(index) < UnreadableRegs.size() && UnreadableRegs[size_t(index)];
+}
+
+void TSimModule::Report(const char* name, uint32_t condition, uint32_t& last) {
+  if (condition == last || !Has(name)) return;
+  last = condition;
+  SetInt(name, condition);
 }
 
 uint8_t TSimModule::AnswerAddress() const { return Init ? 1 : Address; }
@@ -314,7 +345,7 @@ std::optional<std::vector<uint8_t>> TSimModule::ServeVela(const uint8_t* f, int 
   std::vector<uint8_t> reply(f, f + 4);
 
   if (f[3] == 0) {  // read
-    if (n != 5 || (index < 0 && !probe)) return std::nullopt;
+    if (n != 5 || (index < 0 && !probe) || Unreadable(index)) return std::nullopt;
     if (probe) {
       reply.push_back(0xC0 | tUInt8);
       reply.push_back(Code);
@@ -398,6 +429,9 @@ std::optional<std::vector<uint8_t>> TSimModule::ServeModbus(const uint8_t* f, in
     if (n != 8) return std::nullopt;
     if (count < 1 || count > MaxReadWords) return ModbusException(function, 3);
     if (!declared(start) || !declared(start + count - 1)) return ModbusException(function, 2);
+    for (int a = start; a < start + count; ++a)
+      if (a < int(WordOwner.size()) && Unreadable(WordOwner[size_t(a)].first))
+        return ModbusException(function, 2);
     std::vector<uint8_t> reply{f[0], function, uint8_t(2 * count)};
     int cachedIndex = -1;
     std::vector<uint16_t> cachedWords;
@@ -520,6 +554,7 @@ void TSimModule::Calibrate(int channel) {
     const double measured = Real("TUNINGVALUECH" + n);
     valid = std::isfinite(measured) && measured > 0 &&
             std::fabs(measured / range.High - 1.0) <= 0.1;
+    if (valid) Coefficients[channel - 1][voltage] = range.High / measured;
   }
   const uint32_t bit = 1u << (3 + channel);
   SetInt("SMSTS", valid ? (Int("SMSTS") & ~bit) : (Int("SMSTS") | bit));
@@ -621,7 +656,7 @@ void TSimModule::InitDefaults() {
       break;
   }
   if (Code == 201 || Code == 203) StepDiscrete(false);
-  if (Code == 202 || Code == 205) StepAnalogInputs(0);
+  if (Code == 202 || Code == 205) StepAnalogInputs(true);
 }
 
 void TSimModule::Update(int64_t nowMs) {
@@ -674,11 +709,12 @@ void TSimModule::Update(int64_t nowMs) {
 void TSimModule::Step(int64_t stepMs) {
   const double seconds = double(stepMs) / 1000.0;
   Phase += seconds;
+  ++StepCount;
   switch (Code) {
     case 201:
     case 203: StepDiscrete(true); break;
     case 202:
-    case 205: StepAnalogInputs(seconds); break;
+    case 205: StepAnalogInputs(false); break;
     case 204: StepOutputs(seconds); break;
   }
 }
@@ -723,23 +759,36 @@ void TSimModule::StepDiscrete(bool randomChanges) {
   SetInt("OVFFLAGS", overflow);
 }
 
-void TSimModule::StepAnalogInputs(double seconds) {
-  (void)seconds;
+void TSimModule::StepAnalogInputs(bool everyChannel) {
   const bool eta = Code == 202;
   const int channels = eta ? 8 : 3;
-  uint32_t tcod = 0, ovrd = 0, unrd = 0;
+  uint32_t& broken = InputFlags[0];
+  uint32_t& over = InputFlags[1];
+  uint32_t& under = InputFlags[2];
   std::normal_distribution<double> noise(0.0, 1.0);
   for (int ch = 1; ch <= channels; ++ch) {
     const std::string n = std::to_string(ch);
     const std::string input = "ANALOGINPUT" + n;
     if (!Has(input)) continue;
     const uint32_t bit = 1u << (ch - 1);
-    if (Has("PRIOR" + n) && Int("PRIOR" + n) == 0) continue;  // not measured
-    if (SensorBreak & bit) {
-      tcod |= bit;
+    const int period = ScanPeriod(eta, Has("PRIOR" + n) ? Int("PRIOR" + n) : 1);
+    if (period == 0) {  // not measured: nothing to report either
+      broken &= ~bit;
+      over &= ~bit;
+      under &= ~bit;
       continue;
     }
+    if (!everyChannel && StepCount % period != 0) continue;
     const uint32_t type = Has("INPTYPE" + n) ? Int("INPTYPE" + n) : 0;
+    const bool thermocouple = eta && type >= 5;
+    broken &= ~bit;
+    over &= ~bit;
+    under &= ~bit;
+    if (SensorBreak & bit) {
+      broken |= bit;
+      if (thermocouple || !eta) over |= bit;  // an open thermocouple or thermometer reads upscale
+      continue;
+    }
     const double filter = Has("FILTER" + n) ? double(Int("FILTER" + n)) : 0.0;
     const double wave = MovingInputs ? std::sin(Phase * 2 * M_PI / (40.0 + 7 * ch)) : 0.0;
     const double jitter = MovingInputs ? noise(Random) / (1.0 + filter) : 0.0;
@@ -747,14 +796,17 @@ void TSimModule::StepAnalogInputs(double seconds) {
     TRange range;
     if (eta) {
       range = EtaRange(type);
-      if (type >= 5) {
+      if (thermocouple) {
         // Thermocouples: process temperatures, in degrees Celsius.
         value = 20.0 + 35.0 * ch + 3.0 * wave + 0.05 * jitter;
       } else {
-        // Linear inputs: channel 7 runs near the top of its range and crosses it now and then.
-        const double centre = ch == 7 ? 0.97 : 0.3 + 0.05 * ch;
+        // Linear inputs: channel 7 runs near the top of its range and crosses it now and then;
+        // channel 2 gets a slightly negative signal (wired the wrong way round) and stays
+        // below its range.
+        const double centre = ch == 7 ? 0.97 : ch == 2 ? -0.012 : 0.3 + 0.05 * ch;
+        const double swing = ch == 2 ? 0.004 : 0.06;
         const double span = range.High - range.Low;
-        value = range.Low + span * (centre + 0.06 * wave) + span * 0.001 * jitter;
+        value = range.Low + span * (centre + swing * wave) + span * 0.001 * jitter;
       }
     } else {
       // Resistance thermometers, reported in ohms: nominal resistance at about 20..45 degrees.
@@ -764,8 +816,9 @@ void TSimModule::StepAnalogInputs(double seconds) {
       value = r0 * (1.0 + 0.00385 * t);
       range = {r0 * 0.8, r0 * 3.3};
     }
-    if (value > range.High) ovrd |= bit;
-    if (value < range.Low) unrd |= bit;
+    if (Signals[ch - 1]) value = *Signals[ch - 1];
+    if (value > range.High) over |= bit;
+    if (value < range.Low) under |= bit;
     if (eta && Has("MAPENABLE") && (Int("MAPENABLE") & bit)) {
       const double lbs = Real("LBS" + n), hbs = Real("HBS" + n);
       const double lbt = Real("LBT" + n), hbt = Real("HBT" + n);
@@ -773,14 +826,23 @@ void TSimModule::StepAnalogInputs(double seconds) {
     }
     SetReal(input, value);
   }
-  if (Has("TCOD")) SetInt("TCOD", tcod);
-  if (Has("OVRD")) SetInt("OVRD", ovrd);
-  if (Has("UNRD")) SetInt("UNRD", unrd);
+  Report("TCOD", broken, Reported[0]);
+  Report("OVRD", over, Reported[1]);
+  Report("UNRD", under, Reported[2]);
   if (Has("CJT")) SetReal("CJT", 24.0 + (MovingInputs ? 0.5 * std::sin(Phase / 300.0) : 0.0));
 }
 
 void TSimModule::StepOutputs(double seconds) {
   const uint32_t tuning = Has("TUNINGENABLE") ? Int("TUNINGENABLE") : 0;
+  uint32_t open = OpenLoad, shorted = ShortedLoad;
+  if (MovingInputs) {
+    // The demo's wiring: channel 1's current loop is open for the first 15 s of every minute,
+    // channel 2's load is shorted from second 30 to 45.
+    const double second = std::fmod(Phase, 60.0);
+    if (second < 15) open |= 1;
+    if (second >= 30 && second < 45) shorted |= 2;
+  }
+  uint32_t diagnostics = 0;
   for (int ch = 1; ch <= 2; ++ch) {
     const std::string n = std::to_string(ch);
     if (!Has("OUTPUTCH" + n) || !Has("OUTTYPE" + n)) continue;
@@ -799,10 +861,17 @@ void TSimModule::StepOutputs(double seconds) {
     if (slew == 0 || tuningThis || !std::isfinite(out)) {
       out = target;
     } else {
+      // A new output type starts from the nearest value of its range.
+      out = std::clamp(out, range.Low, range.High);
       const double rate = (voltage ? 0.0625 : 0.125) * std::ldexp(1.0, int(std::min(slew, 15u)) - 1);
       const double step = rate * seconds;
       out += std::clamp(target - out, -step, step);
     }
     SetReal("OUTPUTCH" + n, out);
+    const uint32_t bit = 1u << (ch - 1);
+    const int first = 4 * (ch - 1);  // broken load bit 0 or 4, overload bit 2 or 6
+    if (!voltage && (open & bit)) diagnostics |= 1u << first;
+    if (voltage && (shorted & bit) && out > 0) diagnostics |= 1u << (first + 2);
   }
+  Report("OUTPUTDGNS", diagnostics, Reported[3]);
 }

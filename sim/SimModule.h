@@ -91,10 +91,33 @@ class TSimModule {
   bool RandomInputs = true;
   void SetRawInputs(uint32_t mask) { RawInputs = mask; }
   uint32_t RawInputs = 0;
-  // Analog inputs move; tests freeze them to read back exact values.
+  // Analog inputs move and the output module's loads fail now and then; tests freeze both to
+  // read back exact values.
   bool MovingInputs = true;
-  // Input channels (bit 0 = channel 1) whose sensor is broken: flagged in TCOD.
+  // Input channels (bit 0 = channel 1) whose sensor is broken: flagged in TCOD, and in OVRD too
+  // for thermocouples and resistance thermometers, which read upscale when broken.
   uint32_t SensorBreak = 0;
+  // Pins the signal at an analog input's terminals (channel 1..8), in the unit of its input
+  // type: mV, V or mA for a linear input, degrees Celsius for a thermocouple, ohms for a
+  // resistance thermometer. The module measures it like any signal: range flags, rescaling,
+  // its scan period. Nothing releases the channel to its own movement.
+  void SetSignal(int channel, std::optional<double> value);
+  // Output channels (bit 0 = channel 1) whose load circuit is open, or shorted. An open loop
+  // shows as a broken load on a current output, a short as an overload on a voltage output
+  // that drives more than 0 V; the other combinations are harmless.
+  uint32_t OpenLoad = 0;
+  uint32_t ShortedLoad = 0;
+  // The coefficient of the last accepted calibration of an output channel (1 or 2) for
+  // current or voltage: the reference the channel drives in tuning mode over the value the
+  // user measured; 1 until then.
+  double TuningCoefficient(int channel, bool voltage) const;
+
+  // Registers whose reads fail: over Modbus the module answers with exception 2 (illegal data
+  // address), over Vela it stays silent. Writes still work.
+  void SetUnreadable(const std::string& name, bool unreadable = true);
+
+  // The status registers TCOD, OVRD, UNRD and OUTPUTDGNS are rewritten when the condition they
+  // report changes, so a value a test sets with SetInt stands until then.
 
   // Serves one frame (exact length n) received at nowMs. Returns the reply bytes, or nothing
   // when the module stays silent (another address, bad checksum, a frame it cannot parse).
@@ -134,9 +157,13 @@ class TSimModule {
   void InitDefaults();
   void Step(int64_t stepMs);
   void StepDiscrete(bool randomChanges);
-  void StepAnalogInputs(double seconds);
+  // Measures the analog channels due on this step (all of them with everyChannel).
+  void StepAnalogInputs(bool everyChannel);
   void StepOutputs(double seconds);
   void Calibrate(int channel);
+  // Sets a status register when the condition it reports differs from the last one reported.
+  void Report(const char* name, uint32_t condition, uint32_t& last);
+  bool Unreadable(int index) const;
   int64_t LastNetworkMs = 0;
 
   uint8_t Code;
@@ -152,6 +179,14 @@ class TSimModule {
   std::mt19937 Random;
   uint32_t LastInputs = 0;
   double Phase = 0;  // seconds of simulated life, for the slow analog movement
+  int64_t StepCount = 0;
+  std::optional<double> Signals[8];
+  double Coefficients[2][2] = {{1, 1}, {1, 1}};  // [channel - 1][voltage]
+  std::vector<bool> UnreadableRegs;              // by register index
+  uint32_t InputFlags[3] = {0, 0, 0};  // channels broken, above and below their range
+  // The conditions last reported in TCOD, OVRD, UNRD and OUTPUTDGNS (all clear at start, as
+  // the registers are).
+  uint32_t Reported[4] = {0, 0, 0, 0};
   bool WatchdogTripped = false;
 };
 

@@ -30,7 +30,7 @@ MODULE is MODEL[@ADDRESS][,FLAG...]
            truncated[=N] sends only the first N bytes of each reply (default half)
            late[=MS]     answers MS ms late (default 1000, beyond any automatic time-out)
            noise[=N]     sends N noise bytes before each reply (default 3)
-           frozen        inputs and analog values stay still
+           frozen        inputs, analog values and output loads stay still
   Give two modules the same address to make them talk over each other.
 Without MODULE: kappa@1 eta@2 beta@3 rho@4 iota@5 unknown@6 (the demo bus).
 

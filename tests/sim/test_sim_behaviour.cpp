@@ -22,17 +22,20 @@ struct Behaviour : ::testing::Test {
     m.MovingInputs = false;
     return m;
   }
-  // Writes a register over Modbus with the master's frame, as the pages do.
-  void Write(TSimModule& m, const std::string& name, const std::string& text) {
+  // The master's register record for a register of the module.
+  TprDevReg& Reg(TSimModule& m, const std::string& name) {
     for (const auto& d : m.Map())
       if (name == d.Name) {
         regs.push_back(std::make_unique<TprDevReg>(nullptr, d.Name));
         regs.back()->Setup(m.AnswerAddress(), d.Bank, d.RegNo, d.ModbusAddress, d.StrLength,
                            d.DataType);
-        ASSERT_TRUE(WriteModbus(bus, *regs.back(), text, now)) << name;
-        return;
+        return *regs.back();
       }
-    FAIL() << name;
+    throw std::out_of_range(name);
+  }
+  // Writes a register over Modbus with the master's frame, as the pages do.
+  void Write(TSimModule& m, const std::string& name, const std::string& text) {
+    ASSERT_TRUE(WriteModbus(bus, Reg(m, name), text, now)) << name;
   }
   void Run(TSimModule& m, int64_t ms) {
     now += ms;
@@ -184,9 +187,10 @@ TEST_F(Behaviour, AnalogInputsMoveInsideTheirRangeAndFlagTheirChannels) {
     EXPECT_GT(t4, 100.0);
     EXPECT_LT(t4, 250.0);
     values.insert(v1);
-    EXPECT_EQ(eta.Int("TCOD"), 0x20u);  // channel 6: a broken thermocouple
+    EXPECT_EQ(eta.Int("TCOD"), 0x20u);  // channel 6: a broken thermocouple, reading upscale
     over = over || (eta.Int("OVRD") & 0x40);
-    EXPECT_EQ(eta.Int("OVRD") & ~0x40u, 0u);
+    EXPECT_EQ(eta.Int("OVRD") & ~0x40u, 0x20u);
+    EXPECT_EQ(eta.Int("UNRD"), 0x02u);  // channel 2: a signal below its range
     EXPECT_NEAR(eta.Real("CJT"), 24.0, 1.0);
   }
   EXPECT_GT(values.size(), 100u);
@@ -196,11 +200,13 @@ TEST_F(Behaviour, AnalogInputsMoveInsideTheirRangeAndFlagTheirChannels) {
   TSimModule& iota = bus.AddModel(5, 5);
   Run(iota, 1000);
   EXPECT_EQ(iota.Int("TCOD"), 0x04u);
+  EXPECT_EQ(iota.Int("OVRD"), 0x04u);
   EXPECT_NEAR(iota.Real("ANALOGINPUT1"), 100 * (1 + 0.00385 * 30), 1.0);  // Pt100 near 30 °C
 }
 
 TEST_F(Behaviour, RescalingMapsTheSourceRangeOntoTheTarget) {
   TSimModule& eta = Add(2, 2);
+  Write(eta, "PRIOR1", "3");  // measured on every step
   Run(eta, 50);
   const double raw = eta.Real("ANALOGINPUT1");
   Write(eta, "LBS1", "0");
@@ -210,6 +216,139 @@ TEST_F(Behaviour, RescalingMapsTheSourceRangeOntoTheTarget) {
   Write(eta, "MAPENABLE", "1");
   Run(eta, 50);
   EXPECT_NEAR(eta.Real("ANALOGINPUT1"), 100 + raw * 2, 1e-3);
+}
+
+TEST_F(Behaviour, ChannelFlagsFollowTheSignalAndTheInputType) {
+  constexpr double Broken = NAN;
+  struct Case {
+    int Model;
+    const char* Type;
+    double Signal;  // Broken: the sensor is broken
+    uint32_t Tcod, Ovrd, Unrd;
+  } cases[] = {
+      {2, "0", 25, 0, 0, 0},     {2, "0", 60, 0, 1, 0},     {2, "0", -1, 0, 0, 1},
+      {2, "0", Broken, 1, 0, 0},  // a broken linear input does not read upscale
+      {2, "5", 1400, 0, 1, 0},   {2, "5", 1250, 0, 0, 0},   {2, "8", 200, 0, 0, 1},
+      {2, "5", Broken, 1, 1, 0},  // nor does a broken thermocouple read as a value
+      {5, "1", 400, 0, 1, 0},    {5, "1", 50, 0, 0, 1},     {5, "4", 1200, 0, 0, 0},
+      {5, "1", Broken, 1, 1, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.Model << " type " << c.Type << " " << c.Signal);
+    TSimModule& m = Add(c.Model, uint8_t(10 + (&c - cases)));
+    Write(m, "PRIOR1", c.Model == 2 ? "3" : "2");
+    Write(m, "INPTYPE1", c.Type);
+    const float before = float(m.Real("ANALOGINPUT1"));
+    if (std::isnan(c.Signal)) m.SensorBreak = 1;
+    else m.SetSignal(1, c.Signal);
+    Run(m, 50);
+    EXPECT_EQ(m.Int("TCOD") & 1, c.Tcod);
+    EXPECT_EQ(m.Int("OVRD") & 1, c.Ovrd);
+    EXPECT_EQ(m.Int("UNRD") & 1, c.Unrd);
+    EXPECT_EQ(float(m.Real("ANALOGINPUT1")), std::isnan(c.Signal) ? before : float(c.Signal));
+  }
+}
+
+TEST_F(Behaviour, PriorityGivesTheScanRateAndZeroStopsTheChannel) {
+  struct Case {
+    int Model;
+    const char* Priority;
+    int Scans;  // of 8 steps
+  } cases[] = {{2, "3", 8}, {2, "2", 4}, {2, "1", 2}, {2, "0", 0},
+               {5, "2", 8}, {5, "1", 2}, {5, "0", 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.Model << " priority " << c.Priority);
+    TSimModule& m = Add(c.Model, uint8_t(10 + (&c - cases)));
+    Write(m, "PRIOR1", c.Priority);
+    int scans = 0;
+    for (int step = 0; step < 8; ++step) {
+      const double before = m.Real("ANALOGINPUT1");
+      m.SetSignal(1, 1e4 + step);  // above the range of channel 1's type: flagged when measured
+      Run(m, 50);
+      scans += m.Real("ANALOGINPUT1") != before;
+    }
+    EXPECT_EQ(scans, c.Scans);
+    EXPECT_EQ(m.Int("OVRD") & 1, c.Scans ? 1u : 0u);  // nothing reported for a stopped channel
+  }
+}
+
+TEST_F(Behaviour, AStatusValueSetByATestStandsUntilTheConditionChanges) {
+  TSimModule& eta = Add(2, 2);
+  Write(eta, "PRIOR1", "3");
+  eta.SetInt("OVRD", 0x03);
+  eta.SetInt("UNRD", 0x03);
+  Run(eta, 1000);
+  EXPECT_EQ(eta.Int("OVRD"), 0x03u);
+  EXPECT_EQ(eta.Int("UNRD"), 0x03u);
+  eta.SetSignal(1, 99);  // channel 1 (mV 0..50) now above its range
+  Run(eta, 50);
+  EXPECT_EQ(eta.Int("OVRD"), 0x21u);  // with channel 6's broken thermocouple
+  EXPECT_EQ(eta.Int("UNRD"), 0x03u);
+
+  TSimModule& rho = Add(4, 4);
+  rho.SetInt("OUTPUTDGNS", 5);
+  Run(rho, 1000);
+  EXPECT_EQ(rho.Int("OUTPUTDGNS"), 5u);
+  rho.OpenLoad = 1;
+  Run(rho, 50);
+  EXPECT_EQ(rho.Int("OUTPUTDGNS"), 1u);
+}
+
+TEST_F(Behaviour, AnUnreadableRegisterFailsItsReadsOnly) {
+  TSimModule& kappa = Add(1, 1);
+  kappa.SetUnreadable("COUNTENABLE");
+  TprDevReg& enable = Reg(kappa, "COUNTENABLE");
+  TprDevReg& counter = Reg(kappa, "COUNTER1");
+  EXPECT_FALSE(ReadModbus(bus, enable));
+  EXPECT_FALSE(ReadVela(bus, enable));
+  EXPECT_TRUE(ReadModbus(bus, counter));
+  EXPECT_TRUE(WriteModbus(bus, enable, "5"));
+  EXPECT_EQ(kappa.Int("COUNTENABLE"), 5u);
+  kappa.SetUnreadable("COUNTENABLE", false);
+  ASSERT_TRUE(ReadVela(bus, enable));
+  EXPECT_EQ(enable.ValueText, "5");
+}
+
+TEST_F(Behaviour, LoadFaultsShowOnTheOutputsThatCanDetectThem) {
+  struct Case {
+    int Channel;
+    const char* Type;
+    const char* SetPoint;
+    uint32_t Open, Shorted;
+    uint32_t Diagnostics;
+  } cases[] = {
+      {1, "0", "5", 1, 0, 0x01}, {1, "2", "5", 1, 0, 0},  // a voltage output needs no load
+      {1, "2", "5", 0, 1, 0x04}, {1, "0", "5", 0, 1, 0},  // nor does a current source mind
+      {1, "3", "0", 0, 1, 0},                             // a short at 0 V draws nothing
+      {2, "1", "5", 2, 0, 0x10}, {2, "3", "5", 0, 2, 0x40},
+      {2, "255", "5", 2, 2, 0},  // switched off
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    TSimModule& rho = Add(4, uint8_t(10 + (&c - cases)));
+    const std::string n = std::to_string(c.Channel);
+    Write(rho, "SLEWRATE" + n, "0");
+    Write(rho, "OUTTYPE" + n, c.Type);
+    Write(rho, "SETPOINTCH" + n, c.SetPoint);
+    rho.OpenLoad = c.Open;
+    rho.ShortedLoad = c.Shorted;
+    Run(rho, 50);
+    EXPECT_EQ(rho.Int("OUTPUTDGNS"), c.Diagnostics);
+  }
+}
+
+TEST_F(Behaviour, TheDemoOutputModuleLosesItsLoadsNowAndThen) {
+  TSimModule& rho = bus.AddModel(4, 4);
+  std::set<uint32_t> seen;
+  Run(rho, 500);  // looking in the middle of each second
+  for (int second = 0; second < 120; ++second) {
+    Run(rho, 1000);
+    const int s = (second + 1) % 60;
+    const uint32_t expected = s < 15 ? 0x01u : s >= 30 && s < 45 ? 0x40u : 0u;
+    EXPECT_EQ(rho.Int("OUTPUTDGNS"), expected) << second;
+    seen.insert(rho.Int("OUTPUTDGNS"));
+  }
+  EXPECT_EQ(seen.size(), 3u);
 }
 
 TEST_F(Behaviour, OutputsSlewTowardsTheirSetPoints) {
@@ -236,6 +375,10 @@ TEST_F(Behaviour, OutputsSlewTowardsTheirSetPoints) {
   Write(rho, "OUTTYPE2", "255");  // switched off
   Run(rho, 50);
   EXPECT_EQ(rho.Real("OUTPUTCH2"), 0.0);
+  // From 20 mA to a 0..5 V output: the output starts at the top of the new range.
+  Write(rho, "OUTTYPE1", "3");
+  Run(rho, 50);
+  EXPECT_NEAR(rho.Real("OUTPUTCH1"), 5.0, 1e-4);
 }
 
 TEST_F(Behaviour, TuningAcceptsAPlausibleMeasurementAndFlagsAnImplausibleOne) {
@@ -250,6 +393,7 @@ TEST_F(Behaviour, TuningAcceptsAPlausibleMeasurementAndFlagsAnImplausibleOne) {
   Write(rho, "TUNINGCH1", "1");
   EXPECT_EQ(rho.Int("SMSTS") & 0x10u, 0u);
   EXPECT_EQ(rho.Int("TUNINGCH1"), 0u);
+  EXPECT_NEAR(rho.TuningCoefficient(1, false), 20 / 19.87, 1e-6);
 
   Write(rho, "TUNINGVALUECH1", "3.5");
   Write(rho, "TUNINGCH1", "1");
@@ -264,6 +408,9 @@ TEST_F(Behaviour, TuningAcceptsAPlausibleMeasurementAndFlagsAnImplausibleOne) {
   Write(rho, "TUNINGVALUECH2", "10.02");
   Write(rho, "TUNINGCH2", "1");
   EXPECT_EQ(rho.Int("SMSTS") & 0x30u, 0x10u);
+  EXPECT_NEAR(rho.TuningCoefficient(2, true), 10 / 10.02, 1e-6);
+  EXPECT_NEAR(rho.TuningCoefficient(1, false), 20 / 19.87, 1e-6);  // the rejected one kept none
+  EXPECT_EQ(rho.TuningCoefficient(2, false), 1.0);
 }
 
 TEST_F(Behaviour, TheNetworkWatchdogTripsAndAppliesTheSafeOutputs) {
