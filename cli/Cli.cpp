@@ -257,10 +257,10 @@ class TCommand {
   // Text output only without --json: the JSON document is the whole of standard output.
   bool Text() const { return !A.Json; }
 
-  void Describe(const TCliModule& m, const std::string& firmware) {
+  void Describe(const TCliModule& m, const std::string* firmware = nullptr) {
     Doc["address"] = m.Address;
     Doc["model"] = m.ModelName();
-    Doc["firmware"] = firmware;
+    if (firmware) Doc["firmware"] = *firmware;
   }
 
   int Ports() {
@@ -362,8 +362,7 @@ class TCommand {
                       {"access", AccessName(d->Access)}});
       rows.push_back({d->Name, ok ? reg->ValueText : ResStr("Н/Д"), AccessName(d->Access)});
     }
-    Describe(m, m.Model->MVERSION->ValueText);
-    Doc.erase("firmware");
+    Describe(m);
     Doc["registers"] = regs;
     if (Text()) PrintTable(Out(), rows);
     return failed ? ceFailed : ceDone;
@@ -406,8 +405,7 @@ class TCommand {
                       {"holds", command ? json(nullptr) : json(step.Verified)}});
       if (Text()) Out() << step.Name << "=" << step.To << ": " << Outcome(step, command) << "\n";
     }
-    Describe(m, {});
-    Doc.erase("firmware");
+    Describe(m);
     Doc["writes"] = list;
     if (CliStopRequested()) return ceInterrupted;
     return failed ? ceFailed : ceDone;
@@ -446,7 +444,7 @@ class TCommand {
       out << WriteConfigXml(config);
       if (!out.flush()) throw TFailure{path + ": cannot be written"};
     }
-    Describe(m, config.Firmware);
+    Describe(m, &config.Firmware);
     Doc["file"] = path;
     Doc["registers"] = config.Values.size();
     if (Text())
@@ -492,7 +490,7 @@ class TCommand {
       }
       changes.push_back(c);
     }
-    Describe(m, m.Model->MVERSION->ValueText);
+    Describe(m, &m.Model->MVERSION->ValueText);
     Doc["file"] = A.Positional[2];
     Doc["dry_run"] = A.DryRun;
     Doc["changes"] = changes;
