@@ -3,6 +3,7 @@
 // exchange rules prescribe: every exchange's wire time (request and reply characters) plus the
 // pause after it, 10 ms after a read and 200 ms after a write. The modules' turnaround is set
 // to 0: a real module's reply delay is its own, not the tool's.
+#include <time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -20,12 +21,21 @@
 
 namespace {
 
-double RunMs(const std::vector<std::string>& args, int& code) {
+double ThreadCpuMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+// Wall time of one command; its thread's CPU time in cpuMs.
+double RunMs(const std::vector<std::string>& args, int& code, double& cpuMs) {
   std::ostringstream out, err;
+  const double cpu0 = ThreadCpuMs();
   const auto t0 = std::chrono::steady_clock::now();
   code = RunCli(args, {out, err, false});
   const double ms =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+  cpuMs = ThreadCpuMs() - cpu0;
   if (code != 0) std::fprintf(stderr, "%s%s", out.str().c_str(), err.str().c_str());
   return ms;
 }
@@ -85,10 +95,11 @@ bool Bench(int modelIndex, double charMs) {
   const int loadReads = nonNetwork;  // present values of the settings it may write
 
   int code = 0;
-  const double saveMs = RunMs({"save", path, "1", file, "--baud", "115200"}, code);
+  double saveCpu = 0, loadCpu = 0;
+  const double saveMs = RunMs({"save", path, "1", file, "--baud", "115200"}, code, saveCpu);
   if (code != 0) return false;
   const double savePrescribed = (probeChars + readChars) * charMs + 10.0 * reads;
-  const double loadMs = RunMs({"load", path, "2", file, "--baud", "115200"}, code);
+  const double loadMs = RunMs({"load", path, "2", file, "--baud", "115200"}, code, loadCpu);
   if (code != 0) return false;
   // Before: probe, MVERSION and every setting's present value; then each write and its read-back.
   int planChars = 0, backChars = 0;
@@ -101,11 +112,13 @@ bool Bench(int modelIndex, double charMs) {
   const double loadPrescribed = (probeChars + mversionChars + planChars + writeChars + backChars) *
                                     charMs +
                                 10.0 * (1 + loadReads + writes) + 200.0 * writes;
-  std::printf("%-9s save: %2d settings  wall %7.1f ms  prescribed %7.1f ms  ratio %.4f\n",
-              ModelNames[modelIndex], settings, saveMs, savePrescribed, saveMs / savePrescribed);
+  std::printf("%-9s save: %2d settings  wall %7.1f ms  prescribed %7.1f ms  ratio %.4f  "
+              "CPU %5.1f ms\n",
+              ModelNames[modelIndex], settings, saveMs, savePrescribed, saveMs / savePrescribed,
+              saveCpu);
   std::printf("%-9s load: %2d writes    wall %7.1f ms  prescribed %7.1f ms  ratio %.4f  "
-              "(writes' 200 ms alone: %6.0f ms)\n",
-              "", writes, loadMs, loadPrescribed, loadMs / loadPrescribed, 200.0 * writes);
+              "CPU %5.1f ms  (writes' 200 ms alone: %6.0f ms)\n",
+              "", writes, loadMs, loadPrescribed, loadMs / loadPrescribed, loadCpu, 200.0 * writes);
   std::remove(file.c_str());
   return true;
 }

@@ -563,7 +563,9 @@ int RunCli(const std::vector<std::string>& args, TCliStreams streams) {
   CliStopRequested() = false;
   bool jsonOut = false;
   for (const auto& a : args) jsonOut = jsonOut || a == "--json";
-  auto fail = [&](int code, const std::string& message, json doc = json::object()) {
+  auto fail = [&](int code, std::string message, json doc = json::object()) {
+    // One line: a hint the serial line adds on a line of its own joins the message.
+    for (size_t nl; (nl = message.find('\n')) != std::string::npos;) message.replace(nl, 1, "; ");
     streams.Err << "orbis-cli: " << message << "\n";
     if (jsonOut) {
       doc["error"] = message;
