@@ -2,8 +2,11 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <memory>
 
 #include "app/PasswordForm.h"
+#include "app/RhoCalibrateDialog.h"
+#include "pages/RhoCalibrateUnit.h"
 
 QString ToQt(const std::string& text) {
   QString result = QString::fromStdString(text);
@@ -62,4 +65,12 @@ bool TQtUiServices::PasswordDialog(std::string& password) {
   if (dialog.exec() != QDialog::Accepted) return false;
   password = dialog.Password();
   return true;
+}
+
+TModalResult TQtUiServices::ShowModal(TModalDialog& dialog) {
+  std::unique_ptr<QDialog> window;
+  if (auto* wizard = dynamic_cast<TRhoCalibrateForm*>(&dialog))
+    window = std::make_unique<TRhoCalibrateDialog>(*wizard, DialogParent());
+  if (!window) return TModalResult::None;
+  return window->exec() == QDialog::Accepted ? TModalResult::Ok : TModalResult::Cancel;
 }

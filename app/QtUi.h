@@ -1,7 +1,7 @@
 #pragma once
 // The user-interface services of the program on Qt: the system beep, message boxes, the
 // default error box (error icon, the program's title as caption), letting queued events
-// through, the override cursor and the password dialog.
+// through, the override cursor, the password dialog and the modal dialogs of the pages.
 #include <QPointer>
 #include <QWidget>
 
@@ -16,6 +16,8 @@ class TQtUiServices : public TUiServices {
   TCursorKind Cursor() override { return Current; }
   void SetCursor(TCursorKind cursor) override;
   bool PasswordDialog(std::string& password) override;
+  // The window of the dialog's class, shown modally over the active window.
+  TModalResult ShowModal(TModalDialog& dialog) override;
 
   // The window dialogs are centred on (the active window when unset).
   QPointer<QWidget> MainWindow;

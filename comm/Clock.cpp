@@ -42,4 +42,5 @@ void TFakeClock::Sleep(int ms) {
     TotalSleptMs += ms;
     Now += ms;
   }
+  if (OnSleep) OnSleep(ms);
 }

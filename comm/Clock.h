@@ -2,6 +2,7 @@
 // Every pause and every page timer of the program goes through this clock, so that tests can
 // run a fake one: the pauses are then recorded and the time advanced without waiting.
 #include <cstdint>
+#include <functional>
 
 class TClock {
  public:
@@ -28,6 +29,8 @@ class TFakeClock : public TClock {
   int64_t SleepCount = 0;
   int64_t TotalSleptMs = 0;
   int LastSleepMs = -1;
+  // Runs after each pause has been taken (a test changes the world while the program waits).
+  std::function<void(int ms)> OnSleep;
 };
 
 // Installs a clock for the lifetime of the guard.

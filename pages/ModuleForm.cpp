@@ -66,6 +66,15 @@ void TModuleForm::MainTimerTimer() {
   MainTimer.SetEnabled(true);
 }
 
+TModalResult TModuleForm::ShowModuleDialog(TModalDialog& dialog) {
+  struct TResume {
+    TPageTimer& Timer;
+    ~TResume() { Timer.SetEnabled(true); }
+  } resume{MainTimer};
+  MainTimer.SetEnabled(false);
+  return Ui().ShowModal(dialog);
+}
+
 void TModuleForm::pcMainChange() { pcMain->SetFocus(); }
 
 void TModuleForm::cbCloseUp(TComboBox& list) { list.ReleaseFocus(); }

@@ -12,6 +12,7 @@
 #include "models/prDevice.h"
 #include "pages/Controls.h"
 #include "pages/PageRules.h"
+#include "shell/UiServices.h"
 #include "shell/prUnit.h"
 
 class TModuleForm : public TprForm {
@@ -83,6 +84,11 @@ class TModuleForm : public TprForm {
 
   // The caption line for the device's present address.
   std::string ModuleCaption() const;
+
+  // Shows a dialog of this module modally (the calibration wizard, ...). The page does not
+  // poll while it is open, so that no other traffic reaches the module meanwhile; the timer
+  // runs again once it has closed, whatever way it closed.
+  TModalResult ShowModuleDialog(TModalDialog& dialog);
 
  protected:
   // Adds a tab with its refresh step (run by the polling cycle while the tab is visible).

@@ -5,4 +5,8 @@
 class TRhoForm : public TModuleForm {
  public:
   explicit TRhoForm(TprNode* owner);
+
+  // Opens the output calibration wizard for this page's module; the page does not poll
+  // while it is open.
+  void bbCalibrateClick();
 };

@@ -26,18 +26,6 @@ constexpr TProtocolRule kProtocolRules[] = {
     {ptVela, 0, false, false, true},
 };
 
-// Puts the screen cursor back on every way out of the search, errors included.
-class TCursorRestore {
- public:
-  explicit TCursorRestore(TCursorKind saved) : Saved(saved) {}
-  ~TCursorRestore() { Ui().SetCursor(Saved); }
-  TCursorRestore(const TCursorRestore&) = delete;
-  TCursorRestore& operator=(const TCursorRestore&) = delete;
-
- private:
-  TCursorKind Saved;
-};
-
 }  // namespace
 
 std::string TPortPageList::Text() const {

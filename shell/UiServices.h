@@ -1,11 +1,23 @@
 #pragma once
 // What the logic below the Qt front needs of the user interface: the beep, message boxes, the
-// default error box, letting queued messages through, the screen cursor and the password
-// dialog. The program implements it with Qt; tests install a recorder.
+// default error box, letting queued messages through, the screen cursor, the password dialog
+// and the modal dialogs of the pages. The program implements it with Qt; tests install a
+// recorder.
 #include <string>
 
 enum class TMsgIcon { None, Information, Warning, Error };
 enum class TCursorKind { Default, AppStart, Wait, HandPoint };
+
+// How a modal dialog ended.
+enum class TModalResult { None, Ok, Cancel };
+
+// The logic of a modal dialog. The program finds the dialog's window by DialogClass(), shows it
+// modally and hands the user's actions to the logic; tests drive the logic themselves.
+class TModalDialog {
+ public:
+  virtual ~TModalDialog() = default;
+  virtual const char* DialogClass() const = 0;
+};
 
 class TUiServices {
  public:
@@ -24,8 +36,26 @@ class TUiServices {
     (void)password;
     return false;
   }
+  // Shows the dialog modally and returns when it has closed, with its result (None when
+  // there is no window for its class).
+  virtual TModalResult ShowModal(TModalDialog& dialog) {
+    (void)dialog;
+    return TModalResult::None;
+  }
 };
 
 // The services in use (a silent do-nothing set until the program or a test installs one).
 TUiServices& Ui();
 TUiServices* SetUi(TUiServices* services);
+
+// Puts the screen cursor back on every way out of a scope, errors included.
+class TCursorRestore {
+ public:
+  explicit TCursorRestore(TCursorKind saved) : Saved(saved) {}
+  ~TCursorRestore() { Ui().SetCursor(Saved); }
+  TCursorRestore(const TCursorRestore&) = delete;
+  TCursorRestore& operator=(const TCursorRestore&) = delete;
+
+ private:
+  TCursorKind Saved;
+};

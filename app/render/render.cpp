@@ -6,12 +6,17 @@
 // given, saves the search window once it shows address --search-shot (6 by default) into
 // --search-out, optionally presses its Stop button at address --stop-at, lists the modules
 // found and then saves the main window.
+// With --wizard N it opens the output calibration wizard on the selected RHO-05 module, steps
+// it to page N (0 preparation, 1 value, 2 success, 3 failure: a measured value the module
+// refuses) over the demo bus and saves the wizard's window into --wizard-out.
 //
 //   orbis-render [--node INDEX|TEXT] [--tab N] [--wait MS] [--size WxH] [--no-modules]
 //                [--about] [--out FILE.png]
 //                [--search modbus|vela [--search-out FILE.png] [--search-shot N] [--stop-at N]]
+//                [--wizard N [--wizard-out FILE.png]]
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QStringList>
 #include <QTabWidget>
@@ -27,6 +32,9 @@
 #include "app/MainWindow.h"
 #include "app/Program.h"
 #include "app/QtUi.h"
+#include "app/RhoCalibrateDialog.h"
+#include "models/prDevice.h"
+#include "pages/RhoCalibrateUnit.h"
 #include "shell/prNode.h"
 #include "sim/DemoBus.h"
 
@@ -42,12 +50,41 @@ class TPrintingUi : public TQtUiServices {
   bool PasswordDialog(std::string&) override { return false; }
 };
 
+// The wizard of the selected module stepped to a page, saved; the wizard then closes as the
+// user would close it, ending the module's tuning mode.
+bool SaveWizard(TTreeNode* target, int page, const QString& out, QWidget* parent) {
+  auto* device = dynamic_cast<TprModel*>(target->Data);
+  if (!device) {
+    std::fprintf(stderr, "orbis-render: the selected node is no module\n");
+    return false;
+  }
+  TRhoCalibrateForm wizard(device);
+  TRhoCalibrateDialog dialog(wizard, parent);
+  dialog.show();
+  if (page == TRhoCalibrateForm::tsValue || page == TRhoCalibrateForm::tsYes ||
+      page == TRhoCalibrateForm::tsNo)
+    wizard.btForwardClick();
+  if (page == TRhoCalibrateForm::tsValue) dialog.edValue->setText(QStringLiteral("20.07"));
+  if (page == TRhoCalibrateForm::tsYes || page == TRhoCalibrateForm::tsNo) {
+    dialog.edValue->setText(page == TRhoCalibrateForm::tsYes ? QStringLiteral("20.07")
+                                                             : QStringLiteral("12.5"));
+    wizard.btForwardClick();
+  }
+  QApplication::processEvents();
+  const bool saved = wizard.ActivePage() == page && dialog.grab().save(out);
+  if (!saved) std::fprintf(stderr, "orbis-render: wizard page %d not saved\n", wizard.ActivePage());
+  // Refused before a final page (it then shows the failure page), granted the second time.
+  if (!wizard.Close(TModalResult::Cancel)) wizard.Close(TModalResult::Cancel);
+  return saved;
+}
+
 int Usage() {
   std::fprintf(stderr,
                "usage: orbis-render [--node INDEX|TEXT] [--tab N] [--wait MS] [--size WxH]\n"
                "                    [--no-modules] [--about] [--out FILE.png]\n"
                "                    [--search modbus|vela [--search-out FILE.png]\n"
-               "                     [--search-shot N] [--stop-at N]]\n");
+               "                     [--search-shot N] [--stop-at N]]\n"
+               "                    [--wizard N [--wizard-out FILE.png]]\n");
   return 2;
 }
 
@@ -72,6 +109,8 @@ int main(int argc, char** argv) {
   QString searchOut = QStringLiteral("search.png");
   int searchShot = 6;
   int stopAt = 0;
+  int wizardPage = -1;
+  QString wizardOut = QStringLiteral("wizard.png");
   bool nodeGiven = false;
   const QStringList args = QCoreApplication::arguments().mid(1);
   for (int i = 0; i < args.size(); ++i) {
@@ -90,6 +129,11 @@ int main(int argc, char** argv) {
       searchShot = args[++i].toInt();
     } else if (a == "--stop-at" && hasValue) {
       stopAt = args[++i].toInt();
+    } else if (a == "--wizard" && hasValue) {
+      wizardPage = args[++i].toInt();
+      if (wizardPage < 0 || wizardPage >= TRhoCalibrateForm::PageCount) return Usage();
+    } else if (a == "--wizard-out" && hasValue) {
+      wizardOut = args[++i];
     } else if (a == "--tab" && hasValue) {
       tab = args[++i].toInt();
     } else if (a == "--wait" && hasValue) {
@@ -188,6 +232,7 @@ int main(int argc, char** argv) {
       }
       QTimer::singleShot(waitMs, &app, &QCoreApplication::quit);
       app.exec();
+      if (wizardPage >= 0 && !SaveWizard(target, wizardPage, wizardOut, &window)) result = 1;
       if (!window.grab().save(out)) {
         std::fprintf(stderr, "orbis-render: cannot write %s\n", qPrintable(out));
         result = 1;

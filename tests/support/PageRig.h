@@ -3,6 +3,9 @@
 // object from CreateDevice and the page from its class name, with the frames on the line
 // decoded back to register names for the checks.
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -22,13 +25,24 @@ class TUiRecorder : public TUiServices {
   TUiRecorder() : Previous(SetUi(this)) {}
   ~TUiRecorder() override { SetUi(Previous); }
   void Beep() override { ++Beeps; }
-  void MessageBox(const std::string&, const std::string&, TMsgIcon) override { ++Dialogs; }
+  void MessageBox(const std::string& text, const std::string&, TMsgIcon) override {
+    ++Dialogs;
+    MessageTexts.push_back(text);
+  }
   void ShowError(const std::string&) override { ++Dialogs; }
   void ProcessMessages() override {}
   TCursorKind Cursor() override { return TCursorKind::Default; }
   void SetCursor(TCursorKind) override {}
+  // A modal dialog: OnModal plays the user while it is open.
+  TModalResult ShowModal(TModalDialog& dialog) override {
+    ++Modals;
+    return OnModal ? OnModal(dialog) : TModalResult::None;
+  }
   int Beeps = 0;
   int Dialogs = 0;
+  int Modals = 0;
+  std::vector<std::string> MessageTexts;
+  std::function<TModalResult(TModalDialog&)> OnModal;
 
  private:
   TUiServices* Previous;
@@ -39,7 +53,7 @@ struct TSeenFrame {
   uint8_t Address;
   bool Write;
   std::string Register;
-  std::string Value;  // decimal value of a one-word write
+  std::string Value;  // a one-word write in decimal, a single-precision one with "%g"
 };
 
 class TPageRig {
@@ -88,9 +102,21 @@ class TPageRig {
       if (f.size() < 8) continue;
       TSeenFrame s{f[0], f[1] == 0x10, NameAt(uint16_t(f[2] << 8 | f[3])), {}};
       if (s.Write && f.size() >= 11 && f[6] == 2) s.Value = std::to_string(f[7] << 8 | f[8]);
+      if (s.Write && f.size() >= 13 && f[6] == 4) s.Value = SingleText(&f[7]);
       out.push_back(s);
     }
     return out;
+  }
+  // A single-precision value as Modbus carries it: the low word first, each word high byte
+  // first.
+  static std::string SingleText(const uint8_t* words) {
+    const uint32_t bits = uint32_t(words[2]) << 24 | uint32_t(words[3]) << 16 |
+                          uint32_t(words[0]) << 8 | words[1];
+    float value = 0;
+    std::memcpy(&value, &bits, sizeof value);
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", double(value));
+    return text;
   }
   std::vector<std::string> Reads(size_t from = 0) const {
     std::vector<std::string> names;

@@ -1,0 +1,156 @@
+#include "pages/RhoCalibrateUnit.h"
+
+#include <exception>
+
+#include "comm/Clock.h"
+#include "comm/Codecs.h"
+#include "models/prDevice.h"
+
+namespace texts = RhoCalibrateForm;
+
+TRhoCalibrateForm::TRhoCalibrateForm(TprModel* device) : Device(device) { ShowPage(tsPrepare); }
+
+// ---- registers
+
+TprDevReg* TRhoCalibrateForm::ModuleRegister(const char* name) const {
+  return Device ? Device->FindRegister(name) : nullptr;
+}
+
+TprDevReg* TRhoCalibrateForm::ChannelRegister(const char* prefix) const {
+  return Device ? Device->FindRegister(prefix, Channel()) : nullptr;
+}
+
+bool TRhoCalibrateForm::Read(TprDevReg* reg) { return Device && reg && Device->ReadRegister(reg); }
+
+bool TRhoCalibrateForm::Write(TprDevReg* reg, const std::string& text) {
+  return Device && reg && Device->WriteRegister(reg, text);
+}
+
+// ---- pages
+
+void TRhoCalibrateForm::ShowPage(int index) {
+  if (index < 0 || index >= PageCount) return;
+  Page = index;
+  ForwardCaption = index == tsYes  ? texts::btForwardDone
+                   : index == tsNo ? texts::btForwardClose
+                                   : texts::btForwardNext;
+  CancelEnabled = index < tsYes;
+  if (index == tsYes || index == tsNo) IsFinished = true;
+  Changed();
+}
+
+void TRhoCalibrateForm::ShowError(const std::string& reason) {
+  ErrorText = texts::ErrorPrefix + reason;
+  ShowPage(tsNo);
+}
+
+// ---- life cycle
+
+void TRhoCalibrateForm::FormShow() {
+  IsFinished = false;
+  Changed();
+}
+
+void TRhoCalibrateForm::btCancelClick() { ShowError(texts::ReasonCancelled); }
+
+bool TRhoCalibrateForm::FormCloseQuery() {
+  if (IsFinished) return true;
+  btCancelClick();
+  return false;
+}
+
+void TRhoCalibrateForm::FormClose() {
+  // Ends the tuning mode whatever state the wizard got to; nothing more can be done about a
+  // module that does not take it.
+  Write(ModuleRegister("TUNINGENABLE"), "0");
+}
+
+bool TRhoCalibrateForm::Close(TModalResult result) {
+  if (IsClosed) return true;
+  if (!FormCloseQuery()) return false;
+  IsClosed = true;
+  Result = result;
+  // The dialog goes even when the line fails under the last write: otherwise a dead line
+  // would keep it open for good. The error is reported after.
+  std::exception_ptr error;
+  try {
+    FormClose();
+  } catch (...) {
+    error = std::current_exception();
+  }
+  if (OnClose) OnClose(result);
+  if (error) std::rethrow_exception(error);
+  return true;
+}
+
+// ---- the forward button
+
+void TRhoCalibrateForm::btForwardClick() {
+  switch (Page) {
+    case tsPrepare: PrepareStep(); break;
+    case tsValue: ValueStep(); break;
+    default: {
+      TCursorRestore restore(Ui().Cursor());
+      Ui().SetCursor(TCursorKind::Wait);
+      Close(TModalResult::Ok);
+    }
+  }
+}
+
+void TRhoCalibrateForm::PrepareStep() {
+  TCursorRestore restore(Ui().Cursor());
+  Ui().SetCursor(TCursorKind::Wait);
+  TprDevReg* outType = ChannelRegister("OUTTYPE");
+  TprDevReg* slewRate = ChannelRegister("SLEWRATE");
+  TprDevReg* tuning = ModuleRegister("TUNINGENABLE");
+  if (!outType || !slewRate || !tuning) {
+    ShowError(texts::ReasonInternal);
+    return;
+  }
+  // The values are read only to make sure the module answers before anything is changed.
+  if (!Read(slewRate) || !Read(outType)) {
+    ShowError(texts::ReasonLink);
+    return;
+  }
+  // The channel drives the top of the calibrated range at once: no slew limit in the way.
+  if (!Write(outType, std::to_string(KindCode())) || !Write(slewRate, "0") ||
+      !Write(tuning, std::to_string(Channel()))) {
+    ShowError(texts::ReasonLink);
+    return;
+  }
+  ShowPage(tsValue);
+  if (OnFocusValue) OnFocusValue();
+}
+
+void TRhoCalibrateForm::ValueStep() {
+  if (CheckSingleRange(edValue)) {
+    if (OnFocusValue) OnFocusValue();
+    Ui().MessageBox(texts::ValueWarning, texts::Caption, TMsgIcon::Warning);
+    return;
+  }
+  TCursorRestore restore(Ui().Cursor());
+  Ui().SetCursor(TCursorKind::Wait);
+  TprDevReg* value = ChannelRegister("TUNINGVALUECH");
+  TprDevReg* start = ChannelRegister("TUNINGCH");
+  TprDevReg* status = ModuleRegister("SMSTS");
+  if (!value || !start || !status) {
+    ShowError(texts::ReasonInternal);
+    return;
+  }
+  if (!Write(value, edValue) || !Write(start, "1")) {
+    ShowError(texts::ReasonLinkValue);
+    return;
+  }
+  Clock().Sleep(texts::CoefficientWaitMs);
+  int32_t flags = 0;
+  if (!Read(status) || !TryStrToInt(status->ValueText, flags)) {
+    ShowError(texts::ReasonLink);
+    return;
+  }
+  // Bit 4 flags channel 1's coefficient as invalid, bit 5 channel 2's.
+  if (flags & (Channel() * 16)) {
+    ShowError(texts::ReasonCoefficient);
+    return;
+  }
+  ShowPage(tsYes);
+}

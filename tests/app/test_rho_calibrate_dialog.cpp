@@ -1,0 +1,133 @@
+// The calibration wizard's window opened from the output module's page: the page's polling
+// stops while it is open, Enter steps through it, and the window's close requests follow the
+// wizard's rule.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "app/PageView.h"
+#include "app/QtUi.h"
+#include "app/RhoCalibrateDialog.h"
+#include "pages/RhoCalibrateUnit.h"
+#include "pages/RhoUnit.h"
+#include "support/PageRig.h"
+#include "support/QtApp.h"
+
+namespace {
+
+// The RHO-05 page and its view against a simulated module, with the program's Qt services.
+struct RhoDialogRun {
+  RhoDialogRun() {
+    TestApp();
+    Page = dynamic_cast<TRhoForm*>(Rig.Page);
+    Page->FormShow();
+    View.reset(CreatePageView("TRhoForm", Page, nullptr));
+    View->resize(700, 500);
+    Previous = SetUi(&QtUi);
+  }
+  ~RhoDialogRun() {
+    SetUi(Previous);
+    View.reset();
+  }
+  // The Qt timer that runs the page's polling.
+  QTimer* PollTimer() const {
+    const auto timers = View->findChildren<QTimer*>();
+    return timers.size() == 1 ? timers.front() : nullptr;
+  }
+  // Opens the wizard from the page; `user` plays the user while the window is open.
+  void Open(const std::function<void(TRhoCalibrateDialog&)>& user) {
+    QTimer::singleShot(0, [user] {
+      auto* dialog = qobject_cast<TRhoCalibrateDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      dialog->activateWindow();
+      ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+      user(*dialog);
+      // Whatever the user did, the test ends with the window gone.
+      if (dialog->isVisible()) dialog->done(QDialog::Rejected);
+    });
+    Page->bbCalibrateClick();
+  }
+  // A key where the window's focus is (the window itself when no control has it).
+  static void Key(QWidget& window, Qt::Key key) {
+    QWidget* target = window.focusWidget();
+    SendKey(target ? target : &window, key);
+  }
+  static void Enter(QWidget& window) { Key(window, Qt::Key_Return); }
+
+  TPageRig Rig{4};
+  TQtUiServices QtUi;
+  TUiServices* Previous = nullptr;
+  TRhoForm* Page = nullptr;
+  std::unique_ptr<QWidget> View;
+};
+
+TEST(RhoCalibrateDialog, OpenedFromThePageEnterStepsToSuccessAndPollingResumes) {
+  RhoDialogRun run;
+  ASSERT_TRUE(ShowActive(*run.View));
+  QTimer* poll = run.PollTimer();
+  ASSERT_NE(poll, nullptr);
+  ASSERT_TRUE(poll->isActive());
+  bool pollingWhileOpen = true;
+  int pageReached = -1;
+  bool cancelOnSuccess = true;
+  run.Open([&](TRhoCalibrateDialog& dialog) {
+    pollingWhileOpen = poll->isActive() || run.Page->MainTimer.Enabled();
+    EXPECT_TRUE(dialog.pcWizard->tabBar()->isHidden());
+    dialog.cbChannel->setCurrentIndex(1);  // voltage on channel 2
+    dialog.cbType->setCurrentIndex(1);
+    RhoDialogRun::Enter(dialog);
+    ASSERT_EQ(dialog.pcWizard->currentIndex(), TRhoCalibrateForm::tsValue);
+    ASSERT_EQ(dialog.focusWidget(), dialog.edValue);
+    SendText(dialog.edValue, QStringLiteral("10.02"));
+    RhoDialogRun::Enter(dialog);
+    pageReached = dialog.pcWizard->currentIndex();
+    cancelOnSuccess = dialog.btCancel->isEnabled();
+    RhoDialogRun::Enter(dialog);  // "Готово"
+    EXPECT_FALSE(dialog.isVisible());
+  });
+  EXPECT_FALSE(pollingWhileOpen);
+  EXPECT_EQ(pageReached, TRhoCalibrateForm::tsYes);
+  EXPECT_FALSE(cancelOnSuccess);
+  EXPECT_TRUE(poll->isActive());
+  EXPECT_TRUE(run.Page->MainTimer.Enabled());
+  // The module was calibrated for voltage on channel 2 and left its tuning mode.
+  EXPECT_EQ(run.Rig.Module->Int("OUTTYPE2"), 2u);
+  EXPECT_EQ(run.Rig.Module->Int("SLEWRATE2"), 0u);
+  EXPECT_EQ(run.Rig.Module->Int("TUNINGENABLE"), 0u);
+  EXPECT_EQ(run.Rig.Module->Int("SMSTS") & 0x20, 0u);
+}
+
+TEST(RhoCalibrateDialog, EscapeIsACloseRequestRefusedUntilFinished) {
+  RhoDialogRun run;
+  ASSERT_TRUE(ShowActive(*run.View));
+  int pageAfterFirst = -1;
+  bool openAfterFirst = false, openAfterSecond = true;
+  QString reason;
+  run.Open([&](TRhoCalibrateDialog& dialog) {
+    RhoDialogRun::Enter(dialog);  // into tuning mode
+    RhoDialogRun::Key(dialog, Qt::Key_Escape);
+    pageAfterFirst = dialog.pcWizard->currentIndex();
+    openAfterFirst = dialog.isVisible();
+    reason = dialog.lbErr->text();
+    dialog.close();  // the window's close button
+    openAfterSecond = dialog.isVisible();
+  });
+  EXPECT_EQ(pageAfterFirst, TRhoCalibrateForm::tsNo);
+  EXPECT_TRUE(openAfterFirst);
+  EXPECT_EQ(reason.toStdString(),
+            std::string(RhoCalibrateForm::ErrorPrefix) + RhoCalibrateForm::ReasonCancelled);
+  EXPECT_FALSE(openAfterSecond);
+  EXPECT_EQ(run.Rig.Module->Int("TUNINGENABLE"), 0u);
+  EXPECT_TRUE(run.Page->MainTimer.Enabled());
+}
+
+}  // namespace
