@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -198,6 +199,19 @@ TEST_F(CliBus, NetworkOptionMovesTheModuleAndFollowsIt) {
   ASSERT_EQ(load.Code, 0) << load.Err << load.Out;
   EXPECT_EQ(load.Doc()["changes"].back()["name"], "NETADDR");
   EXPECT_EQ(Cli({"read", port, "9", "NETADDR"}).Out, "NETADDR  9  setting\n");
+}
+
+TEST_F(CliBus, NetworkLoadFollowsTheModuleToItsNewBaudRate) {
+  {
+    std::lock_guard<std::mutex> lock(bus->Mutex());
+    kappa2->StrictLine = true;  // hears only frames at the baud rate of its NETBDRT
+  }
+  std::ofstream(file) << WriteConfigXml({"KAPPA-01", "", {{"NETBDRT", "7"}}});  // 19200
+  const TRun load = Cli({"load", port, "7", file, "--network", "--json"});
+  ASSERT_EQ(load.Code, 0) << load.Err << load.Out;
+  EXPECT_EQ(load.Doc()["changes"][0]["holds"], true);
+  EXPECT_EQ(Cli({"read", port, "7", "NETBDRT"}).Code, 1);
+  EXPECT_EQ(Cli({"read", port, "7", "NETBDRT", "--baud", "19200"}).Out, "NETBDRT  7  setting\n");
 }
 
 TEST_F(CliBus, CtrlCStopsAScanBetweenTwoExchangesAndClosesTheLine) {
