@@ -198,6 +198,10 @@ void TPtyBus::Serve(const std::vector<uint8_t>& frame, double firstByteMs) {
   }
 }
 
+namespace {
+constexpr double kIdleTickMs = 200;
+}  // namespace
+
 void TPtyBus::Run() {
   std::vector<uint8_t> rx;
   double first = 0, last = 0;
@@ -211,15 +215,24 @@ void TPtyBus::Run() {
     }
     pollfd fds[2] = {{Master, POLLIN, 0}, {WakeRead, POLLIN, 0}};
     timespec ts{};
-    timespec* timeout = nullptr;
     if (!rx.empty()) {
       const double remaining = std::max(0.0, last + gap - NowMs());
       ts = {time_t(remaining / 1000), long(std::fmod(remaining, 1000.0) * 1e6)};
-      timeout = &ts;
+    } else {
+      // An idle line still wakes now and then so that the modules live on in step with the
+      // clock: otherwise the first request after a long quiet spell would wait for seconds of
+      // behaviour to be caught up, and miss its master's time-out.
+      ts = {0, long(kIdleTickMs * 1e6)};
     }
-    const int ready = ppoll(fds, 2, timeout, nullptr);
+    const int ready = ppoll(fds, 2, &ts, nullptr);
     if (ready < 0 && errno != EINTR) break;
     if (fds[1].revents) break;
+    if (ready == 0 && rx.empty()) {
+      std::lock_guard<std::mutex> lock(SimBus->Mutex());
+      const auto now = int64_t(NowMs() - OriginMs);
+      for (auto& module : SimBus->Modules()) module->Update(now);
+      continue;
+    }
     if (fds[0].revents & POLLIN) {
       for (;;) {
         const ssize_t n = read(Master, buffer, sizeof buffer);
