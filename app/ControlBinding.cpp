@@ -84,8 +84,8 @@ void TBoundCheckBox::nextCheckState() {
 }
 
 TBoundComboBox::TBoundComboBox(TComboBox& model, TLife life, QWidget* parent)
-    : QComboBox(parent), Model(&model), Life(std::move(life)) {
-  // activated comes only from the user (mouse choice, keys, wheel), never from setCurrentIndex.
+    : TChoiceComboBox(parent), Model(&model), Life(std::move(life)) {
+  // activated comes only from the user (mouse choice, keys), never from setCurrentIndex.
   connect(this, &QComboBox::activated, this,
           [this](int index) {
     if (Life->Ok()) RunGuarded([&] { Model->UserSelect(index); });

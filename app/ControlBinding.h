@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 
+#include "app/ChoiceWidgets.h"
 #include "pages/Controls.h"
 
 // Runs a model action started by the user or a timer; an error that reaches this boundary is
@@ -103,7 +104,7 @@ class TBoundCheckBox : public QCheckBox {
   TLife Life;
 };
 
-class TBoundComboBox : public QComboBox {
+class TBoundComboBox : public TChoiceComboBox {
   Q_OBJECT
  public:
   TBoundComboBox(TComboBox& model, TLife life, QWidget* parent);

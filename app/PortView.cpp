@@ -9,6 +9,7 @@
 #include <QSpinBox>
 #include <algorithm>
 
+#include "app/ChoiceWidgets.h"
 #include "app/PageView.h"
 #include "app/SearchDialog.h"
 #include "shell/PortUnit.h"
@@ -43,7 +44,7 @@ TPortView::TPortView(TPortForm* page, QWidget* parent) : TPageWidget(page, paren
   cbParity = MakeList(page->cbParity, panel);
   chbLRC = new QCheckBox(Q(page->chbLRC.Caption), panel);
   lbTimeout = new QLabel(Q(page->lbTimeout.Caption), panel);
-  seTimeout = new QSpinBox(panel);
+  seTimeout = new TChoiceSpinBox(panel);
   seTimeout->setRange(page->seTimeout.MinValue, page->seTimeout.MaxValue);
   bbSearch = new QPushButton(panel);
   // Sized for the wider of its two captions, so switching INIT mode never cuts it.
@@ -124,7 +125,7 @@ TPortView::TPortView(TPortForm* page, QWidget* parent) : TPageWidget(page, paren
 TPortForm* TPortView::Port() const { return static_cast<TPortForm*>(Page()); }
 
 QComboBox* TPortView::MakeList(const TPortPageList& list, QWidget* parent) {
-  auto* box = new QComboBox(parent);
+  auto* box = new TChoiceComboBox(parent);
   for (const auto& item : list.Items) box->addItem(Q(item));
   box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   return box;

@@ -123,7 +123,7 @@ void TComboBox::UserCloseUp() {
 void TComboBox::UserSelect(int index) {
   if (!Enabled() || index < 0 || index >= static_cast<int>(ItemTexts.size())) return;
   // No focus move here: a choice from the open list comes after the close-up has released the
-  // focus, and keys or the wheel reach only a list that holds it already.
+  // focus, and keys reach only a list that holds it already (the view ignores the wheel).
   Index = index;
   if (OnChange) OnChange(*this);
 }
