@@ -1,6 +1,3 @@
 #include "pages/EtaUnit.h"
 
-TEtaForm::TEtaForm(TprNode* owner) : TModuleForm(owner) {
-  // The version of an analog module is shown on every refresh, focus or not.
-  VersionIgnoresFocus = true;
-}
+TEtaForm::TEtaForm(TprNode* owner) : TModuleForm(owner, true) {}

@@ -1,47 +1,55 @@
-// The indication mode list and the indicator boxes shared by the module pages that have an
-// "Индикация" tab.
+// The "Индикация" tab shared by the module pages: the indication mode list, the indicator
+// boxes and, on the analog pages, the settings of the module's display.
 #include "comm/Codecs.h"
 #include "pages/ModuleForm.h"
 
 void TModuleForm::BuildIndication(TContainer* sheet, const std::vector<TIndicationMode>& modes,
                                   const std::vector<TIndicator>& indicators,
                                   const std::vector<TLayoutRow>& headerRows) {
+  using namespace rows;
   Modes = modes;
   Indicators = indicators;
   std::vector<std::string> items;
   for (const auto& mode : modes) items.push_back(mode.Item);
-  cbIndControl = Controls.Add<TComboBox>("cbIndControl", sheet, items);
-  BindList(cbIndControl, [this](TComboBox& l) { cbIndControlChange(l); });
-  sheet->Layout.AddGrid().Row({LabelCell("Управление индикацией:"), ControlCell(cbIndControl)});
+  // The mode list stands for the three mode registers together: its rules are code.
+  BuildRows(sheet, TRowsSpec({{"Управление индикацией:",
+                               {List("cbIndControl", "").Items(items).Store(&cbIndControl).OnAction(
+                                   [this](TControl& l) { cbIndControlChange(static_cast<TComboBox&>(l)); })}}}));
 
-  const struct {
-    const char* Prefix;
-    std::vector<TCheckBox*>* Row;
-    void (TModuleForm::*Group1)(TCheckBox&);
-    void (TModuleForm::*Group2)(TCheckBox&);
-  } rows[] = {
-      {"chbInd", &chbInd, &TModuleForm::chb1IndClick, &TModuleForm::chb2IndClick},
-      {"chbFlash", &chbFlash, &TModuleForm::chb1FlashClick, &TModuleForm::chb2FlashClick},
-      {"chbPhase", &chbPhase, &TModuleForm::chb1PhaseClick, &TModuleForm::chb2PhaseClick},
-  };
-  for (const auto& r : rows) {
-    for (size_t i = 0; i < indicators.size(); ++i) {
-      auto* box = Controls.Add<TCheckBox>(r.Prefix + std::to_string(i + 1), sheet);
-      box->Tag = indicators[i].Bit;
-      const auto handler = indicators[i].Group == 2 ? r.Group2 : r.Group1;
-      BindBox(box, [this, handler](TCheckBox& b) { (this->*handler)(b); });
-      r.Row->push_back(box);
-    }
+  TRowsSpec boxes;
+  boxes.Titled("Следующие параметры отображаются только при индикации по сети RS-485:");
+  for (const TLayoutRow& header : headerRows) {
+    TRow row;
+    for (const TLayoutCell& cell : header) row.Parts.push_back(Label(cell.Text, cell.ColumnSpan).Aligned(cell.Align));
+    boxes.Rows.push_back(std::move(row));
   }
-  TLayoutGrid& grid =
-      sheet->Layout.AddGrid("Следующие параметры отображаются только при индикации по сети RS-485:");
-  for (const TLayoutRow& header : headerRows) grid.Row(header);
-  auto cells = [](const std::vector<TCheckBox*>& boxes) {
-    return std::vector<TControl*>(boxes.begin(), boxes.end());
+  const struct {
+    const char* Label;
+    const char* Prefix;
+    const char* Group1;
+    const char* Group2;
+    std::vector<TCheckBox*>* Boxes;
+  } kinds[] = {
+      {"Включить:", "chbInd", "GR1IND", "GR2IND", &chbInd},
+      {"Мерцание:", "chbFlash", "GR1INDFL", "GR2INDFL", &chbFlash},
+      {"Фаза:", "chbPhase", "GR1INDPH", "GR2INDPH", &chbPhase},
   };
-  grid.ChannelRow("Включить:", cells(chbInd));
-  grid.ChannelRow("Мерцание:", cells(chbFlash));
-  grid.ChannelRow("Фаза:", cells(chbPhase));
+  for (const auto& kind : kinds) {
+    TRow row(kind.Label, {});
+    // One part per run of indicators of one group; their tags are the bits.
+    for (size_t i = 0; i < indicators.size();) {
+      const int group = indicators[i].Group;
+      std::vector<int> bits;
+      const size_t first = i;
+      for (; i < indicators.size() && indicators[i].Group == group; ++i) bits.push_back(indicators[i].Bit);
+      row.Parts.push_back(Toggle(kind.Prefix, group == 2 ? kind.Group2 : kind.Group1)
+                              .Tags(bits)
+                              .Channels(int(bits.size()), int(first) + 1)
+                              .StoreAll(kind.Boxes));
+    }
+    boxes.Rows.push_back(std::move(row));
+  }
+  IndicatorRefresh = BuildRows(sheet, std::move(boxes));
 }
 
 void TModuleForm::cbIndControlChange(TComboBox& list) {
@@ -68,32 +76,36 @@ void TModuleForm::RefreshIndicationMode() {
   ShowIndex(*cbIndControl, ok, ok ? ModeIndexOf(Modes, value) : -1);
 }
 
-void TModuleForm::ShowIndicatorRow(const std::vector<TCheckBox*>& row, int group, bool ok,
-                                   const std::string& valueText) {
-  for (size_t i = 0; i < row.size() && i < Indicators.size(); ++i)
-    if (Indicators[i].Group == group) ShowBit(*row[i], ok, valueText, row[i]->Tag);
-}
-
 void TModuleForm::RefreshIndicators() {
-  TprModel& d = *Module;
-  const struct {
-    TprDevReg* Reg;
-    const std::vector<TCheckBox*>* Row;
-    int Group;
-  } steps[] = {
-      {d.GR1IND, &chbInd, 1},   {d.GR2IND, &chbInd, 2},     {d.GR1INDFL, &chbFlash, 1},
-      {d.GR2INDFL, &chbFlash, 2}, {d.GR1INDPH, &chbPhase, 1}, {d.GR2INDPH, &chbPhase, 2},
-  };
-  for (const auto& step : steps) {
-    if (!step.Reg) continue;  // the models with one indicator group
-    const bool ok = Read(step.Reg);
-    ShowIndicatorRow(*step.Row, step.Group, ok, ok ? step.Reg->ValueText : "");
-  }
+  if (IndicatorRefresh) IndicatorRefresh();
 }
 
-void TModuleForm::chb1IndClick(TCheckBox& box) { BitToggle(box, Module->GR1IND); }
-void TModuleForm::chb2IndClick(TCheckBox& box) { BitToggle(box, Module->GR2IND); }
-void TModuleForm::chb1FlashClick(TCheckBox& box) { BitToggle(box, Module->GR1INDFL); }
-void TModuleForm::chb2FlashClick(TCheckBox& box) { BitToggle(box, Module->GR2INDFL); }
-void TModuleForm::chb1PhaseClick(TCheckBox& box) { BitToggle(box, Module->GR1INDPH); }
-void TModuleForm::chb2PhaseClick(TCheckBox& box) { BitToggle(box, Module->GR2INDPH); }
+std::function<void()> TModuleForm::BuildDisplaySettings(TContainer* sheet, int channels,
+                                                        const std::string& title,
+                                                        const std::string& decimalsLabel) {
+  using namespace rows;
+  return BuildRows(
+      sheet,
+      TRowsSpec({{"Строка для индикации:", {Text("edDisplay", "DISPLAY")}},
+                {"Время индикации канала, с:", {Number("edIndTime", "TINDICATION").Range(1, 255)}},
+                Numbers("", channels),
+                {"Показывать:", {Toggle("chbChInd", "CHINDICATION").Channels(channels)}},
+                {"В % шкалы:", {Toggle("chbChPercent", "IFCH").Bit(0).Channels(channels)}},
+                {decimalsLabel,
+                 {BitField("cbDecPoint", "IFCH", 4, 2).Items({"0", "1", "2", "3"}).Channels(channels)}}})
+          .Titled(title));
+}
+
+TContainer* TModuleForm::AddIndicationTab(const TIndicationTab& tab) {
+  TContainer* sheet = AddTab("tsIndication", "Индикация", nullptr);
+  BuildIndication(sheet, tab.Modes, tab.Indicators, tab.HeaderRows);
+  std::function<void()> settings;
+  if (tab.Channels > 0)
+    settings = BuildDisplaySettings(sheet, tab.Channels, tab.SettingsTitle, tab.DecimalsLabel);
+  RefreshSteps.back() = [this, settings] {
+    RefreshIndicationMode();
+    RefreshIndicators();
+    if (settings) settings();
+  };
+  return sheet;
+}

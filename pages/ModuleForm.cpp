@@ -12,8 +12,8 @@ std::string NoData() { return ResStr("Н/Д"); }
 std::string BadValue() { return ResStr("Ошибка"); }
 }  // namespace
 
-TModuleForm::TModuleForm(TprNode* owner)
-    : TprForm(owner), Module(dynamic_cast<TprModel*>(owner)) {
+TModuleForm::TModuleForm(TprNode* owner, bool analog)
+    : TprForm(owner), Analog(analog), Module(dynamic_cast<TprModel*>(owner)) {
   pcMain = Controls.Add<TPageControl>("pcMain", &Controls.Root());
   pcMain->OnChange = [this](TPageControl&) { pcMainChange(); };
   Controls.Root().Layout.AddGrid().Row({ControlCell(pcMain)});
@@ -63,6 +63,7 @@ void TModuleForm::MainTimerTimer() {
   const int tab = pcMain->TabIndex();
   if (tab >= 0 && tab < static_cast<int>(RefreshSteps.size()) && RefreshSteps[tab])
     RefreshSteps[tab]();
+  for (const auto& step : CycleSteps) step();
   MainTimer.SetEnabled(true);
 }
 
@@ -90,7 +91,7 @@ bool TModuleForm::Write(TprDevReg* reg, const std::string& text) {
 }
 
 TprDevReg* TModuleForm::ChannelRegister(const std::string& prefix, int tag) const {
-  return Module ? Module->FindRegister(prefix + std::to_string(tag + 1)) : nullptr;
+  return Register(prefix + std::to_string(tag + 1));
 }
 
 // ---- display rules
@@ -189,26 +190,38 @@ bool TModuleForm::AcceptNumber(TEdit& field, int64_t lo, int64_t hi, int32_t& va
   return false;
 }
 
-void TModuleForm::NumberEntry(TEdit& field, char key, TprDevReg* reg, int64_t lo, int64_t hi) {
-  if (key == kEscape) {
-    field.ReleaseFocus();
-    return;
-  }
-  if (key != kEnter) return;
-  int32_t value = 0;
-  if (!AcceptNumber(field, lo, hi, value)) return;
+bool TModuleForm::Commits(TEdit& field, char key) {
+  if (key == kEscape) field.ReleaseFocus();
+  return key == kEnter;
+}
+
+void TModuleForm::WriteEntry(TEdit& field, TprDevReg* reg) {
+  // Written as typed; the result is not shown, the next refresh shows the module's value.
   Write(reg, field.Text());
   field.ReleaseFocus();
 }
 
-void TModuleForm::TextEntry(TEdit& field, char key, TprDevReg* reg) {
-  if (key == kEscape) {
-    field.ReleaseFocus();
-    return;
-  }
-  if (key != kEnter) return;
-  Write(reg, field.Text());
+void TModuleForm::NumberEntry(TEdit& field, char key, TprDevReg* reg, int64_t lo, int64_t hi,
+                              const std::function<void(bool, int32_t)>& written) {
+  if (!Commits(field, key)) return;
+  int32_t value = 0;
+  if (!AcceptNumber(field, lo, hi, value)) return;
+  const bool ok = Write(reg, field.Text());
+  if (written) written(ok, value);
   field.ReleaseFocus();
+}
+
+void TModuleForm::SingleEntry(TEdit& field, char key, TprDevReg* reg) {
+  if (!Commits(field, key)) return;
+  // The check's own error text is never shown: red text and the beep say it.
+  if (CheckSingleRange(field.Text()))
+    RejectEntry(field);
+  else
+    WriteEntry(field, reg);
+}
+
+void TModuleForm::TextEntry(TEdit& field, char key, TprDevReg* reg) {
+  if (Commits(field, key)) WriteEntry(field, reg);
 }
 
 void TModuleForm::Command(TControl& control, TprDevReg* reg, const std::string& text) {
@@ -221,27 +234,52 @@ void TModuleForm::ValueListChange(TComboBox& list, TprDevReg* reg, const std::st
   list.ReleaseFocus();
 }
 
-void TModuleForm::BitToggle(TCheckBox& box, TprDevReg* reg) {
-  // A state set by a refresh never reaches here with the focus, so only the user's click writes.
-  if (!box.Focused() || !reg || reg->ValueText.empty()) return;
-  int32_t value = 0;
-  if (!TryStrToInt(reg->ValueText, value)) return;
-  // From the value last read (or last written), not from the box's own state.
-  const std::string text = std::to_string(value ^ static_cast<int32_t>(1u << box.Tag));
+namespace {
+// The value last read (or last written) of a register, false when there is none.
+bool LastValue(const TprDevReg* reg, uint32_t& value) {
+  int32_t v = 0;
+  if (!reg || reg->ValueText.empty() || !TryStrToInt(reg->ValueText, v)) return false;
+  value = static_cast<uint32_t>(v);
+  return true;
+}
+}  // namespace
+
+// Writes a value derived from the one last read; on success it becomes the value last read,
+// so that a second change before the next refresh builds on it.
+void TModuleForm::WriteDerived(TControl& control, TprDevReg* reg, uint32_t value) {
+  const std::string text = std::to_string(static_cast<int32_t>(value));
   if (Write(reg, text)) reg->ValueText = text;
-  box.ReleaseFocus();
+  control.ReleaseFocus();
 }
 
-void TModuleForm::BitChoice(TComboBox& list, TprDevReg* reg) {
-  if (!reg || reg->ValueText.empty()) return;
-  int32_t value = 0;
-  if (!TryStrToInt(reg->ValueText, value)) return;
-  const uint32_t mask = 1u << list.Tag;
-  const uint32_t v = list.ItemIndex() == 0 ? (static_cast<uint32_t>(value) & ~mask)
-                                           : (static_cast<uint32_t>(value) | mask);
-  const std::string text = std::to_string(static_cast<int32_t>(v));
-  if (Write(reg, text)) reg->ValueText = text;
-  list.ReleaseFocus();
+void TModuleForm::BitToggle(TCheckBox& box, TprDevReg* reg, int bit) {
+  // A state set by a refresh never reaches here with the focus, so only the user's click writes.
+  uint32_t value = 0;
+  if (!box.Focused() || !LastValue(reg, value)) return;
+  // From the value last read, not from the box's own state.
+  WriteDerived(box, reg, value ^ (1u << (bit < 0 ? box.Tag : bit)));
+}
+
+void TModuleForm::BitChoice(TComboBox& list, TprDevReg* reg, int bit) {
+  uint32_t value = 0;
+  if (!LastValue(reg, value)) return;
+  const uint32_t mask = 1u << (bit < 0 ? list.Tag : bit);
+  WriteDerived(list, reg, list.ItemIndex() == 0 ? (value & ~mask) : (value | mask));
+}
+
+void TModuleForm::BitFieldChoice(TComboBox& list, TprDevReg* reg, int lo, int width) {
+  uint32_t value = 0;
+  if (list.ItemIndex() < 0 || !LastValue(reg, value)) return;
+  const uint32_t mask = ((1u << width) - 1u) << lo;
+  WriteDerived(list, reg, (value & ~mask) | ((static_cast<uint32_t>(list.ItemIndex()) << lo) & mask));
+}
+
+void TModuleForm::FlagClick(TCheckBox& box, TprDevReg* reg, int32_t value) {
+  // Only a user's click (the box has the focus) on a register read before writes; the value
+  // last read is left as it is, the next refresh reads the module's.
+  if (!box.Focused() || !reg || reg->ValueText.empty()) return;
+  Write(reg, box.Checked() ? std::to_string(value) : "0");
+  box.ReleaseFocus();
 }
 
 // ---- binding helpers
@@ -270,45 +308,38 @@ void TModuleForm::BindButton(TButton* button, std::function<void(TButton&)> clic
 // ---- "Общие"
 
 void TModuleForm::BuildCommonTab() {
-  tsCommon = AddTab("tsCommon", "Общие", [this] { RefreshCommon(); });
-  TContainer* s = tsCommon;
-  edDays = Controls.Add<TEdit>("edDays", s, 5);
-  edTime = Controls.Add<TEdit>("edTime", s);
-  edName = Controls.Add<TEdit>("edName", s, 14);
-  edVersion = Controls.Add<TEdit>("edVersion", s, 6, true);
-  edWD = Controls.Add<TEdit>("edWD", s, 5);
-  chbWDStatus = Controls.Add<TCheckBox>("chbWDStatus", s);
-  bbWDStatusReset = Controls.Add<TButton>("bbWDStatusReset", s, "", "Сброс статуса");
-  chbRestartStatus = Controls.Add<TCheckBox>("chbRestartStatus", s);
-  bbRestartStatusReset = Controls.Add<TButton>("bbRestartStatusReset", s, "", "Сброс статуса");
-  edSelfDiag = Controls.Add<TEdit>("edSelfDiag", s, 0, true);
-  chbInitStatus = Controls.Add<TCheckBox>("chbInitStatus", s);
-
-  BindField(edDays, [this](TEdit& f, char k) { edDaysKeyPress(f, k); });
-  BindField(edTime, [this](TEdit& f, char k) { edTimeKeyPress(f, k); });
-  BindField(edName, [this](TEdit& f, char k) { edNameKeyPress(f, k); });
-  BindField(edWD, [this](TEdit& f, char k) { edWDKeyPress(f, k); });
-  BindBox(chbWDStatus, nullptr);
-  BindBox(chbRestartStatus, nullptr);
-  BindBox(chbInitStatus, nullptr);
-  BindButton(bbWDStatusReset, [this](TButton& b) { bbWDStatusResetClick(b); });
-  BindButton(bbRestartStatusReset, [this](TButton& b) { bbRestartStatusResetClick(b); });
-
-  s->Layout.AddGrid()
-      .Row({LabelCell("Время во включенном состоянии:"), ControlCell(edDays), LabelCell("суток,"),
-            FieldCell(edTime, 8)})
-      .Row({LabelCell("Имя модуля:"), FieldCell(edName, 16, 3)})
-      .Row({LabelCell("Версия ПО:"), ControlCell(edVersion)})
-      .Row({LabelCell("Таймаут сторожевого таймера:"), ControlCell(edWD), LabelCell("Х 0,1 с.", 2)})
-      .Row({LabelCell("Статус сторожевого таймера:"), ControlCell(chbWDStatus),
-            ControlCell(bbWDStatusReset)})
-      .Row({LabelCell("Статус рестарта:"), ControlCell(chbRestartStatus),
-            ControlCell(bbRestartStatusReset)})
-      .Row({LabelCell("Статус самодиагностики:"), FieldCell(edSelfDiag, 17, 3)})
-      .Row({LabelCell("Модуль в режиме INIT:"), ControlCell(chbInitStatus)});
+  using namespace rows;
+  const auto selfDiag = [](const std::string& text, std::string& shown) {
+    int32_t value = 0;
+    if (!TryStrToInt(text, value)) return false;
+    shown = SelfDiagText(value);
+    return true;
+  };
+  tsCommon = AddRowsTab(
+      "tsCommon", "Общие",
+      TRowsSpec({
+           {"Время во включенном состоянии:",
+            {Number("edDays", "DAYS").Store(&edDays), Label("суток,"),
+             Field("edTime").Chars(8).Accessible("время").Store(&edTime).OnKey(
+                 [this](TEdit& f, char k) { edTimeKeyPress(f, k); })}},
+           {"Имя модуля:", {Text("edName", "MNAME").Chars(16).Span(3).Store(&edName)}},
+           {"Версия ПО:", {Show("edVersion", "MVERSION").EvenFocused(Analog).Store(&edVersion)}},
+           {"Таймаут сторожевого таймера:",
+            {Number("edWD", "NETWDT").Store(&edWD), Label("Х 0,1 с.", 2)}},
+           {"Статус сторожевого таймера:",
+            {BitShow("chbWDStatus", "NWDTSTATUS").Bit(0).Store(&chbWDStatus),
+             CommandButton("bbWDStatusReset", "NWDTSTATUS").Writes("0").Hint("Сброс статуса").Store(&bbWDStatusReset)}},
+           {"Статус рестарта:",
+            {BitShow("chbRestartStatus", "RSTSTATUS").Bit(0).Store(&chbRestartStatus),
+             CommandButton("bbRestartStatusReset", "RSTSTATUS").Writes("0").Hint("Сброс статуса").Store(&bbRestartStatusReset)}},
+           {"Статус самодиагностики:",
+            {Computed("edSelfDiag", "SLFDGNS", selfDiag).Chars(17).Span(3).Store(&edSelfDiag)}},
+           {"Модуль в режиме INIT:", {BitShow("chbInitStatus", "SLFDGNS").Bit(15).Store(&chbInitStatus)}},
+      }).ReadOrder({[this] { RefreshClock(); }, "MNAME", "MVERSION", "DAYS", "NETWDT", "NWDTSTATUS",
+                    "RSTSTATUS", "SLFDGNS"}));
 }
 
-void TModuleForm::RefreshCommon() {
+void TModuleForm::RefreshClock() {
   TprModel& d = *Module;
   // The clock registers go together: a failed one ends the group.
   const bool okSec = Read(d.SECNS);
@@ -323,31 +354,10 @@ void TModuleForm::RefreshCommon() {
                            m <= 59 && s >= 0 && s <= 59;
     edTime->SetText(converted ? FormatTimeOfDay(h, m, s) : BadValue());
   }
-  RefreshText(*edName, d.MNAME);
-  RefreshText(*edVersion, d.MVERSION, VersionIgnoresFocus);
-  RefreshText(*edDays, d.DAYS);
-  RefreshText(*edWD, d.NETWDT);
-  {
-    const bool ok = Read(d.NWDTSTATUS);
-    ShowBit(*chbWDStatus, ok, ok ? d.NWDTSTATUS->ValueText : "", 0);
-  }
-  {
-    const bool ok = Read(d.RSTSTATUS);
-    ShowBit(*chbRestartStatus, ok, ok ? d.RSTSTATUS->ValueText : "", 0);
-  }
-  const bool ok = Read(d.SLFDGNS);
-  int32_t value = 0;
-  const bool converted = ok && TryStrToInt(d.SLFDGNS->ValueText, value);
-  ShowComputed(*edSelfDiag, ok, converted, converted ? SelfDiagText(value) : "");
-  ShowBit(*chbInitStatus, ok, ok ? d.SLFDGNS->ValueText : "", 15);
 }
 
 void TModuleForm::edTimeKeyPress(TEdit& field, char key) {
-  if (key == kEscape) {
-    field.ReleaseFocus();
-    return;
-  }
-  if (key != kEnter) return;
+  if (!Commits(field, key)) return;
   int h = 0, m = 0, s = 0;
   if (!ParseTimeOfDay(field.Text(), h, m, s)) {
     RejectEntry(field);
@@ -360,48 +370,26 @@ void TModuleForm::edTimeKeyPress(TEdit& field, char key) {
   field.ReleaseFocus();
 }
 
-void TModuleForm::edDaysKeyPress(TEdit& field, char key) {
-  NumberEntry(field, key, Module->DAYS, 0, 65535);
-}
-
-void TModuleForm::edNameKeyPress(TEdit& field, char key) { TextEntry(field, key, Module->MNAME); }
-
-void TModuleForm::edWDKeyPress(TEdit& field, char key) {
-  NumberEntry(field, key, Module->NETWDT, 0, 65535);
-}
-
-void TModuleForm::bbWDStatusResetClick(TButton& button) { Command(button, Module->NWDTSTATUS, "0"); }
-
-void TModuleForm::bbRestartStatusResetClick(TButton& button) {
-  Command(button, Module->RSTSTATUS, "0");
-}
-
 // ---- "RS-485"
 
 void TModuleForm::BuildNetworkTab() {
-  tsNetwork = AddTab("tsNetwork", "RS-485", [this] {
-    ReadInitState();
-    RefreshNetwork();
-  });
-  TContainer* s = tsNetwork;
-  edAddress = Controls.Add<TEdit>("edAddress", s, 3);
-  cbBaud = Controls.Add<TComboBox>(
-      "cbBaud", s,
-      std::vector<std::string>{"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"});
-  cbParity = Controls.Add<TComboBox>("cbParity", s,
-                                     std::vector<std::string>{"Нет", "Нечетность", "Четность"});
-  chbLRC = Controls.Add<TCheckBox>("chbLRC", s, "Использовать LRC (DCS)");
-
-  BindField(edAddress, [this](TEdit& f, char k) { edAddressKeyPress(f, k); });
-  BindList(cbBaud, [this](TComboBox& l) { cbBaudChange(l); });
-  BindList(cbParity, [this](TComboBox& l) { cbParityChange(l); });
-  BindBox(chbLRC, [this](TCheckBox& b) { chbLRCClick(b); });
-
-  s->Layout.AddGrid()
-      .Row({LabelCell("Сетевой адрес:"), ControlCell(edAddress)})
-      .Row({LabelCell("Скорость обмена:"), ControlCell(cbBaud)})
-      .Row({LabelCell("Четность (Modbus):"), ControlCell(cbParity)})
-      .Row({ControlCell(chbLRC, 2)});
+  using namespace rows;
+  tsNetwork = AddRowsTab(
+      "tsNetwork", "RS-485",
+      TRowsSpec({
+           Step([this] { ReadInitState(); }),
+           {"Сетевой адрес:",
+            {Number("edAddress", "NETADDR").Range(1, 247).Store(&edAddress).AfterWrite(
+                [this](bool written, int32_t address) { AddressWritten(written, address); })}},
+           {"Скорость обмена:",
+            {List("cbBaud", "NETBDRT")
+                 .Items({"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"})
+                 .Codes({3, 4, 5, 6, 7, 8, 9, 10})
+                 .Store(&cbBaud)}},
+           {"Четность (Modbus):",
+            {List("cbParity", "MDBFMT").Items({"Нет", "Нечетность", "Четность"}).Store(&cbParity)}},
+           {"", {Flag("chbLRC", "DCSFMT", 64).Caption("Использовать LRC (DCS)").Span(2).Store(&chbLRC)}},
+      }));
 }
 
 void TModuleForm::ReadInitState() {
@@ -412,54 +400,10 @@ void TModuleForm::ReadInitState() {
   Module->InitFlag = false;
 }
 
-void TModuleForm::RefreshNetwork() {
-  TprModel& d = *Module;
-  RefreshText(*edAddress, d.NETADDR);
-  RefreshIndex(*cbBaud, d.NETBDRT, [](int32_t v) { return v >= 3 && v <= 10 ? v - 3 : -1; });
-  RefreshIndex(*cbParity, d.MDBFMT, [](int32_t v) { return v >= 0 && v <= 2 ? v : -1; });
-  const bool ok = Read(d.DCSFMT);
-  int32_t value = 0;
-  if (!ok || !TryStrToInt(d.DCSFMT->ValueText, value))
-    chbLRC->SetState(TCheckState::Grayed);
-  else if (!chbLRC->Focused())
-    chbLRC->SetChecked(value == 64);
-}
-
-void TModuleForm::edAddressKeyPress(TEdit& field, char key) {
-  if (key == kEscape) {
-    field.ReleaseFocus();
-    return;
-  }
-  if (key != kEnter) return;
-  int32_t address = 0;
-  if (!AcceptNumber(field, 1, 247, address)) return;
+void TModuleForm::AddressWritten(bool written, int32_t address) {
   // In INIT mode (or when the module's state is unknown) the module keeps answering at the
   // address it has now, so the page keeps talking to that one.
-  if (Write(Module->NETADDR, field.Text()) && !Module->InitFlag) {
-    Module->SetAddress(static_cast<uint32_t>(address));
-    SetCaption();
-  }
-  field.ReleaseFocus();
-}
-
-void TModuleForm::cbBaudChange(TComboBox& list) {
-  if (list.ItemIndex() < 0) {
-    list.ReleaseFocus();
-    return;
-  }
-  ValueListChange(list, Module->NETBDRT, std::to_string(list.ItemIndex() + 3));
-}
-
-void TModuleForm::cbParityChange(TComboBox& list) {
-  if (list.ItemIndex() < 0) {
-    list.ReleaseFocus();
-    return;
-  }
-  ValueListChange(list, Module->MDBFMT, std::to_string(list.ItemIndex()));
-}
-
-void TModuleForm::chbLRCClick(TCheckBox& box) {
-  if (!box.Focused() || Module->DCSFMT->ValueText.empty()) return;
-  Write(Module->DCSFMT, box.Checked() ? "64" : "0");
-  box.ReleaseFocus();
+  if (!written || Module->InitFlag) return;
+  Module->SetAddress(static_cast<uint32_t>(address));
+  SetCaption();
 }

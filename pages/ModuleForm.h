@@ -2,22 +2,26 @@
 // Base of the five module pages: the caption with the bus address, the tab control polled by
 // the page timer one visible tab at a time, the tabs "Общие" and "RS-485", and the rules that
 // bind controls to registers (display with its failure texts and the focus rule, the edit
-// keys, number, time, name and address entry, command buttons, value lists, bit toggles, bit
-// choices, the indication mode list and the indicator boxes). A model page adds its tabs with
-// AddTab, describes their layout and binds their controls with the Bind* calls below.
+// keys, number, single-precision, time, name and address entry, command buttons, value lists,
+// bit toggles, bit choices and bit fields, the indication mode list, the indicator boxes and
+// the display settings of the analog modules). A model page declares its tabs as register rows
+// (AddRowsTab, pages/Rows.h); its special algorithms are steps of its own in the same tab.
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "models/prDevice.h"
 #include "pages/Controls.h"
 #include "pages/PageRules.h"
+#include "pages/Rows.h"
 #include "shell/UiServices.h"
 #include "shell/prUnit.h"
 
 class TModuleForm : public TprForm {
  public:
-  explicit TModuleForm(TprNode* owner);
+  // analog: the page of an analog module (its version field is shown even with the focus).
+  explicit TModuleForm(TprNode* owner, bool analog = false);
   ~TModuleForm() override;
 
   // The device object the page talks to (the node owning the page).
@@ -49,13 +53,9 @@ class TModuleForm : public TprForm {
   TCheckBox* chbInitStatus;
   TButton* bbWDStatusReset;
   TButton* bbRestartStatusReset;
-  void RefreshCommon();
+  // The clock group: SECNS, then MINTS, then HOURS, each only while the one before succeeded.
+  void RefreshClock();
   void edTimeKeyPress(TEdit& field, char key);
-  void edDaysKeyPress(TEdit& field, char key);
-  void edNameKeyPress(TEdit& field, char key);
-  void edWDKeyPress(TEdit& field, char key);
-  void bbWDStatusResetClick(TButton& button);
-  void bbRestartStatusResetClick(TButton& button);
 
   // ---- "RS-485"
   TContainer* tsNetwork;
@@ -64,23 +64,15 @@ class TModuleForm : public TprForm {
   TComboBox* cbParity;
   TCheckBox* chbLRC;
   void ReadInitState();
-  void RefreshNetwork();
-  void edAddressKeyPress(TEdit& field, char key);
-  void cbBaudChange(TComboBox& list);
-  void cbParityChange(TComboBox& list);
-  void chbLRCClick(TCheckBox& box);
+  // After an address entry was written: the page follows the module to its new address
+  // unless the module is in INIT mode or its state is unknown (InitFlag).
+  void AddressWritten(bool written, int32_t address);
 
   // ---- indication (on the pages that add the tab)
   TComboBox* cbIndControl = nullptr;
   // Indicator boxes in indicator order (index 0 is indicator 1).
   std::vector<TCheckBox*> chbInd, chbFlash, chbPhase;
   void cbIndControlChange(TComboBox& list);
-  void chb1IndClick(TCheckBox& box);
-  void chb2IndClick(TCheckBox& box);
-  void chb1FlashClick(TCheckBox& box);
-  void chb2FlashClick(TCheckBox& box);
-  void chb1PhaseClick(TCheckBox& box);
-  void chb2PhaseClick(TCheckBox& box);
 
   // The caption line for the device's present address.
   std::string ModuleCaption() const;
@@ -94,14 +86,28 @@ class TModuleForm : public TprForm {
   // Adds a tab with its refresh step (run by the polling cycle while the tab is visible).
   TContainer* AddTab(const std::string& name, const std::string& caption,
                      std::function<void()> refresh);
-  // On the analog pages the version field is set even while it has the focus.
-  bool VersionIgnoresFocus = false;
+  // Adds a tab declared as register rows; its refresh step reads as the rows say.
+  TContainer* AddRowsTab(const std::string& name, const std::string& caption, TRowsSpec spec);
+  // Creates the rows' controls on the sheet with their layout (one grid) and bindings, and
+  // returns the refresh of the rows. Raises std::logic_error for a row naming a register the
+  // model lacks, a register of the explicit order no row shows, or a shown register missing
+  // from that order.
+  std::function<void()> BuildRows(TContainer* sheet, TRowsSpec spec);
+  // A step run after every polling cycle, whatever the tab.
+  void AfterEveryCycle(std::function<void()> step);
+  // The Calibrate-button rule: after every cycle the button is enabled exactly while
+  // calibration is enabled in the main window.
+  void FollowCalibration(TButton* button);
+  const bool Analog;
 
   // ---- register access
   bool Read(TprDevReg* reg);
   bool Write(TprDevReg* reg, const std::string& text);
-  // The channel register prefix + (tag + 1) of the device, nullptr when it has none.
+  // The channel register prefix + (tag + 1) of the device; raises std::logic_error when the
+  // model has none (a misspelt name must not show "Н/Д" forever).
   TprDevReg* ChannelRegister(const std::string& prefix, int tag) const;
+  // The register of the name; raises std::logic_error when the model lacks it.
+  TprDevReg* Register(const std::string& name) const;
 
   // ---- display rules (the focus rule applies to successful reads only)
   static void ShowText(TEdit& field, bool ok, const std::string& text, bool evenFocused = false);
@@ -124,21 +130,30 @@ class TModuleForm : public TprForm {
   bool RefreshBitChoices(const std::vector<TComboBox*>& lists, TprDevReg* reg);
 
   // ---- edit rules
-  // Enter: number entry in lo..hi written to reg as typed; Esc: focus release.
-  void NumberEntry(TEdit& field, char key, TprDevReg* reg, int64_t lo, int64_t hi);
+  // Enter: number entry in lo..hi written to reg as typed, then written(result, number) when
+  // given; Esc: focus release.
+  void NumberEntry(TEdit& field, char key, TprDevReg* reg, int64_t lo, int64_t hi,
+                   const std::function<void(bool, int32_t)>& written = {});
   // Parses the field as an integer in lo..hi; a rejected entry turns the text red and beeps.
   bool AcceptNumber(TEdit& field, int64_t lo, int64_t hi, int32_t& value);
   void RejectEntry(TEdit& field);
   // Enter: the text written as typed without a check; Esc: focus release.
   void TextEntry(TEdit& field, char key, TprDevReg* reg);
+  // Enter: single-precision entry (CheckSingleRange) written as typed; Esc: focus release.
+  void SingleEntry(TEdit& field, char key, TprDevReg* reg);
   // A command button: one fixed text, result not shown, focus release.
   void Command(TControl& control, TprDevReg* reg, const std::string& text);
   // A value list: the text derived from the selection, result not shown, focus release.
   void ValueListChange(TComboBox& list, TprDevReg* reg, const std::string& text);
-  // Bit toggle of bit box.Tag of reg.
-  void BitToggle(TCheckBox& box, TprDevReg* reg);
-  // Bit choice of bit list.Tag of reg.
-  void BitChoice(TComboBox& list, TprDevReg* reg);
+  // Bit toggle of a bit of reg (box.Tag when bit < 0).
+  void BitToggle(TCheckBox& box, TprDevReg* reg, int bit = -1);
+  // Bit choice of a bit of reg (list.Tag when bit < 0).
+  void BitChoice(TComboBox& list, TprDevReg* reg, int bit = -1);
+  // The list's index replaces bits lo..lo+width-1 of the value last read; every other bit
+  // is kept.
+  void BitFieldChoice(TComboBox& list, TprDevReg* reg, int lo, int width);
+  // A check box standing for one value: checked writes it, unchecked writes 0.
+  void FlagClick(TCheckBox& box, TprDevReg* reg, int32_t value);
 
   // ---- binding helpers: hook a control to its handler and the page's shared handlers
   void BindField(TEdit* field, std::function<void(TEdit&, char)> keyPress);
@@ -163,15 +178,42 @@ class TModuleForm : public TprForm {
   std::vector<TIndicationMode> Modes;
   std::vector<TIndicator> Indicators;
 
+  // The display settings of the analog modules, under title: edDisplay (DISPLAY), edIndTime
+  // (TINDICATION), and per channel chbChInd (CHINDICATION bit), chbChPercent (IFCHn bit 0)
+  // and cbDecPoint (IFCHn bits 4 and 5, items "0" to "3") in a row labelled decimalsLabel.
+  // Returns their refresh: DISPLAY, TINDICATION, CHINDICATION, IFCH1..IFCHn.
+  std::function<void()> BuildDisplaySettings(TContainer* sheet, int channels,
+                                             const std::string& title,
+                                             const std::string& decimalsLabel);
+  // The whole "Индикация" tab: mode list, indicators, and on the analog pages (channels > 0)
+  // the display settings; refreshed in that order.
+  struct TIndicationTab {
+    std::vector<TIndicationMode> Modes;
+    std::vector<TIndicator> Indicators;
+    std::vector<TLayoutRow> HeaderRows;
+    int Channels = 0;
+    std::string SettingsTitle;
+    std::string DecimalsLabel;
+  };
+  TContainer* AddIndicationTab(const TIndicationTab& tab);
+
  private:
+  struct TRowBinding;
   void SetCaption();
-  void ShowIndicatorRow(const std::vector<TCheckBox*>& row, int group, bool ok,
-                        const std::string& valueText);
   void BuildCommonTab();
   void BuildNetworkTab();
+  void BindPart(const std::shared_ptr<const TPart>& part, TControl* control, TprDevReg* reg,
+                int bit);
+  void ShowBound(const TRowBinding& binding, bool ok);
+  void WriteDerived(TControl& control, TprDevReg* reg, uint32_t value);
+  // Esc releases the focus; true for Enter, the key that commits an entry.
+  static bool Commits(TEdit& field, char key);
+  void WriteEntry(TEdit& field, TprDevReg* reg);
 
   TprModel* Module;
   std::vector<std::function<void()>> RefreshSteps;
+  std::vector<std::function<void()>> CycleSteps;
+  std::function<void()> IndicatorRefresh;
 };
 
 // Registers the five module page classes (idempotent).

@@ -2,10 +2,7 @@
 
 #include "pages/RhoCalibrateUnit.h"
 
-TRhoForm::TRhoForm(TprNode* owner) : TModuleForm(owner) {
-  // The version of an analog module is shown on every refresh, focus or not.
-  VersionIgnoresFocus = true;
-}
+TRhoForm::TRhoForm(TprNode* owner) : TModuleForm(owner, true) {}
 
 void TRhoForm::bbCalibrateClick() {
   TRhoCalibrateForm wizard(Device());

@@ -1,0 +1,88 @@
+// Every page of every model builds against its device object, model and view alike; a row
+// naming a register the model lacks fails when the page is built.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
+
+#include "app/PageView.h"
+#include "app/PageWidget.h"
+#include "comm/prPort.h"
+#include "models/prDevice.h"
+#include "pages/ModuleForm.h"
+#include "support/QtApp.h"
+#include "support/RecordingUi.h"
+
+namespace {
+struct TBuiltPage {
+  std::unique_ptr<TprNode> Device;
+  std::unique_ptr<TprForm> Page;
+  std::unique_ptr<QWidget> View;
+};
+
+TBuiltPage Build(int model, TprPort& port) {
+  TBuiltPage b;
+  RegisterModulePages();
+  b.Device.reset(CreateDevice(model, 3, &port));
+  b.Page.reset(CreatePage(b.Device->PageClass, b.Device.get()));
+  b.View.reset(CreatePageView(b.Page->ClassName, b.Page.get(), nullptr));
+  return b;
+}
+
+TEST(AllPagesBuild, EveryModelsPageAndViewBuild) {
+  TestApp();
+  TprPort port;
+  for (int model = 0; model < ModelCount; ++model) {
+    TBuiltPage b;
+    ASSERT_NO_THROW(b = Build(model, port)) << ModelNames[model];
+    auto* page = dynamic_cast<TModuleForm*>(b.Page.get());
+    EXPECT_EQ(page != nullptr, model != 0) << ModelNames[model];
+    if (!page) continue;
+    EXPECT_GE(page->pcMain->Sheets().size(), 2u) << ModelNames[model];
+    // Every control the page declares got its widget.
+    for (const auto& control : page->Controls.Controls()) {
+      if (control->Name().empty()) continue;
+      EXPECT_NE(b.View->findChild<QWidget*>(QString::fromStdString(control->Name())), nullptr)
+          << ModelNames[model] << " " << control->Name();
+    }
+  }
+}
+
+// A page whose one extra tab is declared by the rows given.
+class TRowsProbe : public TModuleForm {
+ public:
+  TRowsProbe(TprNode* owner, TRowsSpec spec) : TModuleForm(owner) {
+    AddRowsTab("tsProbe", "Проба", std::move(spec));
+  }
+};
+
+TEST(AllPagesBuild, RowsNamingWhatTheModelLacksFailAtBuild) {
+  using namespace rows;
+  TprPort port;
+  std::unique_ptr<TprNode> beta(CreateDevice(3, 3, &port));
+  const struct {
+    const char* What;
+    TRowsSpec Spec;
+    bool Fails;
+  } cases[] = {
+      {"a register of another model", TRowsSpec({{"Направление:", {Toggle("chbDir", "DIRECTION").Channels(4)}}}), true},
+      {"a misspelt channel register", TRowsSpec({{"Счетчики:", {Number("edCounter", "COUNTR").Channels(4)}}}), true},
+      {"channels beyond the model's", TRowsSpec({{"Счетчики:", {Number("edCounter", "COUNTER").Channels(5)}}}), true},
+      {"the model's channels", TRowsSpec({{"Счетчики:", {Number("edCounter", "COUNTER").Channels(4)}}}), false},
+      {"an order naming a register no row shows",
+       TRowsSpec({{"Входы:", {BitShow("chbIn", "DIGINPUT").Channels(4)}}}).ReadOrder({"DIGINPUT", "SAVOUTPUT"}),
+       true},
+      {"an order missing a shown register",
+       TRowsSpec({{"Входы:", {BitShow("chbIn", "DIGINPUT").Channels(4)}},
+                  {"Сохраненные:", {BitShow("chbSaved", "SAVOUTPUT").Channels(4)}}})
+           .ReadOrder({"DIGINPUT"}),
+       true},
+  };
+  for (const auto& c : cases) {
+    if (c.Fails)
+      EXPECT_THROW(TRowsProbe(beta.get(), c.Spec), std::logic_error) << c.What;
+    else
+      EXPECT_NO_THROW(TRowsProbe(beta.get(), c.Spec)) << c.What;
+  }
+}
+}  // namespace
