@@ -1,5 +1,6 @@
 #include "comm/Codecs.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -60,8 +61,10 @@ void SwapWords(uint8_t* buffer, int count) {
   for (int i = 0; i + 1 < count; i += 2) std::swap(buffer[i], buffer[i + 1]);
 }
 
-bool TryStrToInt(const std::string& text, int32_t& value) {
-  // Leading blanks are allowed, then an optional sign and decimal digits, nothing after.
+namespace {
+
+// [blanks][sign]digits, nothing after, within lo..hi.
+bool ParseDecimal(const std::string& text, int64_t lo, int64_t hi, int64_t& value) {
   size_t i = 0;
   while (i < text.size() && IsBlank(text[i])) ++i;
   bool negative = false;
@@ -71,11 +74,27 @@ bool TryStrToInt(const std::string& text, int32_t& value) {
   for (; i < text.size(); ++i) {
     if (!IsDigit(text[i])) return false;
     v = v * 10 + (text[i] - '0');
-    if (v > int64_t(INT32_MAX) + 1) return false;
+    if (v > std::max(hi, -lo)) return false;
   }
   if (negative) v = -v;
-  if (v > INT32_MAX || v < INT32_MIN) return false;
+  if (v > hi || v < lo) return false;
+  value = v;
+  return true;
+}
+
+}  // namespace
+
+bool TryStrToInt(const std::string& text, int32_t& value) {
+  int64_t v = 0;
+  if (!ParseDecimal(text, INT32_MIN, INT32_MAX, v)) return false;
   value = int32_t(v);
+  return true;
+}
+
+bool TryStrToUInt32(const std::string& text, uint32_t& value) {
+  int64_t v = 0;
+  if (!ParseDecimal(text, 0, UINT32_MAX, v)) return false;
+  value = uint32_t(v);
   return true;
 }
 

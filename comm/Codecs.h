@@ -32,6 +32,8 @@ double StrToFloat(const std::string& text);
 // Non-raising forms.
 bool TryStrToInt(const std::string& text, int32_t& value);
 bool TryStrToFloat(const std::string& text, double& value);
+// 0..4294967295 in the integer form: the values of an unsigned 32-bit register.
+bool TryStrToUInt32(const std::string& text, uint32_t& value);
 
 // Fixed-point text with the given decimals and the locale's separator ("%.5f" style).
 // Returns false for a value that cannot be shown (not finite).

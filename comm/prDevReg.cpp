@@ -53,6 +53,14 @@ bool NumericText(int type, const uint8_t* b, std::string& text) {
   return false;
 }
 
+// The 32 bits of an integer text: any signed 32-bit value, and for an unsigned 32-bit register
+// also the values above it, so that every value it shows can be written back.
+uint32_t IntegerBits(const std::string& text, int type) {
+  uint32_t v = 0;
+  if (type == dtUInt32 && TryStrToUInt32(text, v)) return v;
+  return uint32_t(StrToInt(text));
+}
+
 }  // namespace
 
 int VelaSize(int dataType) { return dataType >= 0 && dataType < 9 ? VelaSizes[dataType] : 0; }
@@ -146,7 +154,7 @@ void TprDevReg::EncodeVelaWrite(const std::string& text) {
       std::memcpy(value, text.data(), std::min<size_t>(text.size(), ValueBufferSize - 1));
       break;
     default: {
-      const uint32_t v = uint32_t(StrToInt(text));
+      const uint32_t v = IntegerBits(text, type);
       for (int i = 0; i < 4; ++i) value[i] = uint8_t(v >> (8 * i));
     }
   }
@@ -215,7 +223,7 @@ void TprDevReg::EncodeModbusWrite(const std::string& text) {
     }
     case dtUInt32:
     case dtInt32: {
-      const uint32_t v = uint32_t(StrToInt(text));
+      const uint32_t v = IntegerBits(text, type);
       std::memcpy(value, &v, 4);
       SwapWords(value, 4);
       break;
@@ -270,7 +278,9 @@ bool TprDevReg::DecodeModbusReply(const TModbusRecord& reply) {
   if (type == dtString) {
     std::memcpy(value, reply.Frame + 3, size_t(std::min(byteCount, ValueBufferSize)));
     SwapWords(value, ValueBufferSize);
-    ValueText = TextUpToNul(value, ValueBufferSize);
+    // The read takes one register more than the text holds, for its NUL: a module that fills
+    // it shows no more than the register holds (and a write can carry back).
+    ValueText = TextUpToNul(value, std::clamp(ModbusRead.StrLength, 0, ValueBufferSize - 1));
     return true;
   }
   std::memcpy(value, reply.Frame + 3, size_t(std::min(byteCount, ModbusSize(type))));

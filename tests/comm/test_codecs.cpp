@@ -6,30 +6,14 @@
 #include "comm/Codecs.h"
 #include "comm/Resources.h"
 #include "comm/prDevReg.h"
+#include "support/CodecCases.h"
 
 namespace {
 
+using codec_cases::ModbusReply;
+using codec_cases::VelaReply;
+
 std::vector<uint8_t> Bytes(const uint8_t* frame, int n) { return {frame, frame + n}; }
-
-TVelaRecord VelaReply(std::vector<uint8_t> bytes, bool seal = true) {
-  TVelaRecord r{};
-  if (seal) bytes.push_back(Crc8(bytes.data(), int(bytes.size()), 0xFF));
-  std::memcpy(r.Frame, bytes.data(), bytes.size());
-  r.RequestLength = int(bytes.size());
-  return r;
-}
-
-TModbusRecord ModbusReply(std::vector<uint8_t> bytes, bool seal = true) {
-  TModbusRecord r{};
-  if (seal) {
-    const uint16_t crc = Crc16(bytes.data(), int(bytes.size()), 0xFFFF);
-    bytes.push_back(uint8_t(crc));
-    bytes.push_back(uint8_t(crc >> 8));
-  }
-  std::memcpy(r.Frame, bytes.data(), bytes.size());
-  r.RequestLength = int(bytes.size());
-  return r;
-}
 
 }  // namespace
 
@@ -201,21 +185,10 @@ TEST(VelaDecode, RejectedRepliesLeaveTheTextEmpty) {
   r.Setup(1, 0, 29, 36, 14, dtString);
   ASSERT_TRUE(r.DecodeVelaReply(VelaReply({0x01, 0x00, 0x1D, 0x00, 0xC9, 'E', 'T', 'A', 0})));
   EXPECT_EQ(r.ValueText, "ETA");
-  struct {
-    const char* What;
-    TVelaRecord Reply;
-  } bad[] = {
-      {"empty", TVelaRecord{}},
-      {"string without NUL", VelaReply({0x01, 0x00, 0x1D, 0x00, 0xC9, 'E', 'T', 'A'})},
-      {"bad crc", VelaReply({0x01, 0x00, 0x1D, 0x00, 0xC9, 'E', 0, 0x00}, false)},
-      {"other register", VelaReply({0x01, 0x00, 0x1C, 0x00, 0xC9, 'E', 0})},
-      {"write echo", VelaReply({0x01, 0x00, 0x1D, 0x01, 0xC9, 'E', 0})},
-      {"type 10", VelaReply({0x01, 0x00, 0x1D, 0x00, 0xCA, 'E', 0})},
-      {"length off for uint16", VelaReply({0x01, 0x00, 0x1D, 0x00, 0xC3, 1, 2, 3})},
-  };
-  for (auto& c : bad) {
+  for (const auto& c : codec_cases::BrokenVelaReplies()) {
+    c.Reg.SetUp(r);
     r.ValueText = "stale";
-    EXPECT_FALSE(r.DecodeVelaReply(c.Reply)) << c.What;
+    EXPECT_FALSE(r.DecodeVelaReply(VelaReply(c))) << c.What;
     EXPECT_EQ(r.ValueText, "") << c.What;
   }
 }
@@ -274,6 +247,17 @@ TEST(ModbusCodec, WordOrderOfThirtyTwoBitValues) {
   EXPECT_EQ(Bytes(r.ModbusWrite.Frame + 7, 4), (std::vector<uint8_t>{0x56, 0x78, 0x12, 0x34}));
   ASSERT_TRUE(r.DecodeModbusReply(ModbusReply({0x01, 0x03, 0x04, 0x56, 0x78, 0x12, 0x34})));
   EXPECT_EQ(r.ValueText, std::to_string(0x12345678));
+  // Every value an unsigned register shows can be written back, over both protocols.
+  ASSERT_TRUE(r.DecodeModbusReply(ModbusReply({0x01, 0x03, 0x04, 0xFF, 0xF3, 0xFF, 0xFF})));
+  EXPECT_EQ(r.ValueText, "4294967283");
+  r.EncodeModbusWrite(r.ValueText);
+  EXPECT_EQ(Bytes(r.ModbusWrite.Frame + 7, 4), (std::vector<uint8_t>{0xFF, 0xF3, 0xFF, 0xFF}));
+  r.EncodeVelaWrite("4294967295");
+  EXPECT_EQ(Bytes(r.VelaWrite.Frame + 5, 4), (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));
+  EXPECT_THROW(r.EncodeVelaWrite("4294967296"), EConvertError);
+  TprDevReg s32;
+  s32.Setup(1, 1, 3, 300, 0, dtInt32);
+  EXPECT_THROW(s32.EncodeModbusWrite("4294967295"), EConvertError);
 
   TprDevReg f;
   f.Setup(1, 1, 3, 300, 0, dtSingle);
@@ -296,6 +280,11 @@ TEST(ModbusCodec, StringByteOrder) {
   ASSERT_TRUE(r.DecodeModbusReply(
       ModbusReply({0x01, 0x03, 0x08, 0x42, 0x41, 0x00, 0x43, 0x00, 0x00, 0x00, 0x00})));
   EXPECT_EQ(r.ValueText, "ABC");
+  // A module that fills the extra register shows no more than the register holds, which a
+  // write carries back unchanged.
+  ASSERT_TRUE(r.DecodeModbusReply(
+      ModbusReply({0x01, 0x03, 0x08, '.', '2', '1', '3', 0x10, 0x07, 0x1B, 0x01})));
+  EXPECT_EQ(r.ValueText, "2.31\x07\x10");
   // A longer text is cut to the declared length.
   r.EncodeModbusWrite("ABCDEFGH");
   EXPECT_EQ(Bytes(r.ModbusWrite.Frame + 7, 6),
@@ -305,20 +294,10 @@ TEST(ModbusCodec, StringByteOrder) {
 TEST(ModbusCodec, RejectedRepliesLeaveTheTextEmpty) {
   TprDevReg r;
   r.Setup(1, 0, 25, 25, 0, dtUInt16);
-  struct {
-    const char* What;
-    TModbusRecord Reply;
-  } bad[] = {
-      {"empty", TModbusRecord{}},
-      {"bad crc", ModbusReply({0x01, 0x03, 0x02, 0x00, 0x01, 0x00, 0x00}, false)},
-      {"other address", ModbusReply({0x02, 0x03, 0x02, 0x00, 0x01})},
-      {"exception", ModbusReply({0x01, 0x83, 0x02})},
-      {"byte count", ModbusReply({0x01, 0x03, 0x04, 0x00, 0x01, 0x00, 0x00})},
-      {"length", ModbusReply({0x01, 0x03, 0x02, 0x00, 0x01, 0x00})},
-  };
-  for (auto& c : bad) {
+  for (const auto& c : codec_cases::BrokenModbusReplies()) {
+    c.Reg.SetUp(r);
     r.ValueText = "stale";
-    EXPECT_FALSE(r.DecodeModbusReply(c.Reply)) << c.What;
+    EXPECT_FALSE(r.DecodeModbusReply(ModbusReply(c))) << c.What;
     EXPECT_EQ(r.ValueText, "") << c.What;
   }
   r.EncodeModbusWrite("5");
