@@ -8,6 +8,7 @@
 #include <iostream>
 #include <string>
 
+#include "cli/ConfigFile.h"
 #include "comm/Codecs.h"
 #include "comm/Resources.h"
 #include "comm/prPort.h"
@@ -52,6 +53,7 @@ void RegisterSeeds() {
     module.RandomInputs = false;
     const auto map = RegisterMap(model);
     std::vector<uint8_t> velaRun{uint8_t(model), address, 2}, modbusRun{uint8_t(model), address, 1};
+    TModuleConfig config{ModelNames[model], {}, {}};
     for (size_t row = 0; row < map.size(); ++row) {
       const std::string name = std::string(ModelNames[model]) + "-" + map[row].Name;
       const std::vector<uint8_t> pick = fuzz::TableRegisterBytes(model, int(row), address);
@@ -81,6 +83,8 @@ void RegisterSeeds() {
       reg.DecodeModbusReply(record);
       Seed("fuzz_encoders", name, Cat(Cat(pick, {separator, 0}), Text(reg.ValueText)));
 
+      if (std::string_view(map[row].Name) == "MVERSION") config.Firmware = reg.ValueText;
+      if (IsConfigRegister(map[row])) config.Values.emplace_back(map[row].Name, reg.ValueText);
       velaRun = Cat(velaRun, SimFrame(velaRequest));
       modbusRun = Cat(modbusRun, SimFrame(modbusRequest));
       if (!reg.ValueText.empty()) {
@@ -91,6 +95,7 @@ void RegisterSeeds() {
             Cat(modbusRun, SimFrame(Frame(reg.ModbusWrite.Frame, reg.ModbusWrite.RequestLength)));
       }
     }
+    Seed("fuzz_config_file", ModelNames[model], Text(WriteConfigXml(config)));
     Seed("fuzz_sim_request", std::string(ModelNames[model]) + "-vela", velaRun);
     Seed("fuzz_sim_request", std::string(ModelNames[model]) + "-modbus", modbusRun);
 
@@ -130,6 +135,19 @@ void BrokenReplySeeds() {
     seed("fuzz_modbus_reply", c, codec_cases::ModbusReply(c));
 }
 
+void ConfigFileSeeds() {
+  const char* const files[] = {
+      ("<module-configuration model=\"KAPPA-01\"><register name=\"A\" value=\"1\"/>"
+       "<register name=\"a\" value=\"2\"/></module-configuration>"),
+      "<other model=\"KAPPA-01\"/>",
+      "<module-configuration model=\"\"/>",
+      "<module-configuration model=\"ETA-03\"><register name=\"X\"/></module-configuration>",
+      "<module-configuration model=\"ETA-03\" firmware=\"&#x41;&amp;\"></module-configuration>",
+  };
+  int i = 0;
+  for (const char* f : files) Seed("fuzz_config_file", "refused-" + std::to_string(i++), Text(f));
+}
+
 void EntrySeeds() {
   const char* const texts[] = {"12",       " -12",    "65536",      "abc",    "247",
                                "0,5",      "1.5e3",   "-2147483648", "12:34:56", "1:02:03 PM",
@@ -157,6 +175,7 @@ int main(int argc, char** argv) {
   RegisterSeeds();
   BrokenReplySeeds();
   EntrySeeds();
+  ConfigFileSeeds();
   std::cout << Written << " seeds in " << Root.string() << "\n";
   return 0;
 }
