@@ -19,8 +19,7 @@ namespace fuzz {
 
 // A broken property is a finding: say which and abort, so that libFuzzer keeps the input.
 [[noreturn]] inline void Fail(const char* what, const char* condition, const std::string& detail) {
-  std::fprintf(stderr, "\n*** property broken: %s\n    (%s) %s\n", what, condition,
-               detail.c_str());
+  std::fprintf(stderr, "\n*** property broken: %s\n    (%s) %s\n", what, condition, detail.c_str());
   std::abort();
 }
 #define FUZZ_CHECK(cond, what, detail)              \
@@ -118,8 +117,16 @@ inline std::vector<uint8_t> TableRegisterBytes(int model, int row, uint8_t addre
 
 inline std::vector<uint8_t> RawRegisterBytes(const TRegisterPick& p) {
   const uint16_t length = uint16_t(int16_t(p.StrLength));
-  return {0, 0, p.Address, p.DataType, uint8_t(length >> 8), uint8_t(length), p.Bank, p.RegNo,
-          uint8_t(p.ModbusAddress >> 8), uint8_t(p.ModbusAddress)};
+  return {0,
+          0,
+          p.Address,
+          p.DataType,
+          uint8_t(length >> 8),
+          uint8_t(length),
+          p.Bank,
+          p.RegNo,
+          uint8_t(p.ModbusAddress >> 8),
+          uint8_t(p.ModbusAddress)};
 }
 
 // [separator]: odd gives the comma, even the point.
@@ -207,6 +214,35 @@ inline void SealCrc8(std::vector<uint8_t>& frame) {
 inline int VelaValueBytes(int type) {
   static constexpr int sizes[9] = {1, 1, 1, 2, 2, 4, 4, 4, 8};
   return type >= 0 && type < 9 ? sizes[type] : 0;
+}
+
+// The read reply of a module holding the value just encoded into the register's Vela write.
+inline TVelaRecord VelaReplyOfWrite(const TprDevReg& r) {
+  std::vector<uint8_t> f(r.VelaWrite.Frame, r.VelaWrite.Frame + r.VelaWrite.RequestLength - 1);
+  f[3] = 0x00;
+  SealCrc8(f);
+  TVelaRecord reply{};
+  std::memcpy(reply.Frame, f.data(), f.size());
+  reply.RequestLength = int32_t(f.size());
+  return reply;
+}
+
+inline int ReadCount(const TprDevReg& r) {
+  return r.ModbusRead.Frame[4] << 8 | r.ModbusRead.Frame[5];
+}
+
+// The read reply of a module holding the registers just written over Modbus: the written
+// words, then zero words for the rest of the read (the string's closing NUL).
+inline TModbusRecord ModbusReplyOfWrite(const TprDevReg& r) {
+  const int written = r.ModbusWrite.Frame[6];
+  std::vector<uint8_t> f{r.ModbusRead.Frame[0], 0x03, uint8_t(2 * ReadCount(r))};
+  f.insert(f.end(), r.ModbusWrite.Frame + 7, r.ModbusWrite.Frame + 7 + written);
+  f.resize(size_t(3 + 2 * ReadCount(r)), 0);
+  SealCrc16(f);
+  TModbusRecord reply{};
+  std::memcpy(reply.Frame, f.data(), std::min(f.size(), sizeof reply.Frame));
+  reply.RequestLength = int32_t(f.size());
+  return reply;
 }
 
 inline std::string Hex(const uint8_t* b, int n) {

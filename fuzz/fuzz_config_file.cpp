@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const std::string written = WriteConfigXml(config);
   const TConfigParseResult again = ParseConfigXml(written);
-  FUZZ_CHECK(again.Ok, "a configuration written out is refused", detail + " written " + written +
-                                                                      " error " + again.Error);
+  FUZZ_CHECK(again.Ok, "a configuration written out is refused",
+             detail + " written " + written + " error " + again.Error);
   FUZZ_CHECK(Same(again.Config, config), "a configuration written out reads back otherwise",
              detail + " written " + written);
   return 0;

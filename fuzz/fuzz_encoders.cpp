@@ -102,9 +102,9 @@ bool CheckModbus(TprDevReg& r, const std::string& text, const fuzz::TDetail& det
                    (r.ModbusWrite.Frame[4] << 8 | r.ModbusWrite.Frame[5]) == length / 2,
                "a text of another length or count", detail);
   } else {
-    FUZZ_CHECK(std::memcmp(r.ModbusWrite.Frame + 4, before.Frame + 4, 3) == 0 &&
-                   n == before.RequestLength,
-               "a value changed the register count or length", detail);
+    FUZZ_CHECK(
+        std::memcmp(r.ModbusWrite.Frame + 4, before.Frame + 4, 3) == 0 && n == before.RequestLength,
+        "a value changed the register count or length", detail);
   }
   FUZZ_CHECK(fuzz::Crc16Right(r.ModbusWrite.Frame, n), "the CRC-16 is wrong", detail);
   return true;
@@ -114,13 +114,7 @@ bool CheckModbus(TprDevReg& r, const std::string& text, const fuzz::TDetail& det
 std::string VelaReadBack(const TprDevReg& w) {
   TprDevReg r;
   std::memcpy(&r.VelaRead, &w.VelaRead, sizeof r.VelaRead);
-  std::vector<uint8_t> f(w.VelaWrite.Frame, w.VelaWrite.Frame + w.VelaWrite.RequestLength - 1);
-  f[3] = 0x00;
-  fuzz::SealCrc8(f);
-  TVelaRecord reply{};
-  std::memcpy(reply.Frame, f.data(), f.size());
-  reply.RequestLength = int32_t(f.size());
-  r.DecodeVelaReply(reply);
+  r.DecodeVelaReply(fuzz::VelaReplyOfWrite(w));
   return r.ValueText;
 }
 
@@ -136,9 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t typeByte = anyTypeByte ? in.Byte() : 0;
   const std::vector<uint8_t> textBytes = in.Rest();
   const std::string text(textBytes.begin(), textBytes.end());
-  const fuzz::TDetail detail([&] {
-    return std::string(TextDetail(pick, text, sep));
-  });
+  const fuzz::TDetail detail([&] { return std::string(TextDetail(pick, text, sep)); });
 
   auto* guarded = new TGuarded;
   TprDevReg& r = guarded->Reg;

@@ -18,8 +18,8 @@
 namespace {
 
 // Long time formats as locales give them.
-const char* const UsualFormats[] = {"hh:mm:ss", "H:mm:ss", "h:mm:ss AP", "hh:mm:ss ap",
-                                    "HH.mm.ss", "H:mm:ss' Uhr'", "h:mm:ss a", "HH:mm:ss t"};
+const char* const UsualFormats[] = {"hh:mm:ss", "H:mm:ss",       "h:mm:ss AP", "hh:mm:ss ap",
+                                    "HH.mm.ss", "H:mm:ss' Uhr'", "h:mm:ss a",  "HH:mm:ss t"};
 constexpr int UsualFormatCount = int(sizeof UsualFormats / sizeof UsualFormats[0]);
 
 // The integer a text spells in the entry form, or false.
@@ -107,8 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(bytes.begin(), bytes.end());
   const fuzz::TDetail detail([&] {
     return std::string("separator '" + std::string(1, sep) + "', time format '" +
-                             FormatSettings().LongTimeFormat + "', text " +
-                             fuzz::Hex(bytes.data(), int(bytes.size())));
+                       FormatSettings().LongTimeFormat + "', text " +
+                       fuzz::Hex(bytes.data(), int(bytes.size())));
   });
   CheckNumbers(text, lo, hi, detail);
   CheckTime(text, usual, detail);

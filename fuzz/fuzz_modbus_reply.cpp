@@ -12,26 +12,6 @@
 #include "comm/Resources.h"
 #include "fuzz/FuzzInput.h"
 
-namespace {
-
-int ReadCount(const TprDevReg& r) { return r.ModbusRead.Frame[4] << 8 | r.ModbusRead.Frame[5]; }
-
-// The read reply of a module holding the registers just written: the written words, then zero
-// words for the rest of the read (the string's closing NUL).
-TModbusRecord ReplyOfWrite(const TprDevReg& r) {
-  const int written = r.ModbusWrite.Frame[6];
-  std::vector<uint8_t> f{r.ModbusRead.Frame[0], 0x03, uint8_t(2 * ReadCount(r))};
-  f.insert(f.end(), r.ModbusWrite.Frame + 7, r.ModbusWrite.Frame + 7 + written);
-  f.resize(size_t(3 + 2 * ReadCount(r)), 0);
-  fuzz::SealCrc16(f);
-  TModbusRecord reply{};
-  std::memcpy(reply.Frame, f.data(), f.size());
-  reply.RequestLength = int32_t(f.size());
-  return reply;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::TReader in(data, size);
   const fuzz::TRegisterPick pick = fuzz::ReadRegister(in);
@@ -40,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int n = reply.RequestLength;
   const fuzz::TDetail detail([&] {
     return std::string(pick.Describe() + ", reply of " + std::to_string(n) + ": " +
-                             fuzz::Hex(reply.Frame, std::min(n, int(sizeof reply.Frame))));
+                       fuzz::Hex(reply.Frame, std::min(n, int(sizeof reply.Frame))));
   });
 
   TprDevReg reg;
@@ -51,12 +31,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!accepted) {
     FUZZ_CHECK(reg.ValueText.empty(), "a rejected reply leaves no value", detail);
   } else {
-    FUZZ_CHECK(n >= 5 && n <= int(sizeof reply.Frame), "accepted length out of the frame",
-               detail);
+    FUZZ_CHECK(n >= 5 && n <= int(sizeof reply.Frame), "accepted length out of the frame", detail);
     FUZZ_CHECK(fuzz::Crc16Right(reply.Frame, n), "accepted with a wrong CRC-16", detail);
     FUZZ_CHECK(reply.Frame[0] == pick.Address && reply.Frame[1] == 0x03,
                "accepted from another address or function", detail);
-    FUZZ_CHECK(reply.Frame[2] == 2 * ReadCount(reg) && n == 2 * ReadCount(reg) + 5,
+    FUZZ_CHECK(reply.Frame[2] == 2 * fuzz::ReadCount(reg) && n == 2 * fuzz::ReadCount(reg) + 5,
                "accepted a byte count or length the request does not call for", detail);
 
     // A write carries the register's own byte count only where it fills whole registers and
@@ -73,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzz::Fail("a value read cannot be written back", e.what(), detail);
       }
       echo.SealModbusRead();
-      const TModbusRecord again = ReplyOfWrite(echo);
+      const TModbusRecord again = fuzz::ModbusReplyOfWrite(echo);
       FUZZ_CHECK(echo.DecodeModbusReply(again), "the reply of the value written is rejected",
                  detail + " text '" + reg.ValueText + "'");
       FUZZ_CHECK(echo.ValueText == reg.ValueText, "the value written reads back otherwise",

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int n = reply.RequestLength;
     const fuzz::TDetail detail([&] {
       return std::string("Vela probe of " + std::to_string(address) + ", reply of " +
-                               std::to_string(n) + ": " + fuzz::Hex(reply.Frame, std::min(n, 40)));
+                         std::to_string(n) + ": " + fuzz::Hex(reply.Frame, std::min(n, 40)));
     });
     TVelaRecord request;
     PrepareVelaProbe(VelaProbeTemplate(), address, request);
@@ -34,23 +34,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                "the probe and the register decoder disagree", detail);
     if (accepted) {
       FUZZ_CHECK(fuzz::Crc8Right(reply.Frame, n), "accepted with a wrong CRC-8", detail);
-      FUZZ_CHECK(std::memcmp(reply.Frame, request.Frame, 4) == 0, "accepted another echo",
-                 detail);
+      FUZZ_CHECK(std::memcmp(reply.Frame, request.Frame, 4) == 0, "accepted another echo", detail);
     }
   } else {
     const TModbusRecord reply = fuzz::ReadReply<TModbusRecord>(in);
     const int n = reply.RequestLength;
     const fuzz::TDetail detail([&] {
       return std::string("Modbus probe of " + std::to_string(address) + ", reply of " +
-                               std::to_string(n) + ": " + fuzz::Hex(reply.Frame, std::min(n, 256)));
+                         std::to_string(n) + ": " + fuzz::Hex(reply.Frame, std::min(n, 256)));
     });
     TModbusRecord request;
     PrepareModbusProbe(ModbusProbeTemplate(), address, request);
     FUZZ_CHECK(request.RequestLength == 8 && fuzz::Crc16Right(request.Frame, 8),
                "the probe request is sealed", detail);
     const bool accepted = CheckModbusProbe(reply, request, value);
-    FUZZ_CHECK(value == reply.Frame[4], "the value is the low byte of the first register",
-               detail);
+    FUZZ_CHECK(value == reply.Frame[4], "the value is the low byte of the first register", detail);
     TprDevReg model;
     model.Setup(address, 1, 0, 256, 0, dtUInt8);
     model.SealModbusRead();

@@ -100,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t flags = in.Byte();
   const TSimProtocol protocol = (flags & 3) == 1   ? TSimProtocol::Modbus
                                 : (flags & 3) == 2 ? TSimProtocol::Vela
-                                                 : TSimProtocol::Auto;
+                                                   : TSimProtocol::Auto;
   TSimModule module = TSimModule::ForModel(model, address);
   module.Protocol = protocol;
   module.RandomInputs = false;
@@ -113,9 +113,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!reply) continue;
     const fuzz::TDetail detail([&] {
       return std::string("module " + std::to_string(module.ModelCode()) + " at " +
-                               std::to_string(answerAt) + ", request " +
-                               fuzz::Hex(frame.data(), n) + "-> reply " +
-                               fuzz::Hex(reply->data(), int(reply->size())));
+                         std::to_string(answerAt) + ", request " + fuzz::Hex(frame.data(), n) +
+                         "-> reply " + fuzz::Hex(reply->data(), int(reply->size())));
     });
     FUZZ_CHECK(n >= 4 && frame[0] == answerAt, "answered another address", detail);
     const bool velaCrc =

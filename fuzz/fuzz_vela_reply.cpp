@@ -11,21 +11,6 @@
 #include "comm/Resources.h"
 #include "fuzz/FuzzInput.h"
 
-namespace {
-
-// The read reply a module holding the value just written would send.
-TVelaRecord ReplyOfWrite(const TprDevReg& r) {
-  std::vector<uint8_t> f(r.VelaWrite.Frame, r.VelaWrite.Frame + r.VelaWrite.RequestLength - 1);
-  f[3] = 0x00;
-  fuzz::SealCrc8(f);
-  TVelaRecord reply{};
-  std::memcpy(reply.Frame, f.data(), f.size());
-  reply.RequestLength = int32_t(f.size());
-  return reply;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::TReader in(data, size);
   const fuzz::TRegisterPick pick = fuzz::ReadRegister(in);
@@ -34,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int n = reply.RequestLength;
   const fuzz::TDetail detail([&] {
     return std::string(pick.Describe() + ", reply of " + std::to_string(n) + ": " +
-                             fuzz::Hex(reply.Frame, std::min(n, int(sizeof reply.Frame))));
+                       fuzz::Hex(reply.Frame, std::min(n, int(sizeof reply.Frame))));
   });
 
   TprDevReg reg;
@@ -67,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzz::Fail("a value read cannot be written back", e.what(), detail);
       }
       echo.SealVelaRead();
-      const TVelaRecord again = ReplyOfWrite(echo);
+      const TVelaRecord again = fuzz::VelaReplyOfWrite(echo);
       FUZZ_CHECK(echo.DecodeVelaReply(again), "the reply of the value written is rejected",
                  detail + " text '" + reg.ValueText + "'");
       FUZZ_CHECK(echo.ValueText == reg.ValueText, "the value written reads back otherwise",

@@ -59,8 +59,8 @@ void RegisterSeeds() {
       const std::vector<uint8_t> pick = fuzz::TableRegisterBytes(model, int(row), address);
       const uint8_t separator = uint8_t(row & 1);
       TprDevReg reg;
-      reg.Setup(address, map[row].Bank, map[row].RegNo, map[row].ModbusAddress,
-                map[row].StrLength, map[row].DataType);
+      reg.Setup(address, map[row].Bank, map[row].RegNo, map[row].ModbusAddress, map[row].StrLength,
+                map[row].DataType);
       reg.SealVelaRead();
       reg.SealModbusRead();
       TFormatGuard guard(separator ? ',' : '.');
@@ -74,8 +74,7 @@ void RegisterSeeds() {
         std::exit(1);
       }
       Seed("fuzz_vela_reply", name, Cat(Cat(pick, {separator}), fuzz::ReplyBytes(*velaReply)));
-      Seed("fuzz_modbus_reply", name,
-           Cat(Cat(pick, {separator}), fuzz::ReplyBytes(*modbusReply)));
+      Seed("fuzz_modbus_reply", name, Cat(Cat(pick, {separator}), fuzz::ReplyBytes(*modbusReply)));
 
       TModbusRecord record{};
       std::memcpy(record.Frame, modbusReply->data(), modbusReply->size());
@@ -126,8 +125,10 @@ std::vector<uint8_t> RawPick(const codec_cases::TIdentity& id) {
 
 void BrokenReplySeeds() {
   auto seed = [](const char* target, const codec_cases::TBrokenReply& c, const auto& record) {
-    const std::vector<uint8_t> frame(record.Frame, record.Frame + std::max(0, record.RequestLength));
-    Seed(target, std::string("broken-") + c.What, Cat(Cat(RawPick(c.Reg), {0}), fuzz::ReplyBytes(frame)));
+    const std::vector<uint8_t> frame(record.Frame,
+                                     record.Frame + std::max(0, record.RequestLength));
+    Seed(target, std::string("broken-") + c.What,
+         Cat(Cat(RawPick(c.Reg), {0}), fuzz::ReplyBytes(frame)));
   };
   for (const auto& c : codec_cases::BrokenVelaReplies())
     seed("fuzz_vela_reply", c, codec_cases::VelaReply(c));
@@ -149,7 +150,7 @@ void ConfigFileSeeds() {
 }
 
 void EntrySeeds() {
-  const char* const texts[] = {"12",       " -12",    "65536",      "abc",    "247",
+  const char* const texts[] = {"12",       " -12",    "65536",       "abc",      "247",
                                "0,5",      "1.5e3",   "-2147483648", "12:34:56", "1:02:03 PM",
                                "23.59.59", "7:05 am", "12:00:00 Uhr"};
   int format = 0;

@@ -15,7 +15,9 @@ struct TIdentity {
   uint16_t ModbusAddress;
   int32_t StrLength;
   uint8_t DataType;
-  void SetUp(TprDevReg& r) const { r.Setup(Address, Bank, RegNo, ModbusAddress, StrLength, DataType); }
+  void SetUp(TprDevReg& r) const {
+    r.Setup(Address, Bank, RegNo, ModbusAddress, StrLength, DataType);
+  }
 };
 
 struct TBrokenReply {
