@@ -1,3 +1,5 @@
 #include "pages/KappaUnit.h"
 
-TKappaForm::TKappaForm(TprNode* owner) : TModuleForm(owner) {}
+// Sixteen channels, each an input or an output; a filter per group of four channels; two
+// groups of eight indicators.
+TKappaForm::TKappaForm(TprNode* owner) : TDiscreteForm(owner, {16, true, 4, 8, {}}) {}

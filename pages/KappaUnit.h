@@ -1,8 +1,8 @@
 #pragma once
 // Settings page of the 16-channel bidirectional discrete module (TKappaForm).
-#include "pages/ModuleForm.h"
+#include "pages/DiscreteForm.h"
 
-class TKappaForm : public TModuleForm {
+class TKappaForm : public TDiscreteForm {
  public:
   explicit TKappaForm(TprNode* owner);
 };
