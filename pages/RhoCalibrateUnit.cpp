@@ -4,11 +4,15 @@
 
 #include "comm/Clock.h"
 #include "comm/Codecs.h"
+#include "comm/Resources.h"
 #include "models/prDevice.h"
 
 namespace texts = RhoCalibrateForm;
 
-TRhoCalibrateForm::TRhoCalibrateForm(TprModel* device) : Device(device) { ShowPage(tsPrepare); }
+TRhoCalibrateForm::TRhoCalibrateForm(TprModel* device)
+    : Device(device), ErrorText(ResStr(texts::InitialError)) {
+  ShowPage(tsPrepare);
+}
 
 // ---- registers
 
@@ -40,7 +44,8 @@ void TRhoCalibrateForm::ShowPage(int index) {
 }
 
 void TRhoCalibrateForm::ShowError(const std::string& reason) {
-  ErrorText = texts::ErrorPrefix + reason;
+  // The two pieces are looked up apart, so that a translation keeps the reason after it.
+  ErrorText = ResStr(texts::ErrorPrefix) + ResStr(reason.c_str());
   ShowPage(tsNo);
 }
 

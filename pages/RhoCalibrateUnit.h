@@ -122,7 +122,7 @@ class TRhoCalibrateForm : public TModalDialog {
   int Page = -1;
   std::string ForwardCaption = RhoCalibrateForm::btForwardNext;
   bool CancelEnabled = true;
-  std::string ErrorText = RhoCalibrateForm::InitialError;
+  std::string ErrorText;
   bool IsFinished = false;
   bool IsClosed = false;
   TModalResult Result = TModalResult::None;
