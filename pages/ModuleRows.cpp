@@ -162,8 +162,8 @@ std::function<void()> TModuleForm::BuildRows(TContainer* sheet, TRowsSpec spec) 
             control = Controls.Add<TButton>(name, sheet, part->CaptionText, part->HintText);
             break;
           default: {
-            const bool readOnly = part->IsReadOnly || part->Kind == TPartKind::Show ||
-                                  part->Kind == TPartKind::Computed;
+            const bool readOnly =
+                part->Kind == TPartKind::Show || part->Kind == TPartKind::Computed;
             // A field holds what its register can: the string length, or the digits of the
             // range of a number.
             int maxChars = part->MaxChars;

@@ -43,7 +43,7 @@ TRhoForm::TRhoForm(TprNode* owner) : TModuleForm(owner, true) {
       TRowsSpec({{"Уставка:",
                   {Single("edSetPoint", "SETPOINTCH").Fixed(3).Chars(12).Channels(2).StoreAll(&edSetPoint)}},
                  {"Текущее значение:",
-                  {Field("edCurrentValue").ReadOnly().Chars(16).Channels(2).StoreAll(&edCurrentValue)}}})
+                  {Show("edCurrentValue", "").Chars(16).Channels(2).StoreAll(&edCurrentValue)}}})
           .InColumns()
           .ReadOrder({[this] { RefreshOutputs(); }, TReadItem("SETPOINTCH", 2)}));
   BuildRows(outputs, TRowsSpec({{"", {Button("bbCalibrate", "Настройка...")

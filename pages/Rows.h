@@ -76,7 +76,6 @@ struct TPart {
   int WidthChars = 0;
   TCellAlign Align = TCellAlign::Left;
   bool ShowEvenFocused = false;
-  bool IsReadOnly = false;  // a Field the user cannot edit (the page's code fills it)
   std::function<bool(const std::string& valueText, std::string& shown)> ComputeText;
   // Replace the part's own rule (key of a field; click of a box or button; change of a list).
   std::function<void(TEdit&, char)> KeyRule;
@@ -114,7 +113,6 @@ struct TPart {
   TPart& Aligned(TCellAlign align) { return Set(&TPart::Align, align).Set(&TPart::AlignGiven, true); }
   TPart& Accessible(std::string what) { return Set(&TPart::AccessibleText, std::move(what)); }
   TPart& EvenFocused(bool on = true) { return Set(&TPart::ShowEvenFocused, on); }
-  TPart& ReadOnly() { return Set(&TPart::IsReadOnly, true); }
   TPart& OnKey(std::function<void(TEdit&, char)> rule) { return Set(&TPart::KeyRule, std::move(rule)); }
   TPart& AfterWrite(std::function<void(bool, int32_t)> rule) {
     return Set(&TPart::WrittenRule, std::move(rule));

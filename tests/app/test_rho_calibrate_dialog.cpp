@@ -11,6 +11,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <QToolButton>
 #include <functional>
 #include <memory>
 
@@ -19,6 +20,7 @@
 #include "app/RhoCalibrateDialog.h"
 #include "pages/RhoCalibrateUnit.h"
 #include "pages/RhoUnit.h"
+#include "shell/MainUnit.h"
 #include "support/PageRig.h"
 #include "support/QtApp.h"
 
@@ -43,8 +45,15 @@ struct RhoDialogRun {
     const auto timers = View->findChildren<QTimer*>();
     return timers.size() == 1 ? timers.front() : nullptr;
   }
-  // Opens the wizard from the page; `user` plays the user while the window is open.
+  // Opens the wizard with the page's "Настройка..." on the outputs tab; `user` plays the user
+  // while the window is open.
   void Open(const std::function<void(TRhoCalibrateDialog&)>& user) {
+    Main.SetCalibrationEnabled(true);
+    View->findChild<QTabWidget*>()->setCurrentIndex(3);
+    auto* button = View->findChild<QToolButton*>("bbCalibrate");
+    ASSERT_NE(button, nullptr);
+    // The button follows the flag after the next polling cycle.
+    ASSERT_TRUE(QTest::qWaitFor([button] { return button->isEnabled(); }));
     QTimer::singleShot(0, [user] {
       auto* dialog = qobject_cast<TRhoCalibrateDialog*>(QApplication::activeModalWidget());
       ASSERT_NE(dialog, nullptr);
@@ -54,7 +63,7 @@ struct RhoDialogRun {
       // Whatever the user did, the test ends with the window gone.
       if (dialog->isVisible()) dialog->done(QDialog::Rejected);
     });
-    Page->bbCalibrateClick();
+    SendClick(button);
   }
   // A key where the window's focus is (the window itself when no control has it).
   static void Key(QWidget& window, Qt::Key key) {
@@ -64,6 +73,7 @@ struct RhoDialogRun {
   static void Enter(QWidget& window) { Key(window, Qt::Key_Return); }
 
   TPageRig Rig{4};
+  TMainForm Main{*Rig.Line};
   TQtUiServices QtUi;
   TUiServices* Previous = nullptr;
   TRhoForm* Page = nullptr;

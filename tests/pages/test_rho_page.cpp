@@ -29,6 +29,11 @@ struct TRhoRig : TPageRig {
     if (!control) throw std::logic_error("no control " + name);
     return *control;
   }
+  // Types the text into the field and presses Enter.
+  void Enter(const std::string& field, const std::string& text) {
+    Control<TEdit>(field).UserEdit(text);
+    Control<TEdit>(field).UserKey(13);
+  }
   TRhoForm* Rho;
 };
 
@@ -148,25 +153,13 @@ TEST(RhoPage, UserChoicesWrite) {
        },
        {}},
       {"a set-point is written as typed", kOutputs,
-       [](TRhoRig& r) {
-         TEdit& f = r.Control<TEdit>("edSetPoint1");
-         f.UserEdit("12.5");
-         f.UserKey(13);
-       },
+       [](TRhoRig& r) { r.Enter("edSetPoint1", "12.5"); },
        {{"SETPOINTCH1", "12.5"}}},
       {"a set-point of 1e38 is rejected", kOutputs,
-       [](TRhoRig& r) {
-         TEdit& f = r.Control<TEdit>("edSetPoint2");
-         f.UserEdit("1e38");
-         f.UserKey(13);
-       },
+       [](TRhoRig& r) { r.Enter("edSetPoint2", "1e38"); },
        {}, 1},
       {"the safe value is written as typed", kParameters,
-       [](TRhoRig& r) {
-         TEdit& f = r.Control<TEdit>("edSAFE2");
-         f.UserEdit("0.5");
-         f.UserKey(13);
-       },
+       [](TRhoRig& r) { r.Enter("edSAFE2", "0.5"); },
        {{"OUTPUTSAFECH2", "0.5"}}},
       {"Enter in a saved output writes nothing", kParameters,
        [](TRhoRig& r) { r.Control<TEdit>("edSaved1").UserKey(13); }, {}},
