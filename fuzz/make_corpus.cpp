@@ -160,7 +160,7 @@ void EntrySeeds() {
            Cat({separator, uint8_t(format), 0, 0, 0xFF, 0xFF}, Text(t)));
     ++format;
   }
-  Seed("fuzz_entry", "every-time-shown", {0, 0, 0, 0, 0, 0});
+  Seed("fuzz_entry", "midnight-shown", {0, 0, 0, 0, 0, 0});
   Seed("fuzz_entry", "own-format",
        Cat({0, 0xFF, 10}, Cat(Text("H 'h' mm z"), Cat({0, 1, 0, 10}, Text("9 h 05 123")))));
 }
