@@ -2,132 +2,78 @@
 // pages, with what it writes to the module on the way and the reason it shows on failure.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <sstream>
+
 #include "pages/RhoCalibrateUnit.h"
-#include "pages/RhoUnit.h"
 #include "support/PageRig.h"
 
 namespace {
 namespace texts = RhoCalibrateForm;
-using WriteList = std::vector<std::pair<std::string, std::string>>;
-
-enum class TEvent { Forward, Cancel, CloseRequest, Silence };
-constexpr int kClosed = -1;
-
-struct TStep {
-  TEvent Event;
-  int Page;  // the page shown afterwards, or kClosed
-};
+using R = TRhoCalibrateForm;
 
 // What the module does while the wizard waits for the coefficient.
-enum class TAtWait { Nothing, StatusChannel2Invalid, Silence };
+enum class TAtWait { Nothing, Status0x20, Silence };
 
 struct TRow {
   const char* Name;
-  int Type, Channel;  // item indices of the two lists
-  const char* Value;  // typed on the value page
+  int Type, Channel;   // item indices of the two lists
+  const char* Value;   // typed on the value page
   TAtWait AtWait;
-  std::vector<TStep> Steps;
+  // Events, each with the page shown after it ('-': closed): F forward, C cancel, X close
+  // request, S the module falls silent.
+  const char* Steps;
   const char* Reason;  // nullptr: the failure text is never set
-  WriteList Writes;
+  const char* Writes;  // REGISTER=value ..., in order
   int Warnings = 0;
   TModalResult Result = TModalResult::Ok;
   int Model = 4;
 };
 
-using R = TRhoCalibrateForm;
-const WriteList kPrepare1 = {{"OUTTYPE1", "0"}, {"SLEWRATE1", "0"}, {"TUNINGENABLE", "1"}};
-const WriteList kPrepare2V = {{"OUTTYPE2", "2"}, {"SLEWRATE2", "0"}, {"TUNINGENABLE", "2"}};
-const std::pair<std::string, std::string> kEnd = {"TUNINGENABLE", "0"};
-
-WriteList Join(WriteList a, const WriteList& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
+#define PREP1 "OUTTYPE1=0 SLEWRATE1=0 TUNINGENABLE=1 "
+#define PREP2V "OUTTYPE2=2 SLEWRATE2=0 TUNINGENABLE=2 "
+#define END "TUNINGENABLE=0"
+constexpr auto Cancel = TModalResult::Cancel;
 
 const TRow kRows[] = {
-    {"current, channel 1, accepted; Готово closes",
-     0, 0, "20.1", TAtWait::Nothing,
-     {{TEvent::Forward, R::tsValue}, {TEvent::Forward, R::tsYes}, {TEvent::Forward, kClosed}},
-     nullptr,
-     Join(kPrepare1, {{"TUNINGVALUECH1", "20.1"}, {"TUNINGCH1", "1"}, kEnd})},
-    {"voltage, channel 2, accepted",
-     1, 1, "9.95", TAtWait::Nothing,
-     {{TEvent::Forward, R::tsValue}, {TEvent::Forward, R::tsYes}, {TEvent::Forward, kClosed}},
-     nullptr,
-     Join(kPrepare2V, {{"TUNINGVALUECH2", "9.95"}, {"TUNINGCH2", "1"}, kEnd})},
-    {"Отмена on the first page, Закрыть closes",
-     0, 0, "", TAtWait::Nothing,
-     {{TEvent::Cancel, R::tsNo}, {TEvent::Forward, kClosed}},
-     texts::ReasonCancelled, {kEnd}},
-    {"Отмена on the value page",
-     1, 1, "", TAtWait::Nothing,
-     {{TEvent::Forward, R::tsValue}, {TEvent::Cancel, R::tsNo}, {TEvent::Forward, kClosed}},
-     texts::ReasonCancelled, Join(kPrepare2V, {kEnd})},
-    {"close request on page 1 refused as Отмена, the second closes",
-     0, 0, "", TAtWait::Nothing,
-     {{TEvent::Forward, R::tsValue}, {TEvent::CloseRequest, R::tsNo},
-      {TEvent::CloseRequest, kClosed}},
-     texts::ReasonCancelled, Join(kPrepare1, {kEnd}), 0, TModalResult::Cancel},
-    {"close request on page 0",
-     0, 0, "", TAtWait::Nothing,
-     {{TEvent::CloseRequest, R::tsNo}, {TEvent::CloseRequest, kClosed}},
-     texts::ReasonCancelled, {kEnd}, 0, TModalResult::Cancel},
-    {"close request on the success page closes at once",
-     0, 0, "20", TAtWait::Nothing,
-     {{TEvent::Forward, R::tsValue}, {TEvent::Forward, R::tsYes}, {TEvent::CloseRequest, kClosed}},
-     nullptr, Join(kPrepare1, {{"TUNINGVALUECH1", "20"}, {"TUNINGCH1", "1"}, kEnd}), 0,
-     TModalResult::Cancel},
-    {"SMSTS 0x20 after channel 1: success",
-     0, 0, "20", TAtWait::StatusChannel2Invalid,
-     {{TEvent::Forward, R::tsValue}, {TEvent::Forward, R::tsYes}, {TEvent::Forward, kClosed}},
-     nullptr, Join(kPrepare1, {{"TUNINGVALUECH1", "20"}, {"TUNINGCH1", "1"}, kEnd})},
-    {"SMSTS 0x20 after channel 2: invalid coefficient",
-     1, 1, "10", TAtWait::StatusChannel2Invalid,
-     {{TEvent::Forward, R::tsValue}, {TEvent::Forward, R::tsNo}, {TEvent::Forward, kClosed}},
-     texts::ReasonCoefficient,
-     Join(kPrepare2V, {{"TUNINGVALUECH2", "10"}, {"TUNINGCH2", "1"}, kEnd})},
-    {"a measured value far from the output: the module refuses the coefficient",
-     0, 0, "12", TAtWait::Nothing,
-     {{TEvent::Forward, R::tsValue}, {TEvent::Forward, R::tsNo}, {TEvent::Forward, kClosed}},
-     texts::ReasonCoefficient, Join(kPrepare1, {{"TUNINGVALUECH1", "12"}, {"TUNINGCH1", "1"}, kEnd})},
-    {"empty value: warning, nothing written, page kept",
-     0, 0, "", TAtWait::Nothing,
-     {{TEvent::Forward, R::tsValue}, {TEvent::Forward, R::tsValue}, {TEvent::Cancel, R::tsNo},
-      {TEvent::Forward, kClosed}},
-     texts::ReasonCancelled, Join(kPrepare1, {kEnd}), 1},
-    {"1e38: warning, nothing written, page kept",
-     0, 0, "1e38", TAtWait::Nothing,
-     {{TEvent::Forward, R::tsValue}, {TEvent::Forward, R::tsValue}, {TEvent::CloseRequest, R::tsNo},
-      {TEvent::CloseRequest, kClosed}},
-     texts::ReasonCancelled, Join(kPrepare1, {kEnd}), 1, TModalResult::Cancel},
-    {"module silent on the preparation: nothing written",
-     0, 0, "", TAtWait::Nothing,
-     {{TEvent::Silence, R::tsPrepare}, {TEvent::Forward, R::tsNo}, {TEvent::Forward, kClosed}},
-     texts::ReasonLink, {kEnd}},
-    {"module silent at the value write: reason without the full stop, TUNINGCH not written",
-     0, 0, "20", TAtWait::Nothing,
-     {{TEvent::Forward, R::tsValue}, {TEvent::Silence, R::tsValue}, {TEvent::Forward, R::tsNo},
-      {TEvent::Forward, kClosed}},
-     texts::ReasonLinkValue, Join(kPrepare1, {{"TUNINGVALUECH1", "20"}, kEnd})},
-    {"module silent when the status is read",
-     0, 0, "20", TAtWait::Silence,
-     {{TEvent::Forward, R::tsValue}, {TEvent::Forward, R::tsNo}, {TEvent::Forward, kClosed}},
-     texts::ReasonLink, Join(kPrepare1, {{"TUNINGVALUECH1", "20"}, {"TUNINGCH1", "1"}, kEnd})},
-    {"a module without the output registers: internal error, nothing written",
-     0, 0, "", TAtWait::Nothing,
-     {{TEvent::Forward, R::tsNo}, {TEvent::Forward, kClosed}},
-     texts::ReasonInternal, {}, 0, TModalResult::Ok, 2},
+    {"current, channel 1, accepted; Готово closes", 0, 0, "20.1", TAtWait::Nothing, "F1 F2 F-",
+     nullptr, PREP1 "TUNINGVALUECH1=20.1 TUNINGCH1=1 " END},
+    {"voltage, channel 2, accepted", 1, 1, "9.95", TAtWait::Nothing, "F1 F2 F-", nullptr,
+     PREP2V "TUNINGVALUECH2=9.95 TUNINGCH2=1 " END},
+    {"Отмена on the first page, Закрыть closes", 0, 0, "", TAtWait::Nothing, "C3 F-",
+     texts::ReasonCancelled, END},
+    {"Отмена on the value page", 1, 1, "", TAtWait::Nothing, "F1 C3 F-", texts::ReasonCancelled,
+     PREP2V END},
+    {"close request on page 1 refused as Отмена, the second closes", 0, 0, "", TAtWait::Nothing,
+     "F1 X3 X-", texts::ReasonCancelled, PREP1 END, 0, Cancel},
+    {"close request on page 0", 0, 0, "", TAtWait::Nothing, "X3 X-", texts::ReasonCancelled, END,
+     0, Cancel},
+    {"close request on the success page closes at once", 0, 0, "20", TAtWait::Nothing, "F1 F2 X-",
+     nullptr, PREP1 "TUNINGVALUECH1=20 TUNINGCH1=1 " END, 0, Cancel},
+    {"SMSTS 0x20 after channel 1: success", 0, 0, "20", TAtWait::Status0x20, "F1 F2 F-", nullptr,
+     PREP1 "TUNINGVALUECH1=20 TUNINGCH1=1 " END},
+    {"SMSTS 0x20 after channel 2: invalid coefficient", 1, 1, "10", TAtWait::Status0x20,
+     "F1 F3 F-", texts::ReasonCoefficient, PREP2V "TUNINGVALUECH2=10 TUNINGCH2=1 " END},
+    {"a value far from the output: the module refuses it", 0, 0, "12", TAtWait::Nothing,
+     "F1 F3 F-", texts::ReasonCoefficient, PREP1 "TUNINGVALUECH1=12 TUNINGCH1=1 " END},
+    {"empty value: warning, nothing written", 0, 0, "", TAtWait::Nothing, "F1 F1 C3 F-",
+     texts::ReasonCancelled, PREP1 END, 1},
+    {"1e38: warning, nothing written", 0, 0, "1e38", TAtWait::Nothing, "F1 F1 X3 X-",
+     texts::ReasonCancelled, PREP1 END, 1, Cancel},
+    {"silent on the preparation", 0, 0, "", TAtWait::Nothing, "S0 F3 F-", texts::ReasonLink, END},
+    {"silent at the value write: no full stop, TUNINGCH unwritten", 0, 0, "20", TAtWait::Nothing,
+     "F1 S1 F3 F-", texts::ReasonLinkValue, PREP1 "TUNINGVALUECH1=20 " END},
+    {"silent when the status is read", 0, 0, "20", TAtWait::Silence, "F1 F3 F-", texts::ReasonLink,
+     PREP1 "TUNINGVALUECH1=20 TUNINGCH1=1 " END},
+    {"a module without the output registers", 0, 0, "", TAtWait::Nothing, "F3 F-",
+     texts::ReasonInternal, "", 0, TModalResult::Ok, 2},
 };
 
 TEST(RhoCalibrate, EveryWayThroughTheWizard) {
-  // The buttons each page shows.
-  const struct {
-    const char* Forward;
-    bool Cancel;
-  } buttons[R::PageCount] = {{texts::btForwardNext, true},
-                             {texts::btForwardNext, true},
-                             {texts::btForwardDone, false},
-                             {texts::btForwardClose, false}};
+  // The buttons of each page.
+  const std::pair<const char*, bool> buttons[R::PageCount] = {
+      {texts::btForwardNext, true}, {texts::btForwardNext, true},
+      {texts::btForwardDone, false}, {texts::btForwardClose, false}};
   for (const TRow& row : kRows) {
     SCOPED_TRACE(row.Name);
     TPageRig rig(row.Model);
@@ -135,79 +81,53 @@ TEST(RhoCalibrate, EveryWayThroughTheWizard) {
     rig.Clock.OnSleep = [&](int ms) {
       if (ms != texts::CoefficientWaitMs) return;
       ++waits;
-      if (row.AtWait == TAtWait::StatusChannel2Invalid) rig.Module->SetInt("SMSTS", 0x20);
+      if (row.AtWait == TAtWait::Status0x20) rig.Module->SetInt("SMSTS", 0x20);
       if (row.AtWait == TAtWait::Silence) rig.Silence();
     };
     TRhoCalibrateForm wizard(rig.Model);
     int closes = 0;
     wizard.OnClose = [&](TModalResult) { ++closes; };
     wizard.FormShow();
-    ASSERT_EQ(wizard.ActivePage(), R::tsPrepare);
     wizard.cbType = row.Type;
     wizard.cbChannel = row.Channel;
     const size_t mark = rig.Mark();
 
-    for (const TStep& step : row.Steps) {
-      switch (step.Event) {
-        case TEvent::Forward:
+    std::istringstream steps(row.Steps);
+    for (std::string step; steps >> step;) {
+      switch (step[0]) {
+        case 'F':
           if (wizard.ActivePage() == R::tsValue) wizard.edValue = row.Value;
           wizard.btForwardClick();
           break;
-        case TEvent::Cancel:
+        case 'C':
           ASSERT_TRUE(wizard.btCancelEnabled());
           wizard.btCancelClick();
           break;
-        case TEvent::CloseRequest: wizard.Close(TModalResult::Cancel); break;
-        case TEvent::Silence: rig.Silence(); break;
+        case 'X': wizard.Close(TModalResult::Cancel); break;
+        case 'S': rig.Silence(); break;
       }
-      if (step.Page == kClosed) {
-        EXPECT_TRUE(wizard.Closed());
-        continue;
-      }
-      EXPECT_FALSE(wizard.Closed());
-      ASSERT_EQ(wizard.ActivePage(), step.Page);
-      EXPECT_EQ(wizard.btForwardCaption(), buttons[step.Page].Forward);
-      EXPECT_EQ(wizard.btCancelEnabled(), buttons[step.Page].Cancel);
-      EXPECT_EQ(wizard.Finished(), step.Page >= R::tsYes);
+      SCOPED_TRACE(step);
+      ASSERT_EQ(wizard.Closed(), step[1] == '-');
+      if (wizard.Closed()) continue;
+      const int page = step[1] - '0';
+      ASSERT_EQ(wizard.ActivePage(), page);
+      EXPECT_EQ(wizard.btForwardCaption(), buttons[page].first);
+      EXPECT_EQ(wizard.btCancelEnabled(), buttons[page].second);
+      EXPECT_EQ(wizard.Finished(), page >= R::tsYes);
     }
 
     EXPECT_EQ(closes, 1);
     EXPECT_EQ(wizard.ModalResult(), row.Result);
-    EXPECT_EQ(rig.Writes(mark), row.Writes);
+    std::string writes;
+    for (const auto& [name, value] : rig.Writes(mark))
+      writes += (writes.empty() ? "" : " ") + name + "=" + value;
+    EXPECT_EQ(writes, row.Writes);
     EXPECT_EQ(wizard.lbErr(), row.Reason ? std::string(texts::ErrorPrefix) + row.Reason
                                          : std::string(texts::InitialError));
-    EXPECT_EQ(rig.Ui.MessageTexts,
-              std::vector<std::string>(size_t(row.Warnings), texts::ValueWarning));
-    if (row.AtWait != TAtWait::Nothing) {
-      EXPECT_EQ(waits, 1);
-    }
+    EXPECT_EQ(rig.Ui.MessageTexts, std::vector<std::string>(size_t(row.Warnings), texts::ValueWarning));
+    // The wait comes after the computation was started, and only then.
+    EXPECT_EQ(waits, std::strstr(row.Writes, "TUNINGCH") ? 1 : 0);
   }
 }
 
 }  // namespace
-
-TEST(RhoCalibrate, PageDoesNotPollWhileTheWizardIsOpen) {
-  TPageRig rig(4);
-  auto* page = dynamic_cast<TRhoForm*>(rig.Page);
-  ASSERT_NE(page, nullptr);
-  page->FormShow();
-  ASSERT_TRUE(page->MainTimer.Enabled());
-  bool pollingWhileOpen = true;
-  rig.Ui.OnModal = [&](TModalDialog& dialog) {
-    pollingWhileOpen = page->MainTimer.Enabled();
-    auto& wizard = dynamic_cast<TRhoCalibrateForm&>(dialog);
-    wizard.btCancelClick();
-    wizard.btForwardClick();
-    return wizard.ModalResult();
-  };
-  rig.Module->SetInt("TUNINGENABLE", 1);
-  page->bbCalibrateClick();
-  EXPECT_EQ(rig.Ui.Modals, 1);
-  EXPECT_FALSE(pollingWhileOpen);
-  EXPECT_TRUE(page->MainTimer.Enabled());
-  EXPECT_EQ(rig.Module->Int("TUNINGENABLE"), 0u);
-  // An error escaping the dialog does not leave the page without polling.
-  rig.Ui.OnModal = [](TModalDialog&) -> TModalResult { throw std::runtime_error("lost"); };
-  EXPECT_THROW(page->bbCalibrateClick(), std::runtime_error);
-  EXPECT_TRUE(page->MainTimer.Enabled());
-}
