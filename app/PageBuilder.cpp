@@ -1,13 +1,89 @@
 #include "app/PageBuilder.h"
 
+#include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 namespace {
+// Keeps the row labels of a sheet in view while it scrolls sideways: over each grid whose first
+// column holds only labels, a strip with copies of those labels stays at the left edge of the
+// view once the sheet is scrolled sideways, so wide rows of channels can be read to their end.
+class TRowLabelsPin : public QObject {
+ public:
+  TRowLabelsPin(QScrollArea* scroll, QWidget* content) : QObject(scroll), Scroll(scroll), Content(content) {
+    for (QGridLayout* grid : content->findChildren<QGridLayout*>()) {
+      if (grid->parentWidget() != content) continue;
+      TStrip strip{grid, nullptr, {}};
+      bool labelsOnly = grid->rowCount() > 0;
+      for (int r = 0; r < grid->rowCount() && labelsOnly; ++r) {
+        QLayoutItem* item = grid->itemAtPosition(r, 0);
+        if (!item || !item->widget()) continue;
+        auto* label = qobject_cast<QLabel*>(item->widget());
+        // A label spanning further columns heads them: it is no row label.
+        int row = 0, column = 0, rows = 0, columns = 0;
+        grid->getItemPosition(grid->indexOf(item->widget()), &row, &column, &rows, &columns);
+        labelsOnly = label && columns == 1;
+        if (labelsOnly) strip.Labels.push_back(label);
+      }
+      if (!labelsOnly || strip.Labels.empty()) continue;
+      // Over the view, not in the sheet, so that nothing of the sheet is drawn above it.
+      strip.Cover = new QWidget(scroll->viewport());
+      strip.Cover->setAutoFillBackground(true);
+      strip.Cover->hide();
+      for (QLabel* label : strip.Labels) {
+        auto* copy = new QLabel(label->text(), strip.Cover);
+        copy->setAlignment(label->alignment());
+      }
+      Strips.push_back(strip);
+    }
+    content->installEventFilter(this);
+    for (QScrollBar* bar : {scroll->horizontalScrollBar(), scroll->verticalScrollBar()})
+      connect(bar, &QScrollBar::valueChanged, this, [this] { Place(); });
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == Content && (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest))
+      Place();
+    return false;
+  }
+
+ private:
+  struct TStrip {
+    QGridLayout* Grid;
+    QWidget* Cover;
+    std::vector<QLabel*> Labels;
+  };
+
+  void Place() {
+    const int shift = Scroll->horizontalScrollBar()->value();
+    for (const TStrip& strip : Strips) {
+      // Unscrolled, the labels themselves are in place.
+      strip.Cover->setVisible(shift > 0);
+      if (shift <= 0) continue;
+      const QRect grid = strip.Grid->geometry();
+      int width = 0;
+      for (int r = 0; r < strip.Grid->rowCount(); ++r)
+        width = std::max(width, strip.Grid->cellRect(r, 0).right() - grid.left() + 1);
+      strip.Cover->setGeometry(grid.left(), grid.top() - Scroll->verticalScrollBar()->value(),
+                               width + strip.Grid->horizontalSpacing(), grid.height());
+      const auto copies = strip.Cover->findChildren<QLabel*>(Qt::FindDirectChildrenOnly);
+      for (size_t i = 0; i < strip.Labels.size() && i < size_t(copies.size()); ++i)
+        copies[qsizetype(i)]->setGeometry(strip.Labels[i]->geometry().translated(-grid.left(), -grid.top()));
+      strip.Cover->raise();
+    }
+  }
+
+  QScrollArea* Scroll;
+  QWidget* Content;
+  std::vector<TStrip> Strips;
+};
+
 Qt::Alignment AlignmentOf(TCellAlign align) {
   switch (align) {
     case TCellAlign::Right: return Qt::AlignRight | Qt::AlignVCenter;
@@ -24,7 +100,9 @@ QWidget* BuildTabs(TPageControl& tabs, TControlBinding& binding, QWidget* parent
     auto* scroll = new QScrollArea(widget);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
-    scroll->setWidget(BuildContainerView(*sheet, binding, scroll));
+    QWidget* content = BuildContainerView(*sheet, binding, scroll);
+    scroll->setWidget(content);
+    new TRowLabelsPin(scroll, content);
     binding.AddTab(tabs, widget, scroll, QString::fromStdString(sheet->Caption));
   }
   return widget;

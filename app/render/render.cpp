@@ -10,7 +10,7 @@
 // it to page N (0 preparation, 1 value, 2 success, 3 failure: a measured value the module
 // refuses) over the demo bus and saves the wizard's window into --wizard-out.
 //
-//   orbis-render [--node INDEX|TEXT] [--tab N] [--wait MS] [--size WxH] [--no-modules]
+//   orbis-render [--node INDEX|TEXT] [--tab N] [--scroll-right] [--wait MS] [--size WxH] [--no-modules]
 //                [--about] [--out FILE.png]
 //                [--search modbus|vela [--search-out FILE.png] [--search-shot N] [--stop-at N]]
 //                [--wizard N [--wizard-out FILE.png]]
@@ -18,6 +18,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStringList>
 #include <QTabWidget>
 #include <QTimer>
@@ -80,7 +82,7 @@ bool SaveWizard(TTreeNode* target, int page, const QString& out, QWidget* parent
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: orbis-render [--node INDEX|TEXT] [--tab N] [--wait MS] [--size WxH]\n"
+               "usage: orbis-render [--node INDEX|TEXT] [--tab N] [--scroll-right] [--wait MS] [--size WxH]\n"
                "                    [--no-modules] [--about] [--out FILE.png]\n"
                "                    [--search modbus|vela [--search-out FILE.png]\n"
                "                     [--search-shot N] [--stop-at N]]\n"
@@ -112,6 +114,7 @@ int main(int argc, char** argv) {
   int wizardPage = -1;
   QString wizardOut = QStringLiteral("wizard.png");
   bool nodeGiven = false;
+  bool scrollRight = false;
   const QStringList args = QCoreApplication::arguments().mid(1);
   for (int i = 0; i < args.size(); ++i) {
     const QString& a = args[i];
@@ -142,6 +145,8 @@ int main(int argc, char** argv) {
       const QStringList wh = args[++i].split('x');
       if (wh.size() != 2) return Usage();
       size = QSize(wh[0].toInt(), wh[1].toInt());
+    } else if (a == "--scroll-right") {
+      scrollRight = true;
     } else if (a == "--no-modules") {
       modules = false;
     } else if (a == "--about") {
@@ -232,6 +237,12 @@ int main(int argc, char** argv) {
       }
       QTimer::singleShot(waitMs, &app, &QCoreApplication::quit);
       app.exec();
+      if (scrollRight && window.pMain->PageView()) {
+        // The visible tab scrolled to its right end, as a user reads its last channels.
+        for (QScrollArea* sheet : window.pMain->findChildren<QScrollArea*>())
+          sheet->horizontalScrollBar()->setValue(sheet->horizontalScrollBar()->maximum());
+        QApplication::processEvents();
+      }
       if (wizardPage >= 0 && !SaveWizard(target, wizardPage, wizardOut, &window)) result = 1;
       if (!window.grab().save(out)) {
         std::fprintf(stderr, "orbis-render: cannot write %s\n", qPrintable(out));
