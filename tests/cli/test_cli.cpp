@@ -44,7 +44,10 @@ struct CliBus : ::testing::Test {
   // The pauses after each exchange are the program's; the exchanges themselves run on the pty.
   TFakeClock clock;
   TClockGuard clockGuard{&clock};
-  std::string port, file = ::testing::TempDir() + "orbis-cli-test.xml";
+  std::string port;
+  // One file per test: ctest runs the tests of this suite side by side.
+  std::string file = ::testing::TempDir() + "orbis-cli-" +
+                     ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".xml";
 
   void SetUp() override {
     for (auto& m : bus->Modules()) m->RandomInputs = m->MovingInputs = false;
