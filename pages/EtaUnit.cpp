@@ -1,3 +1,44 @@
 #include "pages/EtaUnit.h"
 
-TEtaForm::TEtaForm(TprNode* owner) : TModuleForm(owner, true) {}
+namespace {
+TAnalogInputForm::TAnalogInputs EtaInputs() {
+  TAnalogInputForm::TAnalogInputs spec;
+  spec.Channels = 8;
+  // Taken as the module's documentation spells them (item 6 writes its K in Latin).
+  spec.TypeItems = {"мВ, 0...50",           "мВ, 0...150",          "мВ, 0...500",
+                    "В, 0...1",             "мА, 0...20",           "ТХА (K), -200...1300",
+                    "ТХK (L), -200...800",  "ТПП (S), -50...1700",  "ТПР (B), 300...1700",
+                    "ТПП (R), -50...1700",  "ТНН (N), -200...1300", "ТВР (А-1), 0...2300",
+                    "ТЖК (J), -200...1200"};
+  spec.PriorityItems = {"Нет опроса", "Низкий", "Средний", "Высокий"};
+  spec.LinearDecimals = kValueTextAsRead;
+  spec.ColdJunction = true;
+  // Indicators 1..4 are the odd bits of group 1, indicators 5..8 the even bits of group 2.
+  for (int bit : {1, 3, 5, 7}) spec.Indicators.push_back({1, bit});
+  for (int bit : {0, 2, 4, 6}) spec.Indicators.push_back({2, bit});
+  spec.DecimalsLabel = "Знаков\nпосле\nзапятой:";
+  return spec;
+}
+}  // namespace
+
+TEtaForm::TEtaForm(TprNode* owner) : TAnalogInputForm(owner, EtaInputs()) {
+  using namespace rows;
+  // One line per channel; reading line by line gives MAPENABLE, then LBS, HBS, LBT and HBT of
+  // channel 1, of channel 2 and on.
+  TRowsSpec scaling({{"", {Label(""), Label("Разрешение:"), Label("Границы:", 4).Aligned(TCellAlign::Center)}},
+                     {"", {Label(""), Label(""), Label("Источник:", 2).Aligned(TCellAlign::Center),
+                           Label("Результат:", 2).Aligned(TCellAlign::Center)}},
+                     {"", {Label(""), Label(""), Label("Нижняя:"), Label("Верхняя:"), Label("Нижняя:"),
+                           Label("Верхняя:")}}});
+  for (int ch = 0; ch < Inputs().Channels; ++ch) {
+    auto channel = [ch](TPart part) { return part.Tags({ch}).Channels(1, ch + 1); };
+    scaling.Rows.push_back(
+        {std::to_string(ch + 1) + ":",
+         {channel(Toggle("chbEnableScale", "MAPENABLE")).StoreAll(&chbEnableScale),
+          channel(Single("edLMarginSource", "LBS")).Chars(12).StoreAll(&edLMarginSource),
+          channel(Single("edHMarginSource", "HBS")).Chars(12).StoreAll(&edHMarginSource),
+          channel(Single("edLMarginTarget", "LBT")).Chars(12).StoreAll(&edLMarginTarget),
+          channel(Single("edHMarginTarget", "HBT")).Chars(12).StoreAll(&edHMarginTarget)}});
+  }
+  AddRowsTab("tsScaling", "Масштабирование", std::move(scaling));
+}

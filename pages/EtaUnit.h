@@ -1,8 +1,12 @@
 #pragma once
 // Settings page of the 8-channel analog input module (TEtaForm).
-#include "pages/ModuleForm.h"
+#include "pages/AnalogUnit.h"
 
-class TEtaForm : public TModuleForm {
+class TEtaForm : public TAnalogInputForm {
  public:
   explicit TEtaForm(TprNode* owner);
+
+  // "Масштабирование"
+  std::vector<TCheckBox*> chbEnableScale;
+  std::vector<TEdit*> edLMarginSource, edHMarginSource, edLMarginTarget, edHMarginTarget;
 };

@@ -1,8 +1,8 @@
 #pragma once
 // Settings page of the 3-channel resistance-thermometer input module (TIotaForm).
-#include "pages/ModuleForm.h"
+#include "pages/AnalogUnit.h"
 
-class TIotaForm : public TModuleForm {
+class TIotaForm : public TAnalogInputForm {
  public:
   explicit TIotaForm(TprNode* owner);
 };

@@ -1,0 +1,115 @@
+#include "pages/AnalogUnit.h"
+
+#include "comm/Codecs.h"
+#include "comm/Resources.h"
+#include "shell/UiServices.h"
+
+TAnalogInputForm::TAnalogInputForm(TprNode* owner, TAnalogInputs spec)
+    : TModuleForm(owner, true), Spec(std::move(spec)) {
+  TLayoutGrid header;
+  header.NumberRow("Индикаторы:", int(Spec.Indicators.size()));
+  AddIndicationTab({AnalogModes(false), Spec.Indicators, header.Rows, Spec.Channels,
+                    "Следующие параметры используются только при индикации входов:",
+                    Spec.DecimalsLabel});
+  AddInputsTab();
+  AddInputParametersTab();
+}
+
+void TAnalogInputForm::AddInputsTab() {
+  using namespace rows;
+  TContainer* sheet = AddTab("tsInputs", "Входы", [this] { RefreshInputs(); });
+  // The fields are the channel texts of RefreshInputs, not the view of one register each.
+  BuildRows(sheet, TRowsSpec({{"Измеренное значение:",
+                               {Show("edInputValue", "").Channels(Spec.Channels).Chars(26)
+                                    .StoreAll(&edInputValue)}}})
+                       .InColumns());
+  std::vector<TRow> rest;
+  if (Spec.ColdJunction)
+    rest.push_back({"Температура холодного спая:",
+                    {Show("edCoolJunction", "").Chars(10).Store(&edCoolJunction)}});
+  rest.push_back({"", {Button("bbCalibrate", "Настройка...").Store(&bbCalibrate).OnAction(
+                          [this](TControl&) { bbCalibrateClick(); })}});
+  BuildRows(sheet, TRowsSpec(std::move(rest)));
+  FollowCalibration(bbCalibrate);
+}
+
+void TAnalogInputForm::AddInputParametersTab() {
+  using namespace rows;
+  const int n = Spec.Channels;
+  AddRowsTab("tsInputParameters", "Параметры входов",
+             TRowsSpec({{"Тип датчика:", {List("cbInpType", "INPTYPE").Channels(n).Items(Spec.TypeItems)
+                                              .StoreAll(&cbInpType)}},
+                        {"Приоритет:", {List("cbPriority", "PRIOR").Channels(n).Items(Spec.PriorityItems)
+                                            .StoreAll(&cbPriority)}},
+                        {"Код фильтра:", {List("cbFilter", "FILTER").Channels(n)
+                                              .Items({"0 (Отключен)", "1", "2", "3", "4", "5"})
+                                              .StoreAll(&cbFilter)}}})
+                 .InColumns()
+                 .ReadOrder({{"PRIOR", n}, {"INPTYPE", n}, {"FILTER", n}}));
+}
+
+void TAnalogInputForm::bbCalibrateClick() { Ui().Beep(); }
+
+uint32_t TAnalogInputForm::ChannelMask(const std::string& prefix, bool (*test)(int32_t)) {
+  uint32_t mask = 0;
+  for (int ch = 0; ch < Spec.Channels; ++ch) {
+    TprDevReg* reg = ChannelRegister(prefix, ch);
+    int32_t value = 0;
+    if (Read(reg) && TryStrToInt(reg->ValueText, value) && test(value)) mask |= 1u << ch;
+  }
+  return mask;
+}
+
+uint32_t TAnalogInputForm::FlagMask(TprDevReg* reg) {
+  int32_t value = 0;
+  return Read(reg) && TryStrToInt(reg->ValueText, value) ? static_cast<uint32_t>(value) : 0;
+}
+
+std::string TAnalogInputForm::ValueShown(const std::string& valueText, bool thermocouple) const {
+  const int decimals = thermocouple ? kThermocoupleDecimals : Spec.LinearDecimals;
+  if (decimals == kValueTextAsRead && !valueText.empty()) return valueText;
+  double value = 0;
+  std::string shown;
+  if (decimals != kValueTextAsRead && TryStrToFloat(valueText, value) &&
+      FormatFixed(value, decimals, shown))
+    return shown;
+  // Read, but no number to show (a module reporting a value that is not finite).
+  return ResStr("Ошибка");
+}
+
+void TAnalogInputForm::RefreshInputs() {
+  const uint32_t off = ChannelMask("PRIOR", [](int32_t v) { return v == 0; });
+  const uint32_t thermocouples =
+      ChannelMask("INPTYPE", [](int32_t v) { return v >= kThermocoupleType; });
+  const uint32_t broken = FlagMask(Register("TCOD"));
+  const uint32_t over = FlagMask(Register("OVRD"));
+  const uint32_t under = FlagMask(Register("UNRD"));
+  for (int ch = 0; ch < Spec.Channels; ++ch) {
+    const uint32_t bit = 1u << ch;
+    std::string text;
+    // The first state that applies; the value is read only when none does.
+    if (off & bit)
+      text = ResStr("Канал отключен");
+    else if (broken & bit)
+      text = ResStr("Обрыв датчика");
+    else if (over & bit)
+      text = ResStr("Верхняя граница диапазона");
+    else if (under & bit)
+      text = ResStr("Нижняя граница диапазона");
+    else if (TprDevReg* input = ChannelRegister("ANALOGINPUT", ch); Read(input))
+      text = ValueShown(input->ValueText, thermocouples & bit);
+    else
+      text = ResStr("Н/Д");
+    // Read-only: set whether or not the field has the focus.
+    edInputValue[size_t(ch)]->SetText(text);
+  }
+  if (!edCoolJunction) return;
+  TprDevReg* cjt = Register("CJT");
+  double value = 0;
+  std::string shown;
+  if (!Read(cjt))
+    shown = ResStr("Н/Д");
+  else if (!TryStrToFloat(cjt->ValueText, value) || !FormatFixed(value, 2, shown))
+    shown = ResStr("Ошибка");
+  edCoolJunction->SetText(shown);
+}

@@ -1,0 +1,59 @@
+#pragma once
+// The part the analog input pages share (TEtaForm, TIotaForm): the tabs "Индикация", "Входы"
+// and "Параметры входов", with the channel texts of the measured values and the Calibrate
+// button.
+#include <string>
+#include <vector>
+
+#include "pages/ModuleForm.h"
+
+class TAnalogInputForm : public TModuleForm {
+ public:
+  // Input type codes from this one up stand for thermocouples; their values are degrees.
+  static constexpr int kThermocoupleType = 5;
+  static constexpr int kThermocoupleDecimals = 2;
+
+  // "Входы"
+  std::vector<TEdit*> edInputValue;
+  TEdit* edCoolJunction = nullptr;
+  TButton* bbCalibrate = nullptr;
+  // "Параметры входов"
+  std::vector<TComboBox*> cbInpType, cbPriority, cbFilter;
+
+  // A press only beeps: the module defines no input calibration procedure.
+  void bbCalibrateClick();
+  // One refresh of "Входы": the channel masks, then each channel's text, then the cold junction.
+  void RefreshInputs();
+
+  // What tells one analog input module's tabs from another's.
+  struct TAnalogInputs {
+    int Channels = 0;
+    // Items of cbInpType (code = index).
+    std::vector<std::string> TypeItems;
+    // Items of cbPriority (code = index; code 0 switches the channel off).
+    std::vector<std::string> PriorityItems;
+    // Decimals of the measured value of a linear input; kValueTextAsRead shows the value text
+    // as read.
+    int LinearDecimals = kValueTextAsRead;
+    bool ColdJunction = false;
+    // The front-panel indicators in indicator order, and the label of the decimals lists.
+    std::vector<TIndicator> Indicators;
+    std::string DecimalsLabel;
+  };
+  const TAnalogInputs& Inputs() const { return Spec; }
+
+ protected:
+  TAnalogInputForm(TprNode* owner, TAnalogInputs spec);
+
+ private:
+  void AddInputsTab();
+  void AddInputParametersTab();
+  // The bits of the channels whose register prefix+n reads as an integer that passes test.
+  uint32_t ChannelMask(const std::string& prefix, bool (*test)(int32_t));
+  // The bits of a flag register; none when the read fails or the value is not an integer.
+  uint32_t FlagMask(TprDevReg* reg);
+  // The measured value of a channel as shown.
+  std::string ValueShown(const std::string& valueText, bool thermocouple) const;
+
+  const TAnalogInputs Spec;
+};
