@@ -154,6 +154,7 @@ QWidget* BuildContainerView(TContainer& container, TControlBinding& binding, QWi
     auto* layout = new QGridLayout;
     layout->setHorizontalSpacing(3);
     int columns = 0;
+    int wholeColumn = -1;  // the column of a tab control or container: it takes the width
     for (int r = 0; r < static_cast<int>(grid.Rows.size()); ++r) {
       int c = 0;
       for (const TLayoutCell& cell : grid.Rows[r]) {
@@ -161,13 +162,15 @@ QWidget* BuildContainerView(TContainer& container, TControlBinding& binding, QWi
           const bool whole = cell.Control && (cell.Control->Kind() == TControlKind::Tabs ||
                                               cell.Control->Kind() == TControlKind::Container);
           layout->addWidget(w, r, c, 1, cell.ColumnSpan, whole ? Qt::Alignment() : AlignmentOf(cell.Align));
+          if (whole) wholeColumn = c;
         }
         c += cell.ColumnSpan;
       }
       columns = std::max(columns, c);
     }
-    // Rows stay packed to the left; what is left over goes to an empty last column.
-    layout->setColumnStretch(columns, 1);
+    // Rows stay packed to the left; what is left over goes to an empty last column, or to the
+    // tab control (or container) that fills the pane.
+    layout->setColumnStretch(wholeColumn >= 0 ? wholeColumn : columns, 1);
     column->addLayout(layout);
   }
   bool fills = false;
