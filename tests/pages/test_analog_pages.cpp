@@ -24,12 +24,6 @@ struct TAnalogRig : TPageRig {
     Page->FormShow();
     ShowTab(tab);
   }
-  template <class T>
-  T& Get(const std::string& name) {
-    T* control = Page->Controls.FindAs<T>(name);
-    if (!control) throw std::logic_error("no control " + name);
-    return *control;
-  }
   std::string Field(int channel) { return Analog->edInputValue[size_t(channel - 1)]->Text(); }
   bool Read(const std::string& name, size_t from) {
     const Names reads = Reads(from);

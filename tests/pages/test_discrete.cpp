@@ -18,12 +18,6 @@ struct TDiscreteRig : TPageRig {
     Page->FormShow();
     ShowTab(tab);
   }
-  template <class T>
-  T& Get(const std::string& name) {
-    T* control = Page->Controls.FindAs<T>(name);
-    if (!control) throw std::logic_error("no control " + name);
-    return *control;
-  }
   // A click on a box or button, or the choice of item `choice` in a list.
   void Act(const std::string& name, int choice) {
     TControl* control = Page->Controls.Find(name);

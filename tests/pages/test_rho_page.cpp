@@ -23,16 +23,10 @@ struct TRhoRig : TPageRig {
     Module->SetInt("SLEWRATE2", 0);
     Rho->FormShow();
   }
-  template <class T>
-  T& Control(const std::string& name) {
-    T* control = Rho->Controls.FindAs<T>(name);
-    if (!control) throw std::logic_error("no control " + name);
-    return *control;
-  }
   // Types the text into the field and presses Enter.
   void Enter(const std::string& field, const std::string& text) {
-    Control<TEdit>(field).UserEdit(text);
-    Control<TEdit>(field).UserKey(13);
+    Get<TEdit>(field).UserEdit(text);
+    Get<TEdit>(field).UserKey(13);
   }
   TRhoForm* Rho;
 };
@@ -109,9 +103,9 @@ TEST(RhoPage, OutputsAndParametersShown) {
     rig.ShowTab(c.Tab);
     const size_t mark = rig.Mark();
     rig.Ticks();
-    for (const auto& [name, text] : c.Texts) EXPECT_EQ(rig.Control<TEdit>(name).Text(), text) << name;
+    for (const auto& [name, text] : c.Texts) EXPECT_EQ(rig.Get<TEdit>(name).Text(), text) << name;
     for (const auto& [name, item] : c.Items)
-      EXPECT_EQ(rig.Control<TComboBox>(name).ItemIndex(), item) << name;
+      EXPECT_EQ(rig.Get<TComboBox>(name).ItemIndex(), item) << name;
     const Names reads = rig.Reads(mark);
     for (const std::string& name : c.Unread)
       EXPECT_EQ(std::count(reads.begin(), reads.end(), name), 0) << name;
@@ -128,13 +122,13 @@ TEST(RhoPage, UserChoicesWrite) {
     int Beeps = 0;
   } cases[] = {
       {"Канал отключен writes 255", kParameters,
-       [](TRhoRig& r) { r.Control<TComboBox>("cbOutType1").UserChoose(4); }, {{"OUTTYPE1", "255"}}},
+       [](TRhoRig& r) { r.Get<TComboBox>("cbOutType1").UserChoose(4); }, {{"OUTTYPE1", "255"}}},
       {"two choices between refreshes build on each other", kParameters,
        [](TRhoRig& r) {
          r.Module->SetInt("OUTPUTCONTROL", 0);
          r.Ticks();
-         r.Control<TComboBox>("cbOnWD2").UserChoose(1);
-         r.Control<TComboBox>("cbOnPUP1").UserChoose(1);
+         r.Get<TComboBox>("cbOnWD2").UserChoose(1);
+         r.Get<TComboBox>("cbOnPUP1").UserChoose(1);
        },
        {{"OUTPUTCONTROL", "8"}, {"OUTPUTCONTROL", "9"}}},
       {"a set-point is written as typed", kOutputs,
@@ -144,12 +138,12 @@ TEST(RhoPage, UserChoicesWrite) {
        [](TRhoRig& r) { r.Enter("edSetPoint2", "1e38"); },
        {}, 1},
       {"Enter in a saved output writes nothing", kParameters,
-       [](TRhoRig& r) { r.Control<TEdit>("edSaved1").UserKey(13); }, {}},
+       [](TRhoRig& r) { r.Get<TEdit>("edSaved1").UserKey(13); }, {}},
       {"channel 2's voltage indicator is bit 7", kIndication,
        [](TRhoRig& r) {
          r.Module->SetInt("GR1IND", 1);
          r.Ticks();
-         r.Control<TCheckBox>("chbInd4").UserClick();
+         r.Get<TCheckBox>("chbInd4").UserClick();
        },
        {{"GR1IND", "129"}}},
   };

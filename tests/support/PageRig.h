@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -129,6 +130,13 @@ class TPageRig {
     for (const auto& s : Seen(from))
       if (s.Write) w.emplace_back(s.Register, s.Value);
     return w;
+  }
+  // The page's control of the name; a misspelt name fails the test instead of crashing it.
+  template <class T>
+  T& Get(const std::string& name) const {
+    T* control = Page->Controls.FindAs<T>(name);
+    if (!control) throw std::logic_error("no control " + name);
+    return *control;
   }
   size_t Mark() const { return Sim->Frames.size(); }
   void Silence() { Module->Fault = TSimFault{TSimFaultKind::Silence, 0, -1}; }
