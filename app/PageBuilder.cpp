@@ -70,11 +70,12 @@ class TRowLabelsPin : public QObject {
       int width = 0;
       for (int r = 0; r < strip.Grid->rowCount(); ++r)
         width = std::max(width, strip.Grid->cellRect(r, 0).right() - grid.left() + 1);
-      strip.Cover->setGeometry(grid.left(), grid.top() - Scroll->verticalScrollBar()->value(),
-                               width + strip.Grid->horizontalSpacing(), grid.height());
+      // From the view's left edge, so that no part of a scrolled label shows in the margin.
+      strip.Cover->setGeometry(0, grid.top() - Scroll->verticalScrollBar()->value(),
+                               grid.left() + width + strip.Grid->horizontalSpacing(), grid.height());
       const auto copies = strip.Cover->findChildren<QLabel*>(Qt::FindDirectChildrenOnly);
       for (size_t i = 0; i < strip.Labels.size() && i < size_t(copies.size()); ++i)
-        copies[qsizetype(i)]->setGeometry(strip.Labels[i]->geometry().translated(-grid.left(), -grid.top()));
+        copies[qsizetype(i)]->setGeometry(strip.Labels[i]->geometry().translated(0, -grid.top()));
       strip.Cover->raise();
     }
   }

@@ -2,7 +2,7 @@
 # Installs what building and testing need on Debian 12 (run as root, or with sudo available).
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev
-          libmodbus-dev libtinyxml2-dev nlohmann-json3-dev gettext xvfb xauth socat ccache
+          libmodbus-dev libtinyxml2-dev nlohmann-json3-dev gettext xvfb xauth xdotool socat ccache
           fonts-dejavu-core clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
