@@ -118,6 +118,14 @@ std::string VelaReadBack(const TprDevReg& w) {
   return r.ValueText;
 }
 
+// The value a Modbus write carries, as a read of it shows it.
+std::string ModbusReadBack(const TprDevReg& w) {
+  TprDevReg r;
+  std::memcpy(&r.ModbusRead, &w.ModbusRead, sizeof r.ModbusRead);
+  r.DecodeModbusReply(fuzz::ModbusReplyOfWrite(w));
+  return r.ValueText;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -153,7 +161,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                  detail + " shown '" + shown + "' then '" + shownAgain + "'");
     }
   }
-  CheckModbus(r, text, detail);
+  // Over Modbus the same, for the types it encodes and strings that fill whole registers.
+  const bool modbusValue = pick.DataType != dtBool && pick.DataType != dtDouble &&
+                           pick.DataType <= dtString &&
+                           (pick.DataType != dtString || pick.StrLength % 2 == 0);
+  if (CheckModbus(r, text, detail) && modbusValue && fuzz::ReadCount(r) <= 125) {
+    const std::string shown = ModbusReadBack(r);
+    TprDevReg again;
+    pick.SetUp(again);
+    FUZZ_CHECK(CheckModbus(again, shown, detail), "the value read back is no value",
+               detail + " shown '" + shown + "'");
+    const std::string shownAgain = ModbusReadBack(again);
+    FUZZ_CHECK(shownAgain == shown, "the value read back is written otherwise",
+               detail + " shown '" + shown + "' then '" + shownAgain + "'");
+  }
   // Once more on the record just filled: a second encoding starts from a used frame.
   CheckModbus(r, text.substr(0, text.size() / 2), detail);
   FUZZ_CHECK(guarded->Intact(), "an encoder wrote past the register", detail);
