@@ -3,8 +3,10 @@
 #include "app/PageView.h"
 #include "app/PageWidget.h"
 #include "app/PortView.h"
+#include "pages/ModuleForm.h"
 
 void RegisterAppPageViews() {
+  RegisterPageClasses();
   RegisterPlainPageView();
   RegisterCompPageView();
   RegisterPortPageView();

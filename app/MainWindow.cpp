@@ -66,8 +66,6 @@ void TMainPane::paintEvent(QPaintEvent*) {
 TMainWindow::TMainWindow(std::unique_ptr<TCustomComPort> comPort, QWidget* parent)
     : QMainWindow(parent), ComPort(std::move(comPort)) {
   setObjectName("MainForm");
-  // The module pages live in pages/, which the shell's page registry cannot name itself.
-  RegisterModulePages();
   if (!ComPort) ComPort = std::make_unique<TComPort>();
   Form = std::make_unique<TMainForm>(*ComPort);
   for (int i = 0; i < 3; ++i) Icons[i] = TreeIcon(i);

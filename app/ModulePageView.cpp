@@ -29,8 +29,9 @@ class TModulePageView : public TPageWidget {
 }  // namespace
 
 void RegisterModulePageViews() {
-  for (const char* name : {"TKappaForm", "TBetaForm", "TEtaForm", "TIotaForm", "TRhoForm"}) {
-    RegisterPageView(name, [](TprForm* page, QWidget* parent) -> QWidget* {
+  for (const TModelRow& model : ModelNames) {
+    if (!model.Create) continue;
+    RegisterPageView(model.PageClass, [](TprForm* page, QWidget* parent) -> QWidget* {
       if (auto* module = dynamic_cast<TModuleForm*>(page)) return new TModulePageView(module, parent);
       return new TPageWidget(page, parent);
     });

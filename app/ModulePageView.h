@@ -1,3 +1,3 @@
 #pragma once
-// Registers the view of the five module pages ("TKappaForm" ... "TRhoForm").
+// Registers the module page view under the page class of every model of the model table.
 void RegisterModulePageViews();

@@ -1,27 +1,21 @@
 #include "app/PageView.h"
 
-#include <map>
+#include "shell/ClassRegistry.h"
 
 namespace {
-std::map<std::string, TPageViewFactory>& Factories() {
-  static std::map<std::string, TPageViewFactory> factories;
-  static bool seeded = false;
-  if (!seeded) {
-    // Set first: the registration below comes back here through RegisterPageView.
-    seeded = true;
-    RegisterAppPageViews();
-  }
+TClassRegistry<TPageViewFactory>& Factories() {
+  static TClassRegistry<TPageViewFactory> factories;
   return factories;
 }
 }  // namespace
 
 void RegisterPageView(const std::string& pageClassName, TPageViewFactory factory) {
-  Factories()[pageClassName] = std::move(factory);
+  Factories().Register(pageClassName, std::move(factory));
 }
 
 QWidget* CreatePageView(const std::string& pageClassName, TprForm* page, QWidget* parent) {
-  auto it = Factories().find(pageClassName);
-  if (it != Factories().end()) return it->second(page, parent);
-  auto plain = Factories().find("TprForm");
-  return plain != Factories().end() ? plain->second(page, parent) : new QWidget(parent);
+  if (const TPageViewFactory* factory = Factories().Find(pageClassName))
+    return (*factory)(page, parent);
+  if (const TPageViewFactory* plain = Factories().Find("TprForm")) return (*plain)(page, parent);
+  return new QWidget(parent);
 }

@@ -13,6 +13,6 @@ using TPageViewFactory = std::function<QWidget*(TprForm* page, QWidget* parent)>
 void RegisterPageView(const std::string& pageClassName, TPageViewFactory factory);
 // The view for the page (the plain caption-only view when its class registered none).
 QWidget* CreatePageView(const std::string& pageClassName, TprForm* page, QWidget* parent);
-// Registers the views of the program's pages. The registry calls it before its first use, so
-// the views are there without a call of the program's own; RegisterPageView replaces entries.
+// The program's one start-up registration: every page class (RegisterPageClasses) and the view
+// of each. Called once before the main window is created.
 void RegisterAppPageViews();

@@ -2,6 +2,7 @@
 
 #include "app/ErrorBox.h"
 #include "app/MainWindow.h"
+#include "app/PageView.h"
 #include "app/Program.h"
 #include "app/QtUi.h"
 
@@ -9,6 +10,7 @@ int main(int argc, char** argv) {
   TOrbisApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("ORBIS Utility"));
   InitProgramLocale();
+  RegisterAppPageViews();
 
   TQtUiServices ui;
   SetUi(&ui);

@@ -113,7 +113,7 @@ void Run(const std::string& label, const std::string& path, double turnaroundMs,
   line.Open();
   port.ApplySettings();
 
-  RegisterModulePages();
+  RegisterPageClasses();
   std::unique_ptr<TprNode> device(CreateDevice(tab.Model, uint8_t(tab.Address), &port));
   auto* page = dynamic_cast<TModuleForm*>(CreatePage(device->PageClass, device.get()));
   if (!page) {

@@ -314,9 +314,9 @@ class TCommand {
         [&](const TScanHit& hit) {
           ++count;
           found.push_back({{"address", hit.Address},
-                           {"model", ModelNames[hit.ModelIndex]},
+                           {"model", ModelNames[hit.ModelIndex].Name},
                            {"code", hit.Code}});
-          rows.push_back({std::to_string(hit.Address), ModelNames[hit.ModelIndex],
+          rows.push_back({std::to_string(hit.Address), ModelNames[hit.ModelIndex].Name,
                           std::to_string(hit.Code)});
         });
     if (S.ErrIsTerminal) S.Err << "\r\033[K" << std::flush;
@@ -539,7 +539,7 @@ class TCommand {
     }
     int index = 0;
     for (int i = 1; i < ModelCount; ++i)
-      if (a.Config.Model == ModelNames[i]) index = i;
+      if (a.Config.Model == ModelNames[i].Name) index = i;
     if (index == 0) throw TFailure{"unknown model " + a.Config.Model};
     const auto diffs = DiffConfigs(RegisterMap(index), a.Config, b.Config, A.Network);
     json list = json::array();

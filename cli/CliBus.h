@@ -46,7 +46,7 @@ struct TCliModule {
   int ModelIndex = 0;
   std::unique_ptr<TprNode> Node;
   TprModel* Model = nullptr;  // nullptr for a module of no known model
-  const char* ModelName() const { return ModelNames[ModelIndex]; }
+  const char* ModelName() const { return ModelNames[ModelIndex].Name; }
 };
 
 // Probes the address; false with the reason when nothing answers or the model is unknown.

@@ -9,37 +9,30 @@
 #include "models/prKappa.h"
 #include "models/prRho.h"
 
-const char* const ModelNames[6] = {"Неизвестный", "KAPPA-01", "ETA-03",
-                                   "BETA-02",     "RHO-05",   "IOTA-04"};
-
 namespace {
-
-constexpr const char* PageClassNames[ModelCount] = {"TprForm",   "TKappaForm", "TEtaForm",
-                                                    "TBetaForm", "TRhoForm",   "TIotaForm"};
-
+template <class TModel>
+TprModel* NewModel() {
+  return new TModel;
+}
 }  // namespace
 
-std::span<const TRegisterDef> RegisterMap(int modelIndex) {
-  switch (modelIndex) {
-    case 1:
-      return KappaRegisterMap;
-    case 2:
-      return EtaRegisterMap;
-    case 3:
-      return BetaRegisterMap;
-    case 4:
-      return RhoRegisterMap;
-    case 5:
-      return IotaRegisterMap;
-    default:
-      return {};
-  }
+const TModelRow ModelNames[ModelCount] = {
+    {0, "Неизвестный", "TprForm", {}, nullptr},
+    {201, "KAPPA-01", "TKappaForm", KappaRegisterMap, NewModel<TprKappa>},
+    {202, "ETA-03", "TEtaForm", EtaRegisterMap, NewModel<TprEta>},
+    {203, "BETA-02", "TBetaForm", BetaRegisterMap, NewModel<TprBeta>},
+    {204, "RHO-05", "TRhoForm", RhoRegisterMap, NewModel<TprRho>},
+    {205, "IOTA-04", "TIotaForm", IotaRegisterMap, NewModel<TprIota>},
+};
+
+const TModelRow& ModelRow(int modelIndex) {
+  return modelIndex > 0 && modelIndex < ModelCount ? ModelNames[modelIndex] : ModelNames[0];
 }
 
-int ModelIndexFromProbe(uint8_t value) { return value >= 201 && value <= 205 ? value - 200 : 0; }
-
-const char* PageClassName(int modelIndex) {
-  return modelIndex > 0 && modelIndex < ModelCount ? PageClassNames[modelIndex] : PageClassNames[0];
+int ModelIndexFromProbe(uint8_t value) {
+  for (int i = 1; i < ModelCount; ++i)
+    if (ModelNames[i].Code == value) return i;
+  return 0;
 }
 
 TprModel::TprModel(std::span<const TRegisterDef> map, TComponent* owner)
@@ -98,39 +91,28 @@ TprDevReg* TprModel::Reg(const char* name) const {
   return r;
 }
 
-TprPort* TprModel::Port() const { return dynamic_cast<TprPort*>(ParentNode); }
+void TprModel::SetPort(TprPort* port) {
+  PortNode = port;
+  ParentNode = port;
+}
 
 TprNode* CreateDevice(int modelIndex, uint32_t address, TprPort* port) {
+  const TModelRow& row = ModelRow(modelIndex);
   TprNode* node = nullptr;
-  TprModel* model = nullptr;
-  switch (modelIndex) {
-    case 1:
-      node = model = new TprKappa;
-      break;
-    case 2:
-      node = model = new TprEta;
-      break;
-    case 3:
-      node = model = new TprBeta;
-      break;
-    case 4:
-      node = model = new TprRho;
-      break;
-    case 5:
-      node = model = new TprIota;
-      break;
-    default: {
-      auto* device = new TprDevice;
-      device->Address = address;
-      node = device;
-      modelIndex = 0;
-    }
+  if (row.Create) {
+    TprModel* model = row.Create();
+    model->SetAddress(address);
+    model->KindText = "Модуль ввода-вывода";
+    model->SetPort(port);
+    node = model;
+  } else {
+    auto* device = new TprDevice;
+    device->Address = address;
+    device->KindText = "Модуль ввода-вывода (адрес: " + std::to_string(address) + ")";
+    node = device;
   }
-  if (model) model->SetAddress(address);
-  node->PageClass = PageClassName(modelIndex);
+  node->PageClass = row.PageClass;
   node->ParentNode = port;
-  node->NameText = ModelNames[modelIndex];
-  node->KindText = model ? "Модуль ввода-вывода"
-                         : "Модуль ввода-вывода (адрес: " + std::to_string(address) + ")";
+  node->NameText = row.Name;
   return node;
 }

@@ -40,17 +40,34 @@ struct TRegisterDef {
 // True for the registers that make up a module's configuration: those it stores as settings.
 constexpr bool IsConfigRegister(const TRegisterDef& def) { return def.Access == raConfig; }
 
-// Model table: index 0 "Неизвестный", 1 "KAPPA-01", 2 "ETA-03", 3 "BETA-02", 4 "RHO-05",
-// 5 "IOTA-04".
-extern const char* const ModelNames[6];
-// The register map of a model index, in declaration order (empty for 0 and bad indices).
-std::span<const TRegisterDef> RegisterMap(int modelIndex);
-// Model index for a probe value: v - 200 for 201..205, else 0.
-int ModelIndexFromProbe(uint8_t value);
-// Number of model indices (0 for the unrecognised module, then the five models).
+class TprModel;
+
+// One row of the model table: everything that names a model. Adding a model is one row.
+struct TModelRow {
+  // The model code the module reports to the search probe (unused in row 0).
+  uint8_t Code;
+  // The tree text of its node.
+  const char* Name;
+  // The class name of its settings page.
+  const char* PageClass;
+  // Its register map, in declaration order (empty in row 0).
+  std::span<const TRegisterDef> Map;
+  // A new device object of the model, not yet addressed (nullptr in row 0).
+  TprModel* (*Create)();
+};
+
+// The model table, by model index: row 0 is the unrecognised module ("Неизвестный", the plain
+// page, no registers), then the five models.
 inline constexpr int ModelCount = 6;
-// Class name of the settings page of a model index ("TprForm" for 0 and bad indices).
-const char* PageClassName(int modelIndex);
+extern const TModelRow ModelNames[ModelCount];
+// The row of a model index; row 0 for an index outside the table.
+const TModelRow& ModelRow(int modelIndex);
+// The model index whose code the probe value is; 0 when no model reports it.
+int ModelIndexFromProbe(uint8_t value);
+// The register map of a model index (empty for 0 and bad indices).
+inline std::span<const TRegisterDef> RegisterMap(int modelIndex) {
+  return ModelRow(modelIndex).Map;
+}
 
 // The unrecognised module.
 class TprDevice : public TprNode {
@@ -105,7 +122,9 @@ class TprModel : public TprNode {
   // null register or a device without a port.
   bool ReadRegister(TprDevReg* reg);
   bool WriteRegister(TprDevReg* reg, const std::string& text);
-  TprPort* Port() const;
+  // The port node the module was found under (also its ParentNode).
+  TprPort* Port() const { return PortNode; }
+  void SetPort(TprPort* port);
 
  protected:
   TprModel(std::span<const TRegisterDef> map, TComponent* owner);
@@ -116,6 +135,7 @@ class TprModel : public TprNode {
  private:
   std::span<const TRegisterDef> Defs;
   std::vector<TprDevReg*> Regs;
+  TprPort* PortNode = nullptr;
 };
 
 // Creates the device object of a model index for a bus address, with its name, kind text and

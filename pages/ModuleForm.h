@@ -216,5 +216,6 @@ class TModuleForm : public TprForm {
   std::function<void()> IndicatorRefresh;
 };
 
-// Registers the five module page classes (idempotent).
-void RegisterModulePages();
+// Registers every page class of the program: those of the shell and the page class of every
+// model of the model table. Called once at start, before the first page is created.
+void RegisterPageClasses();

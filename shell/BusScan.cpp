@@ -26,7 +26,7 @@ bool ProbeAddress(TprPort& port, uint8_t address, TScanHit& hit) {
   if (!accepted) return false;
   hit.Address = address;
   hit.Code = value;
-  hit.ModelIndex = port.Protocol == ptDCS ? (value >= 1 && value <= 5 ? value : 0)
+  hit.ModelIndex = port.Protocol == ptDCS ? (value < ModelCount ? value : 0)
                                           : ModelIndexFromProbe(value);
   return true;
 }

@@ -123,9 +123,8 @@ TTreeNode* TMainForm::AddPort(TTreeNode* computer, const std::string& portName) 
 
 TTreeNode* TMainForm::AddDevice(TTreeNode* port, int modelIndex, uint32_t address) {
   // An index outside the model table is an unrecognised module.
-  if (modelIndex < 0 || modelIndex > 5) modelIndex = 0;
   auto child = std::make_unique<TTreeNode>();
-  child->Text = ModelNames[modelIndex];
+  child->Text = ModelRow(modelIndex).Name;
   child->ImageIndex = 2;
   child->Parent = port;
   TTreeNode* result = child.get();
@@ -134,7 +133,6 @@ TTreeNode* TMainForm::AddDevice(TTreeNode* port, int modelIndex, uint32_t addres
   TprNode* device = CreateDevice(modelIndex, address, static_cast<TprPort*>(port->Data));
   result->Data = device;
   if (device) {
-    device->ParentNode = port->Data;
     device->PageShown = false;
     device->Page = nullptr;
     device->PagePanel = PagePanel;

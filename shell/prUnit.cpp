@@ -1,16 +1,11 @@
 #include "shell/prUnit.h"
 
+#include "shell/ClassRegistry.h"
 #include "shell/prNode.h"
 
 namespace {
-std::map<std::string, TPageFactory>& PageClasses() {
-  static std::map<std::string, TPageFactory> classes;
-  static bool seeded = false;
-  if (!seeded) {
-    // Set first: the registration below comes back here through RegisterPageClass.
-    seeded = true;
-    RegisterShellPages();
-  }
+TClassRegistry<TPageFactory>& PageClasses() {
+  static TClassRegistry<TPageFactory> classes;
   return classes;
 }
 }  // namespace
@@ -26,13 +21,12 @@ void TprForm::FormShow() {
 }
 
 void RegisterPageClass(const std::string& className, TPageFactory factory) {
-  PageClasses()[className] = std::move(factory);
+  PageClasses().Register(className, std::move(factory));
 }
 
 TprForm* CreatePage(const std::string& className, TprNode* owner) {
-  auto it = PageClasses().find(className);
-  if (it != PageClasses().end() && it->second) {
-    TprForm* page = it->second(owner);
+  if (const TPageFactory* factory = PageClasses().Find(className)) {
+    TprForm* page = (*factory)(owner);
     if (page) {
       page->ClassName = className;
       return page;

@@ -9,7 +9,6 @@
 // node may be deleted before that happens; it then frees the page with itself, and the
 // deferred destruction, guarded by Alive(), does nothing.
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 
@@ -55,7 +54,6 @@ using TPageFactory = std::function<TprForm*(TprNode* owner)>;
 void RegisterPageClass(const std::string& className, TPageFactory factory);
 // A new page of the class (the plain TprForm for an unknown class name).
 TprForm* CreatePage(const std::string& className, TprNode* owner);
-// Registers the page classes that live in shell/ ("TPortForm", ...). The registry calls it
-// before its first use, so a program linking the library statically gets them without a call
-// of its own; a later RegisterPageClass of the same name replaces the entry.
+// Registers the page classes that live in shell/ ("TCompForm", "TPortForm"); part of
+// RegisterPageClasses (pages/ModuleForm.h), which a program calls once at start.
 void RegisterShellPages();

@@ -19,8 +19,8 @@ std::span<const TRegisterDef> CommonBlock() {
 
 TSimModule TSimModule::ForModel(int modelIndex, uint8_t address, int64_t nowMs,
                                 uint8_t unknownCode) {
-  if (modelIndex >= 1 && modelIndex <= 5)
-    return TSimModule(uint8_t(200 + modelIndex), RegisterMap(modelIndex), address, nowMs);
+  const TModelRow& row = ModelRow(modelIndex);
+  if (row.Create) return TSimModule(row.Code, row.Map, address, nowMs);
   return TSimModule(unknownCode, CommonBlock(), address, nowMs);
 }
 

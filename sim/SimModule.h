@@ -48,12 +48,12 @@ struct TSimLine {
 
 class TSimModule {
  public:
-  // A module reporting modelCode (200 + model index for the five models) with the given
+  // A module reporting modelCode (its row's code in the model table) with the given
   // register map, at bus address `address`, started at time nowMs (ms on the bus's clock).
   TSimModule(uint8_t modelCode, std::span<const TRegisterDef> map, uint8_t address,
              int64_t nowMs = 0);
-  // A module of a model index 1..5 with its map from RegisterMap(); any other index gives a
-  // module that reports `unknownCode` and has only the common register block.
+  // A module of a model of the model table, with its row's code and map; any other index (0
+  // included) gives a module that reports `unknownCode` and has only the common register block.
   static TSimModule ForModel(int modelIndex, uint8_t address, int64_t nowMs = 0,
                              uint8_t unknownCode = 210);
 

@@ -32,6 +32,7 @@
 #include "app/SearchDialog.h"
 #include "app/ErrorBox.h"
 #include "app/MainWindow.h"
+#include "app/PageView.h"
 #include "app/Program.h"
 #include "app/QtUi.h"
 #include "app/RhoCalibrateDialog.h"
@@ -172,6 +173,7 @@ int main(int argc, char** argv) {
   if (demo.empty()) std::fprintf(stderr, "orbis-render: no demo bus: %s\n", error.c_str());
   if (!search.isEmpty() && !nodeGiven) node = QString::fromStdString(demo);
 
+  RegisterAppPageViews();
   int result = 0;
   {
     TMainWindow window;

@@ -36,15 +36,17 @@ TEST(Identification, ProbeValueToModelIndex) {
   for (auto [value, index] : cases) EXPECT_EQ(ModelIndexFromProbe(uint8_t(value)), index) << value;
 }
 
-TEST(Identification, ModelNamesAndPageClasses) {
+TEST(Identification, ModelTableRows) {
   const char* names[] = {"Неизвестный", "KAPPA-01", "ETA-03", "BETA-02", "RHO-05", "IOTA-04"};
   const char* pages[] = {"TprForm", "TKappaForm", "TEtaForm", "TBetaForm", "TRhoForm", "TIotaForm"};
   for (int i = 0; i < ModelCount; ++i) {
-    EXPECT_STREQ(ModelNames[i], names[i]);
-    EXPECT_STREQ(PageClassName(i), pages[i]);
+    EXPECT_STREQ(ModelNames[i].Name, names[i]);
+    EXPECT_STREQ(ModelNames[i].PageClass, pages[i]);
+    EXPECT_EQ(ModelNames[i].Create != nullptr, i > 0);
+    EXPECT_EQ(ModelNames[i].Map.empty(), i == 0);
   }
-  EXPECT_STREQ(PageClassName(-1), "TprForm");
-  EXPECT_STREQ(PageClassName(6), "TprForm");
+  EXPECT_EQ(&ModelRow(-1), &ModelNames[0]);
+  EXPECT_EQ(&ModelRow(ModelCount), &ModelNames[0]);
 }
 
 template <class T>
@@ -134,7 +136,7 @@ TEST(DeviceObjects, OwnOneNamedRegisterPerMapRowAndBuildNoFrameBeforeAddressing)
 // address with its row's parameters.
 TEST(DeviceObjects, SetAddressReaddressesEveryFrameOfEveryRegister) {
   for (int index : AllModels) {
-    SCOPED_TRACE(ModelNames[index]);
+    SCOPED_TRACE(ModelNames[index].Name);
     auto model = NewModel(index);
     model->SetAddress(5);
     model->SetAddress(7);
@@ -197,7 +199,7 @@ TEST(DeviceObjects, LookupByNameIgnoresCaseAndMissesUndeclaredNames) {
   for (const TCase& c : cases) {
     auto model = NewModel(c.Model);
     TprDevReg* r = model->FindRegister(std::string(c.Name));
-    EXPECT_EQ(r != nullptr, c.Found) << ModelNames[c.Model] << " " << c.Name;
+    EXPECT_EQ(r != nullptr, c.Found) << ModelNames[c.Model].Name << " " << c.Name;
     if (r) {
       EXPECT_TRUE(SameText(r->Name, c.Name));
     }

@@ -78,7 +78,7 @@ const TMapShape Shapes[] = {
 
 TEST(RegisterMaps, SizeCommonBlockAndIndicationInDeclarationOrder) {
   for (const TMapShape& s : Shapes) {
-    SCOPED_TRACE(ModelNames[s.Model]);
+    SCOPED_TRACE(ModelNames[s.Model].Name);
     auto map = RegisterMap(s.Model);
     ASSERT_EQ(map.size(), s.Count);
     for (size_t i = 0; i < std::size(Common); ++i) EXPECT_TRUE(SameRow(map[i], Common[i]));
@@ -99,7 +99,7 @@ TEST(RegisterMaps, NoModelMapForUnknownIndices) {
 // Within one module no two registers share a name, a Vela number, or a holding register.
 TEST(RegisterMaps, NamesVelaNumbersAndModbusRangesAreDisjoint) {
   for (int m : AllModels) {
-    SCOPED_TRACE(ModelNames[m]);
+    SCOPED_TRACE(ModelNames[m].Name);
     std::set<std::string> names;
     std::set<std::pair<int, int>> vela;
     std::vector<std::pair<int, const char*>> words(65536, {0, nullptr});
@@ -129,7 +129,7 @@ TEST(RegisterMaps, ModuleBlockRowsAgreeAcrossModels) {
     for (int b : AllModels)
       for (const TRegisterDef& d : RegisterMap(a))
         if (const TRegisterDef* other = Find(b, d.Name); other && d.Bank == 0) {
-          EXPECT_TRUE(SameRow(*other, d)) << ModelNames[a] << " vs " << ModelNames[b];
+          EXPECT_TRUE(SameRow(*other, d)) << ModelNames[a].Name << " vs " << ModelNames[b].Name;
         }
 }
 
@@ -159,8 +159,8 @@ TEST(RegisterMaps, RowsMostLikelyMistyped) {
   };
   for (const auto& [model, want] : rows) {
     const TRegisterDef* got = Find(model, want.Name);
-    ASSERT_NE(got, nullptr) << ModelNames[model] << " " << want.Name;
-    EXPECT_TRUE(SameRow(*got, want)) << ModelNames[model];
+    ASSERT_NE(got, nullptr) << ModelNames[model].Name << " " << want.Name;
+    EXPECT_TRUE(SameRow(*got, want)) << ModelNames[model].Name;
   }
   // The highest holding register of all maps.
   for (int m : AllModels)
@@ -194,7 +194,7 @@ TEST(RegisterMaps, DeclarationOrderWhereItDiffersFromAddressOrder) {
   for (const auto& [model, first, second] : neighbours) {
     int i = IndexOf(model, first);
     ASSERT_GE(i, 0) << first;
-    EXPECT_EQ(IndexOf(model, second), i + 1) << ModelNames[model] << " " << first << " " << second;
+    EXPECT_EQ(IndexOf(model, second), i + 1) << ModelNames[model].Name << " " << first << " " << second;
   }
   EXPECT_STREQ(RegisterMap(Eta).back().Name, "LBT8");
   EXPECT_STREQ(RegisterMap(Kappa).back().Name, "COUNTDIRECTION");
@@ -207,7 +207,7 @@ TEST(RegisterMaps, DiscreteBankOneAddressesAre256PlusRegNo) {
   for (int m : {Kappa, Beta})
     for (const TRegisterDef& d : RegisterMap(m))
       if (d.Bank == 1) {
-        EXPECT_EQ(d.ModbusAddress, 256 + d.RegNo) << ModelNames[m] << d.Name;
+        EXPECT_EQ(d.ModbusAddress, 256 + d.RegNo) << ModelNames[m].Name << d.Name;
       }
 }
 

@@ -71,7 +71,6 @@ class TPageRig {
     Port.SetProtocol(ptModbus);
     Port.ApplySettings();
     Line->Open();
-    RegisterModulePages();
     Device.reset(CreateDevice(modelIndex, address, &Port));
     Model = dynamic_cast<TprModel*>(Device.get());
     TprForm* page = CreatePage(Device->PageClass, Device.get());
