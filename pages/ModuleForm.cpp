@@ -2,6 +2,7 @@
 
 #include "comm/Codecs.h"
 #include "comm/Resources.h"
+#include "comm/prPort.h"
 #include "shell/UiServices.h"
 
 namespace {
@@ -60,6 +61,10 @@ void TModuleForm::MainTimerTimer() {
   // after this one ends. An error escaping the cycle leaves the timer off: it is reported once
   // instead of on every tick.
   MainTimer.SetEnabled(false);
+  // No cycle on a line that is not open (the port could not be opened when the node was
+  // selected, and that error was shown): every read would only fail with another error. The
+  // next selection opens the line again.
+  if (!LineOpen()) return;
   const int tab = pcMain->TabIndex();
   if (tab >= 0 && tab < static_cast<int>(RefreshSteps.size()) && RefreshSteps[tab])
     RefreshSteps[tab]();
@@ -83,6 +88,11 @@ void TModuleForm::cbCloseUp(TComboBox& list) { list.ReleaseFocus(); }
 void TModuleForm::edExit(TEdit& field) { field.SetColor(TTextColor::Normal); }
 
 // ---- register access
+
+bool TModuleForm::LineOpen() const {
+  const TprPort* port = Module ? Module->Port() : nullptr;
+  return port && port->ComPort && port->ComPort->Connected();
+}
 
 bool TModuleForm::Read(TprDevReg* reg) { return Module && reg && Module->ReadRegister(reg); }
 

@@ -101,6 +101,8 @@ class TModuleForm : public TprForm {
   const bool Analog;
 
   // ---- register access
+  // True while the module's port has its line open.
+  bool LineOpen() const;
   bool Read(TprDevReg* reg);
   bool Write(TprDevReg* reg, const std::string& text);
   // The channel register prefix + (tag + 1) of the device; raises std::logic_error when the

@@ -207,7 +207,12 @@ std::string TMainForm::LinePortOf(const TTreeNode* node) {
 void TMainForm::Select(TTreeNode* node) {
   if (!node || node == SelectedNode) return;
 
-  ComPort->Close();
+  // A line whose device went away (an unplugged adapter) fails the purge of its close; it is
+  // released all the same, and the new selection still opens its own port.
+  try {
+    ComPort->Close();
+  } catch (const EComPort&) {
+  }
   std::exception_ptr openError;
   if (node->Level() >= 1) {
     const std::string name = LinePortOf(node);
@@ -223,13 +228,24 @@ void TMainForm::Select(TTreeNode* node) {
     }
   }
 
+  // The selection and the page shown move together whatever fails on the way; the open
+  // failure, when there is one, is the error reported (a page runs no cycle on a closed line).
   TTreeNode* current = SelectedNode;
   SelectedNode = node;
+  std::exception_ptr pageError;
+  auto showPage = [&](TprNode* data, bool shown) {
+    try {
+      if (data) SetPageShown(data, shown);
+    } catch (...) {
+      if (!pageError) pageError = std::current_exception();
+    }
+  };
   if (current) {
-    if (current->Data) SetPageShown(current->Data, false);
-    if (node->Data) SetPageShown(node->Data, true);
+    showPage(current->Data, false);
+    showPage(node->Data, true);
   }
   if (openError) std::rethrow_exception(openError);
+  if (pageError) std::rethrow_exception(pageError);
 }
 
 void TMainForm::EnableCalibration(bool ok, const std::string& enteredPassword) {

@@ -47,9 +47,10 @@ class TMainForm {
   static std::string LinePortOf(const TTreeNode* node);
   void SetCalibrationEnabled(bool enabled) { CalibrationEnabled = enabled; }
   // The selection change to node (runs before the selection moves; always allowed).
-  // Reselecting the selected node changes nothing. When the line cannot be opened, the
-  // selection and the pages still move, the line stays closed and the EComPort is rethrown
-  // for the caller to show.
+  // Reselecting the selected node changes nothing. A failure to close the old line is
+  // ignored (its device is released all the same). When the line cannot be opened, the
+  // selection and the pages still move, the line stays closed and the open error is rethrown
+  // for the caller to show; an error of a page's release or show comes after it.
   void Select(TTreeNode* node);
   // Calibration enable after the password dialog: ok false means the dialog was cancelled.
   void EnableCalibration(bool ok, const std::string& enteredPassword);

@@ -67,7 +67,10 @@ void TPortForm::FormShow() {
 }
 
 void TPortForm::FormHide() {
-  if (TprPort* port = Port()) port->ApplySettings();
+  // The settings are on the port node already. They go to the line only while it is this
+  // port's line: the selection that hides this page may have opened it for another port.
+  TprPort* port = Port();
+  if (port && port->ComPort && port->ComPort->Port() == port->PortName) port->ApplySettings();
 }
 
 void TPortForm::ResetLineOptions(int timeoutMs) {
@@ -152,6 +155,9 @@ void TPortForm::seTimeoutChange() {
 void TPortForm::bbSearchClick() {
   TprPort* port = Port();
   if (!port) return;
+  // The line of a selected port is open unless its open failed: try again, so that the user
+  // sees why it cannot be searched instead of an error of the first probe on a closed line.
+  if (port->ComPort && !port->ComPort->Connected()) port->ComPort->Open();
   port->ApplySettings();
 
   TCursorRestore restore(Ui().Cursor());

@@ -68,7 +68,13 @@ TSimLine TSimBackend::LineForModules() const {
   return line;
 }
 
+void TSimBackend::CheckPlugged(int err) {
+  if (Unplugged) Broken = true;
+  if (Broken) throw EComPort(err, EIO);
+}
+
 void TSimBackend::Open(const std::string& port) {
+  if (Unplugged) throw EComPort(CError_OpenFailed, ENOENT);
   if (FailOpen || std::find(BusyPorts.begin(), BusyPorts.end(), port) != BusyPorts.end())
     throw EComPort(CError_OpenFailed, EBUSY);
   Opened = true;
@@ -81,12 +87,14 @@ void TSimBackend::Open(const std::string& port) {
 void TSimBackend::Close() {
   if (Opened) ++CloseCount;
   Opened = false;
+  Broken = false;
   Current.reset();
   Pending.clear();
 }
 
 void TSimBackend::Purge(bool input, bool /*output: writes complete at once*/) {
   if (!Opened) throw EComPort(CError_PurgeFailed, EBADF);
+  CheckPlugged(CError_PurgeFailed);
   ++PurgeCount;
   if (!input) return;
   // Bytes still on their way (a late reply) are not in the buffer yet and survive the purge.
@@ -96,6 +104,7 @@ void TSimBackend::Purge(bool input, bool /*output: writes complete at once*/) {
 
 int TSimBackend::Write(const uint8_t* bytes, int count) {
   if (!Opened) throw EComPort(CError_WriteFailed, EBADF);
+  CheckPlugged(CError_WriteFailed);
   if (count <= 0) return 0;
   Frames.emplace_back(bytes, bytes + count);
   const double c = CharTimeMs();
@@ -124,6 +133,7 @@ int TSimBackend::Write(const uint8_t* bytes, int count) {
 
 int TSimBackend::Read(uint8_t* buffer, int count) {
   if (!Opened) throw EComPort(CError_ReadFailed, EBADF);
+  CheckPlugged(CError_ReadFailed);
   const double start = LineNowMs();
   if (count <= 0) {
     Reads.emplace_back();

@@ -62,6 +62,10 @@ class TSimBackend : public TComBackend {
   bool FailOpen = false;
   // Names whose Open fails that way (the others open).
   std::vector<std::string> BusyPorts;
+  // The adapter is unplugged while true: Open fails (ENOENT), and a line that was open fails
+  // every purge, write and read with EIO until it is closed, even after the adapter is back,
+  // as a descriptor of a vanished device does.
+  bool Unplugged = false;
 
   // Observations -----------------------------------------------------------------------------
 
@@ -108,6 +112,9 @@ class TSimBackend : public TComBackend {
   std::shared_ptr<TSimBus> Current;
   std::string PortName;
   bool Opened = false;
+  bool Broken = false;  // opened before an unplug
+  // Raises err for a line broken by an unplug.
+  void CheckPlugged(int err);
   std::vector<TPending> Pending;
   double VirtualMs = 0;
   int64_t Origin = 0;

@@ -79,7 +79,7 @@ TEST(CliScan, FindsTheDemoBus) {
   ASSERT_EQ(modules.size(), 6u) << r.Out;
   for (int i = 0; i < 6; ++i) {
     EXPECT_EQ(modules[i]["address"], i + 1);
-    EXPECT_EQ(modules[i]["model"], ModelNames[(i + 1) % 6]);
+    EXPECT_EQ(modules[i]["model"], ModelNames[(i + 1) % 6].Name);
   }
   EXPECT_TRUE(r.Doc()["complete"]);
   EXPECT_EQ(clock.TotalSleptMs, 10 * 30);  // the search's pause after every address

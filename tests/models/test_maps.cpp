@@ -290,7 +290,7 @@ TEST(RegisterMaps, AccessKindOfTellingRows) {
   for (const Row& r : rows) {
     const TRegisterDef* d = Find(r.Model, r.Name);
     ASSERT_NE(d, nullptr) << r.Name;
-    EXPECT_EQ(d->Access, r.Access) << ModelNames[r.Model] << " " << r.Name;
+    EXPECT_EQ(d->Access, r.Access) << ModelNames[r.Model].Name << " " << r.Name;
     EXPECT_EQ(IsConfigRegister(*d), r.Access == raConfig) << r.Name;
   }
 }
@@ -301,8 +301,8 @@ TEST(RegisterMaps, AccessKindAgreesAcrossModels) {
     for (int b : AllModels)
       for (const TRegisterDef& d : RegisterMap(a))
         if (const TRegisterDef* other = Find(b, d.Name)) {
-          EXPECT_EQ(d.Access, other->Access) << d.Name << " in " << ModelNames[a] << " and "
-                                             << ModelNames[b];
+          EXPECT_EQ(d.Access, other->Access) << d.Name << " in " << ModelNames[a].Name << " and "
+                                             << ModelNames[b].Name;
         }
 }
 

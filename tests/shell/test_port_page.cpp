@@ -284,13 +284,20 @@ TEST_F(PortPage, ShowingChangedPortStoresNothing) {
   }
 }
 
-TEST_F(PortPage, HidingPushesTheSettings) {
+TEST_F(PortPage, HidingPushesTheSettingsOnlyOntoItsOwnPortsLine) {
+  port.SetPortName("/dev/sim0");
   Show();
   page->cbBaud.SelectText("38400");
   page->cbBaudChange();
   line.SetBaudRate(br1200);  // moved behind the page's back
   page->FormHide();
   EXPECT_EQ(line.BaudRate(), br38400);
+  // The line now serves another port: the page's settings stay on its port node.
+  line.SetPort("/dev/sim1");
+  line.SetBaudRate(br1200);
+  page->FormHide();
+  EXPECT_EQ(line.BaudRate(), br1200);
+  EXPECT_EQ(port.BaudRate, "38400");
 }
 
 TEST(PortPageRegistry, PortNodesGetThePortPage) {
