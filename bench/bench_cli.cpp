@@ -114,7 +114,7 @@ bool Bench(int modelIndex, double charMs) {
                                 10.0 * (1 + loadReads + writes) + 200.0 * writes;
   std::printf("%-9s save: %2d settings  wall %7.1f ms  prescribed %7.1f ms  ratio %.4f  "
               "CPU %5.1f ms\n",
-              ModelNames[modelIndex], settings, saveMs, savePrescribed, saveMs / savePrescribed,
+              ModelNames[modelIndex].Name, settings, saveMs, savePrescribed, saveMs / savePrescribed,
               saveCpu);
   std::printf("%-9s load: %2d writes    wall %7.1f ms  prescribed %7.1f ms  ratio %.4f  "
               "CPU %5.1f ms  (writes' 200 ms alone: %6.0f ms)\n",
