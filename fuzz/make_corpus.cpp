@@ -53,9 +53,9 @@ void RegisterSeeds() {
     module.RandomInputs = false;
     const auto map = RegisterMap(model);
     std::vector<uint8_t> velaRun{uint8_t(model), address, 2}, modbusRun{uint8_t(model), address, 1};
-    TModuleConfig config{ModelNames[model], {}, {}};
+    TModuleConfig config{ModelNames[model].Name, {}, {}};
     for (size_t row = 0; row < map.size(); ++row) {
-      const std::string name = std::string(ModelNames[model]) + "-" + map[row].Name;
+      const std::string name = std::string(ModelNames[model].Name) + "-" + map[row].Name;
       const std::vector<uint8_t> pick = fuzz::TableRegisterBytes(model, int(row), address);
       const uint8_t separator = uint8_t(row & 1);
       TprDevReg reg;
@@ -94,9 +94,9 @@ void RegisterSeeds() {
             Cat(modbusRun, SimFrame(Frame(reg.ModbusWrite.Frame, reg.ModbusWrite.RequestLength)));
       }
     }
-    Seed("fuzz_config_file", ModelNames[model], Text(WriteConfigXml(config)));
-    Seed("fuzz_sim_request", std::string(ModelNames[model]) + "-vela", velaRun);
-    Seed("fuzz_sim_request", std::string(ModelNames[model]) + "-modbus", modbusRun);
+    Seed("fuzz_config_file", ModelNames[model].Name, Text(WriteConfigXml(config)));
+    Seed("fuzz_sim_request", std::string(ModelNames[model].Name) + "-vela", velaRun);
+    Seed("fuzz_sim_request", std::string(ModelNames[model].Name) + "-modbus", modbusRun);
 
     // The probe replies of the model, both protocols.
     TVelaRecord velaProbe;
@@ -105,9 +105,9 @@ void RegisterSeeds() {
     PrepareModbusProbe(ModbusProbeTemplate(), address, modbusProbe);
     const auto v = module.Serve(velaProbe.Frame, velaProbe.RequestLength, 0);
     const auto m = module.Serve(modbusProbe.Frame, modbusProbe.RequestLength, 0);
-    Seed("fuzz_probe", std::string(ModelNames[model]) + "-vela",
+    Seed("fuzz_probe", std::string(ModelNames[model].Name) + "-vela",
          Cat({1, address}, fuzz::ReplyBytes(v.value_or(std::vector<uint8_t>{}))));
-    Seed("fuzz_probe", std::string(ModelNames[model]) + "-modbus",
+    Seed("fuzz_probe", std::string(ModelNames[model].Name) + "-modbus",
          Cat({0, address}, fuzz::ReplyBytes(m.value_or(std::vector<uint8_t>{}))));
   }
 }

@@ -22,7 +22,6 @@ struct TBuiltPage {
 
 TBuiltPage Build(int model, TprPort& port) {
   TBuiltPage b;
-  RegisterModulePages();
   b.Device.reset(CreateDevice(model, 3, &port));
   b.Page.reset(CreatePage(b.Device->PageClass, b.Device.get()));
   b.View.reset(CreatePageView(b.Page->ClassName, b.Page.get(), nullptr));
@@ -34,16 +33,16 @@ TEST(AllPagesBuild, EveryModelsPageAndViewBuild) {
   TprPort port;
   for (int model = 0; model < ModelCount; ++model) {
     TBuiltPage b;
-    ASSERT_NO_THROW(b = Build(model, port)) << ModelNames[model];
+    ASSERT_NO_THROW(b = Build(model, port)) << ModelNames[model].Name;
     auto* page = dynamic_cast<TModuleForm*>(b.Page.get());
-    EXPECT_EQ(page != nullptr, model != 0) << ModelNames[model];
+    EXPECT_EQ(page != nullptr, model != 0) << ModelNames[model].Name;
     if (!page) continue;
-    EXPECT_GE(page->pcMain->Sheets().size(), 2u) << ModelNames[model];
+    EXPECT_GE(page->pcMain->Sheets().size(), 2u) << ModelNames[model].Name;
     // Every control the page declares got its widget.
     for (const auto& control : page->Controls.Controls()) {
       if (control->Name().empty()) continue;
       EXPECT_NE(b.View->findChild<QWidget*>(QString::fromStdString(control->Name())), nullptr)
-          << ModelNames[model] << " " << control->Name();
+          << ModelNames[model].Name << " " << control->Name();
     }
   }
 }

@@ -38,7 +38,6 @@ class WheelTest : public ::testing::Test {
     Port.ApplySettings();
     Line.Line->SetPort("/dev/ttyUSB0");
     Line.Line->Open();
-    RegisterModulePages();
   }
   // The page of a node (owned by the node) with its view in a shown window.
   QWidget* Show(TprNode* node, int tab = -1) {
