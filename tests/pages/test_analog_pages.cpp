@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 
 #include "comm/Resources.h"
@@ -237,5 +238,16 @@ TEST(AnalogPages, ScalingBoundsColdJunctionAndCalibrate) {
   rig.Analog->bbCalibrate->UserClick();
   EXPECT_EQ(rig.Ui.Beeps, 1);
   EXPECT_TRUE(rig.Writes(mark).empty());
+}
+TEST(AnalogPages, AValueReadThatIsNoNumberShowsAnError) {
+  // Over Vela a reading that is not finite arrives and is decoded to no text.
+  for (int model : {kEta, kIota}) {
+    TAnalogRig rig(model);
+    rig.Port.SetProtocol(ptVela);
+    rig.Port.ApplySettings();
+    rig.Module->SetSignal(1, std::nan(""));
+    rig.Ticks(2);
+    EXPECT_EQ(rig.Field(1), "Ошибка") << model;
+  }
 }
 }  // namespace
