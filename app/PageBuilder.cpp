@@ -42,6 +42,11 @@ class TRowLabelsPin : public QObject {
       Strips.push_back(strip);
     }
     content->installEventFilter(this);
+    // The sheet may go before the scroll bars stop signalling.
+    connect(content, &QObject::destroyed, this, [this] {
+      Strips.clear();
+      Content = nullptr;
+    });
     for (QScrollBar* bar : {scroll->horizontalScrollBar(), scroll->verticalScrollBar()})
       connect(bar, &QScrollBar::valueChanged, this, [this] { Place(); });
   }
@@ -61,6 +66,7 @@ class TRowLabelsPin : public QObject {
   };
 
   void Place() {
+    if (!Content) return;
     const int shift = Scroll->horizontalScrollBar()->value();
     for (const TStrip& strip : Strips) {
       // Unscrolled, the labels themselves are in place.
