@@ -14,6 +14,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "app/ChoiceWidgets.h"
 #include "app/ErrorBox.h"
 #include "pages/RhoCalibrateUnit.h"
 
@@ -95,10 +96,11 @@ TRhoCalibrateDialog::TRhoCalibrateDialog(TRhoCalibrateForm& model, QWidget* pare
     column->addWidget(Label(texts::PrepareTitle, tsPrepare, true));
     for (const char* line : texts::PrepareLines) column->addWidget(Label(line, tsPrepare));
     auto* grid = new QGridLayout;
-    cbType = new QComboBox(tsPrepare);
+    // The kind and the channel change only on the user's choice, never under a passing wheel.
+    cbType = new TChoiceComboBox(tsPrepare);
     cbType->setObjectName("cbType");
     for (const char* item : texts::TypeItems) cbType->addItem(Q(item));
-    cbChannel = new QComboBox(tsPrepare);
+    cbChannel = new TChoiceComboBox(tsPrepare);
     cbChannel->setObjectName("cbChannel");
     for (const char* item : texts::ChannelItems) cbChannel->addItem(Q(item));
     QLabel* type = Label(texts::lbType, tsPrepare);
