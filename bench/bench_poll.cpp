@@ -1,7 +1,8 @@
 // Polling cycles of module pages on the demo bus at 115200 baud, with the real clock and the
 // program's own serial line: KAPPA-01 "Общие" (10 reads), "Входы и выходы" (14) and
 // "Счетчики" (20), ETA-03 "Масштабирование" (33) and "Входы" (up to 28: fewer while channels
-// are switched off or flagged). Each prints the period between cycle starts beside the sum of
+// are switched off or flagged), RHO-05 "Индикация" (11), "Выходы" (up to 7: an output is not
+// read while its channel is off or shows a load fault) and "Параметры выходов" (11). Each prints the period between cycle starts beside the sum of
 // the cycle's exchanges on the wire, 10 ms after each read and the 100 ms timer interval; the
 // ratio also with the simulated modules' own turnaround added to that sum. A second run uses a
 // bus whose modules answer with no turnaround, to show what the page itself adds.
@@ -67,6 +68,18 @@ TNames EtaScalingReads(const TprModel&) {
   return names;
 }
 
+// What a cycle of RHO-05 "Выходы" has read: an output only while its channel is on and shows
+// no load fault.
+TNames RhoOutputReads(const TprModel& m) {
+  TNames names{"OUTPUTDGNS", "OUTTYPE1", "OUTTYPE2"};
+  const int32_t faults = IntOf(m, "OUTPUTDGNS");
+  for (int ch = 1; ch <= 2; ++ch)
+    if (IntOf(m, "OUTTYPE" + std::to_string(ch)) != 255 && !(faults & (0x5 << (4 * (ch - 1)))))
+      names.push_back("OUTPUTCH" + std::to_string(ch));
+  names.insert(names.end(), {"SETPOINTCH1", "SETPOINTCH2"});
+  return names;
+}
+
 struct TTab {
   int Model, Address, Index;
   const char* Caption;
@@ -95,6 +108,22 @@ const TTab kTabs[] = {
      }},
     {2, 2, 5, "ETA-03 Масштабирование", "edHMarginTarget8", EtaScalingReads},
     {2, 2, 3, "ETA-03 Входы", "edCoolJunction", EtaInputReads},
+    {4, 4, 2, "RHO-05 Индикация", "edDisplay",
+     [](const TprModel&) {
+       TNames names{"ICON1", "ICON2", "ICON3", "GR1IND", "GR1INDFL", "GR1INDPH", "DISPLAY",
+                    "TINDICATION", "CHINDICATION"};
+       for (const auto& name : Channels("IFCH", 2)) names.push_back(name);
+       return names;
+     }},
+    {4, 4, 3, "RHO-05 Выходы", "edSetPoint1", RhoOutputReads},
+    {4, 4, 4, "RHO-05 Параметры выходов", "edPUP1",
+     [](const TprModel&) {
+       TNames names;
+       for (const char* prefix : {"SLEWRATE", "OUTTYPE", "OUTPUTPUPCH", "OUTPUTSAFECH", "SAVEDOUTPUTCH"})
+         for (const auto& name : Channels(prefix, 2)) names.push_back(name);
+       names.push_back("OUTPUTCONTROL");
+       return names;
+     }},
 };
 
 bool Failed(const TControl* witness) {
@@ -186,6 +215,7 @@ int main() {
   bus->TurnaroundMs = 0;
   bus->AddModel(1, 1);
   bus->AddModel(2, 2);
+  bus->AddModel(4, 4);
   TPtyBus quick(bus);
   if (!quick.Start(&error)) {
     std::printf("pty bus: %s\n", error.c_str());
