@@ -39,6 +39,9 @@ static_assert(Crc8Table[1] == 0x5E && Crc8Table[2] == 0xBC && Crc8Table[7] == 0x
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+constexpr const char* kNotAnInteger = "'%s' is not a valid integer value";
+constexpr const char* kNotAFloat = "'%s' is not a valid floating point value";
+
 std::string ConvertMessage(const char* pattern, const std::string& text) {
   std::string message = pattern;
   message.replace(message.find("%s"), 2, text);
@@ -46,6 +49,10 @@ std::string ConvertMessage(const char* pattern, const std::string& text) {
 }
 
 }  // namespace
+
+EConvertError UnencodableTextError(const std::string& text) {
+  return EConvertError(ConvertMessage("'%s' holds a character outside the module's code page", text));
+}
 
 uint16_t Crc16(const uint8_t* bytes, int count, uint16_t value) {
   for (int i = 0; i < count; ++i) value = Crc16Table[(bytes[i] ^ value) & 0xFF] ^ (value >> 8);
@@ -144,15 +151,28 @@ bool TryStrToFloat(const std::string& text, double& value) {
 int32_t StrToInt(const std::string& text) {
   int32_t v = 0;
   if (!TryStrToInt(text, v))
-    throw EConvertError(ConvertMessage("'%s' is not a valid integer value", text));
+    throw EConvertError(ConvertMessage(kNotAnInteger, text));
   return v;
 }
 
 double StrToFloat(const std::string& text) {
   double v = 0;
   if (!TryStrToFloat(text, v))
-    throw EConvertError(ConvertMessage("'%s' is not a valid floating point value", text));
+    throw EConvertError(ConvertMessage(kNotAFloat, text));
   return v;
+}
+
+namespace {
+// The least magnitude that rounds to infinity in single precision: the largest single plus
+// half of its last place.
+constexpr double kSingleOverflow = 0x1.ffffff8p+127;
+}  // namespace
+
+float StrToSingle(const std::string& text) {
+  const double v = StrToFloat(text);
+  if (std::fabs(v) >= kSingleOverflow)
+    throw EConvertError(ConvertMessage(kNotAFloat, text));
+  return float(v);
 }
 
 bool FormatFixed(double value, int decimals, std::string& text) {
@@ -183,6 +203,6 @@ bool CheckSingleRange(const std::string& text) {
   double v = 0;
   if (!TryStrToFloat(text, v)) return true;
   // Beyond the single-precision range the conversion itself would be undefined.
-  if (std::fabs(v) > double(std::numeric_limits<float>::max())) return true;
+  if (std::fabs(v) >= kSingleOverflow) return true;
   return std::fabs(float(v)) > 3.4e37f;
 }

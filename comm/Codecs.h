@@ -10,6 +10,9 @@ class EConvertError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The error for a module text with a character the modules' code page has no byte for.
+EConvertError UnencodableTextError(const std::string& text);
+
 // CRC-16/MODBUS (reflected 0xA001, start 0xFFFF) over count bytes, continuing from value.
 uint16_t Crc16(const uint8_t* bytes, int count, uint16_t value);
 // CRC-8 (reflected 0x8C, start 0xFF) over count bytes, continuing from value.
@@ -29,6 +32,9 @@ bool CheckSingleRange(const std::string& text);
 // messages "'%s' is not a valid integer value" / "'%s' is not a valid floating point value".
 int32_t StrToInt(const std::string& text);
 double StrToFloat(const std::string& text);
+// A number for a single-precision register: one that would round to infinity in single
+// precision is no valid floating point value either, as a number beyond double's range is not.
+float StrToSingle(const std::string& text);
 // Non-raising forms.
 bool TryStrToInt(const std::string& text, int32_t& value);
 bool TryStrToFloat(const std::string& text, double& value);

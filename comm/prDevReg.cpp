@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 
 #include "comm/Codecs.h"
+#include "comm/WireText.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ std::string TextUpToNul(const uint8_t* b, int size) {
 // Value text of a little-endian value of a numeric type code 0..8; false if not showable.
 bool NumericText(int type, const uint8_t* b, std::string& text) {
   switch (type) {
-    case dtBool: text = b[0] ? "1" : "0"; return true;
+    case dtBool: text.assign(1, b[0] ? '1' : '0'); return true;
     case dtUInt8: text = IntText(b[0]); return true;
     case dtInt8: text = IntText(int8_t(b[0])); return true;
     case dtUInt16: text = IntText(uint16_t(b[0] | b[1] << 8)); return true;
@@ -59,6 +59,14 @@ uint32_t IntegerBits(const std::string& text, int type) {
   uint32_t v = 0;
   if (type == dtUInt32 && TryStrToUInt32(text, v)) return v;
   return uint32_t(StrToInt(text));
+}
+
+// The wire bytes of a string register's text; a character the modules' code page cannot
+// hold is no valid text, and nothing is sent.
+std::string WireBytes(const std::string& text) {
+  std::string wire;
+  if (!EncodeWireText(text, wire)) throw UnencodableTextError(text);
+  return wire;
 }
 
 }  // namespace
@@ -135,12 +143,12 @@ void TprDevReg::SealModbusRead() {
 
 void TprDevReg::EncodeVelaWrite(const std::string& text) {
   uint8_t value[ValueBufferSize + 8] = {};
+  std::string wire;
   const int type = VelaWrite.Frame[4] & 0x0F;
   switch (type) {
     case dtBool: value[0] = StrToFloat(text) >= 0.5 ? 0xFF : 0x00; break;
     case dtSingle: {
-      const float f = float(std::clamp(StrToFloat(text), -double(std::numeric_limits<float>::max()),
-                                       double(std::numeric_limits<float>::max())));
+      const float f = StrToSingle(text);
       std::memcpy(value, &f, 4);
       break;
     }
@@ -151,7 +159,8 @@ void TprDevReg::EncodeVelaWrite(const std::string& text) {
     }
     case dtString:
       // The text and its NUL must fit the value buffer; a longer text is cut.
-      std::memcpy(value, text.data(), std::min<size_t>(text.size(), ValueBufferSize - 1));
+      wire = WireBytes(text);
+      std::memcpy(value, wire.data(), std::min<size_t>(wire.size(), ValueBufferSize - 1));
       break;
     default: {
       const uint32_t v = IntegerBits(text, type);
@@ -163,7 +172,7 @@ void TprDevReg::EncodeVelaWrite(const std::string& text) {
     std::memcpy(VelaWrite.Frame + 5, value, size_t(size));
     VelaWrite.RequestLength = size + 6;
   } else if (type == dtString) {
-    const int length = int(std::min<size_t>(text.size(), ValueBufferSize - 1));
+    const int length = int(std::min<size_t>(wire.size(), ValueBufferSize - 1));
     std::memcpy(VelaWrite.Frame + 5, value, size_t(length + 1));
     VelaWrite.RequestLength = length + 7;
   }
@@ -192,7 +201,7 @@ bool TprDevReg::DecodeVelaReply(const TVelaRecord& reply) {
   uint8_t value[ValueBufferSize] = {};
   if (type == dtString) {
     std::memcpy(value, reply.Frame + 5, size_t(n - 6));
-    ValueText = TextUpToNul(value, n - 6);
+    ValueText = DecodeWireText(TextUpToNul(value, n - 6));
     return true;
   }
   std::memcpy(value, reply.Frame + 5, size_t(VelaSize(type)));
@@ -229,16 +238,17 @@ void TprDevReg::EncodeModbusWrite(const std::string& text) {
       break;
     }
     case dtSingle: {
-      const float f = float(std::clamp(StrToFloat(text), -double(std::numeric_limits<float>::max()),
-                                       double(std::numeric_limits<float>::max())));
+      const float f = StrToSingle(text);
       std::memcpy(value, &f, 4);
       SwapWords(value, 4);
       break;
     }
-    case dtString:
-      std::memcpy(value, text.data(), std::min<size_t>(text.size(), ValueBufferSize - 1));
+    case dtString: {
+      const std::string wire = WireBytes(text);
+      std::memcpy(value, wire.data(), std::min<size_t>(wire.size(), ValueBufferSize - 1));
       SwapWords(value, ValueBufferSize);
       break;
+    }
     default:
       break;
   }
@@ -280,7 +290,8 @@ bool TprDevReg::DecodeModbusReply(const TModbusRecord& reply) {
     SwapWords(value, ValueBufferSize);
     // The read takes one register more than the text holds, for its NUL: a module that fills
     // it shows no more than the register holds (and a write can carry back).
-    ValueText = TextUpToNul(value, std::clamp(ModbusRead.StrLength, 0, ValueBufferSize - 1));
+    ValueText = DecodeWireText(
+        TextUpToNul(value, std::clamp(ModbusRead.StrLength, 0, ValueBufferSize - 1)));
     return true;
   }
   std::memcpy(value, reply.Frame + 3, size_t(std::min(byteCount, ModbusSize(type))));

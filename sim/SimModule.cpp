@@ -7,6 +7,7 @@
 
 #include "comm/Codecs.h"
 #include "comm/Component.h"
+#include "comm/WireText.h"
 
 namespace {
 
@@ -151,7 +152,7 @@ double TSimModule::Real(const std::string& name) const {
   return Values[IndexOrThrow(name)].Real;
 }
 std::string TSimModule::Text(const std::string& name) const {
-  return Values[IndexOrThrow(name)].Text;
+  return DecodeWireText(Values[IndexOrThrow(name)].Text);
 }
 void TSimModule::SetInt(const std::string& name, uint32_t value) {
   StoreInt(IndexOrThrow(name), value);
@@ -160,7 +161,10 @@ void TSimModule::SetReal(const std::string& name, double value) {
   StoreReal(IndexOrThrow(name), value);
 }
 void TSimModule::SetText(const std::string& name, const std::string& text) {
-  StoreText(IndexOrThrow(name), text);
+  std::string wire;
+  if (!EncodeWireText(text, wire))
+    throw std::invalid_argument("no Windows-1251 form of the text '" + text + "'");
+  StoreText(IndexOrThrow(name), wire);
 }
 
 void TSimModule::SetSignal(int channel, std::optional<double> value) {

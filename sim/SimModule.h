@@ -72,7 +72,8 @@ class TSimModule {
   TSimFault Fault;
 
   // Register values by name (ignoring case). Integers are held at the register's width,
-  // singles as floats, strings as their text. Setting a value does not run the behaviour that
+  // singles as floats, strings as their bytes on the wire (Windows-1251, see comm/WireText.h),
+  // given and taken here in UTF-8. Setting a value does not run the behaviour that
   // a write over the bus runs (RSTLATCH, NETADDR and so on), so tests can put the module into
   // any state.
   bool Has(const std::string& name) const;

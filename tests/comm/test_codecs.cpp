@@ -130,6 +130,27 @@ TEST(Conversion, NotANumberRaisesTheExactMessage) {
   } catch (const EConvertError& e) {
     EXPECT_STREQ(e.what(), "'1.2.3' is not a valid floating point value");
   }
+  // A number beyond single precision is no more a single than one beyond double precision,
+  // and neither encoder touches its frame; the largest single itself still goes.
+  TprDevReg f;
+  f.Setup(1, 1, 5, 300, 0, dtSingle);
+  for (const char* big : {"1e39", "-1e39", "3.5e38", "1e400"}) {
+    const TVelaRecord vela = f.VelaWrite;
+    const TModbusRecord modbus = f.ModbusWrite;
+    const std::string message = "'" + std::string(big) + "' is not a valid floating point value";
+    for (bool overVela : {true, false}) {
+      try {
+        overVela ? f.EncodeVelaWrite(big) : f.EncodeModbusWrite(big);
+        ADD_FAILURE() << big << " was encoded";
+      } catch (const EConvertError& e) {
+        EXPECT_EQ(e.what(), message);
+      }
+    }
+    EXPECT_EQ(std::memcmp(&vela, &f.VelaWrite, sizeof vela), 0) << big;
+    EXPECT_EQ(std::memcmp(&modbus, &f.ModbusWrite, sizeof modbus), 0) << big;
+  }
+  EXPECT_NO_THROW(f.EncodeModbusWrite("3.4028234e38"));
+  EXPECT_EQ(Bytes(f.ModbusWrite.Frame + 7, 4), (std::vector<uint8_t>{0xFF, 0xFF, 0x7F, 0x7F}));
   for (const char* bad : {"", " ", "12a", "1 2", "+", "99999999999", "0x10"})
     EXPECT_THROW(StrToInt(bad), EConvertError) << bad;
   EXPECT_EQ(StrToInt(" -12"), -12);

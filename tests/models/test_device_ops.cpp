@@ -5,6 +5,8 @@
 #include <string>
 
 #include "comm/Clock.h"
+#include "comm/Codecs.h"
+#include "comm/WireText.h"
 #include "comm/prPort.h"
 #include "models/prDevice.h"
 #include "sim/SimBackend.h"
@@ -93,6 +95,69 @@ TEST_F(DeviceOps, ReaddressingFollowsAnAcceptedNetAddr) {
   EXPECT_TRUE(beta->ReadRegister(beta->SECNS));
   EXPECT_TRUE(beta->ReadRegister(beta->FindRegister("COUNTER", 4)));
   EXPECT_EQ(sim->Frames.back()[0], 12);
+}
+
+// Module texts travel one byte per character in Windows-1251, through both protocols and the
+// simulated module alike.
+using WireText = DeviceOps;
+
+TEST_F(WireText, TextsTakeOneBytePerCharacterBothWays) {
+  bus->AddModel(2, 4);  // ETA-03: a module name and a display text
+  auto eta = Device(2, 4);
+  struct Case {
+    TprDevReg* reg;
+    const char* text;
+    int chars;
+    uint8_t first, second;  // the first two characters on the wire
+  };
+  const Case cases[] = {
+      {eta->MNAME, "Насос подачи", 12, 0xCD, 0xE0},
+      {eta->MNAME, "Компрессор №12", 14, 0xCA, 0xEE},  // the whole field
+      {eta->DISPLAY, "Линия №2", 8, 0xCB, 0xE8},
+      {eta->MNAME, "Line 3", 6, 'L', 'i'},
+  };
+  for (uint8_t protocol : {ptModbus, ptVela}) {
+    port.SetProtocol(protocol);
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.text) + (protocol == ptVela ? " Vela" : " Modbus"));
+      ASSERT_TRUE(eta->WriteRegister(c.reg, c.text));
+      const std::vector<uint8_t>& frame = sim->Frames.back();
+      if (protocol == ptVela) {
+        // Header, the characters, NUL, CRC.
+        EXPECT_EQ(frame.size(), size_t(c.chars + 7));
+        EXPECT_EQ(frame[5], c.first);
+        EXPECT_EQ(frame[6], c.second);
+      } else {
+        // The first character of each pair travels second.
+        EXPECT_EQ(frame[7], c.second);
+        EXPECT_EQ(frame[8], c.first);
+      }
+      EXPECT_EQ(bus->Module(0).Text(c.reg->Name), c.text);
+      c.reg->ValueText.clear();
+      ASSERT_TRUE(eta->ReadRegister(c.reg));
+      EXPECT_EQ(c.reg->ValueText, c.text);
+    }
+  }
+}
+
+TEST_F(WireText, ATextTheCodePageCannotHoldIsRejectedAndNothingSent) {
+  bus->AddModel(1, 3);
+  auto kappa = Device(1, 3);
+  const std::string before = bus->Module(0).Text("MNAME");
+  for (uint8_t protocol : {ptModbus, ptVela}) {
+    port.SetProtocol(protocol);
+    // Characters outside the code page, and bytes that are no UTF-8 at all.
+    for (const std::string t : {"Pumpe ä", "温度", "Насос 🙂", "bad \xFF"}) {
+      const size_t frames = sim->Frames.size();
+      const int64_t pauses = clock.SleepCount;
+      EXPECT_THROW(kappa->WriteRegister(kappa->MNAME, t), EConvertError) << t;
+      EXPECT_EQ(sim->Frames.size(), frames) << t;
+      EXPECT_EQ(clock.SleepCount, pauses) << t;
+    }
+  }
+  EXPECT_EQ(bus->Module(0).Text("MNAME"), before);
+  // The one byte the code page leaves undefined reads as the replacement character.
+  EXPECT_EQ(DecodeWireText("A\x98"), "A\xEF\xBF\xBD");
 }
 
 }  // namespace
