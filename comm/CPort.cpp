@@ -184,6 +184,11 @@ int TCustomComPort::Read(void* buffer, int count) {
   return Impl->Read(static_cast<uint8_t*>(buffer), count);
 }
 
+int TCustomComPort::InputCount() {
+  if (!IsOpen) throw EComPort(CError_ClearComFailed, EBADF);
+  return Impl->InputCount();
+}
+
 TComPort::TComPort(TComponent* owner) : TCustomComPort(MakeTermiosBackend(), owner) {}
 
 TComPort::TComPort(std::unique_ptr<TComBackend> backend, TComponent* owner)

@@ -115,6 +115,8 @@ class TComBackend {
   // Blocking, with the semantics of the time-outs last applied.
   virtual int Write(const uint8_t* bytes, int count) = 0;
   virtual int Read(uint8_t* buffer, int count) = 0;
+  // Bytes received and not yet read; raises code 10. A device that cannot tell reports none.
+  virtual int InputCount() { return 0; }
 };
 
 class TCustomComPort : public TComponent {
@@ -153,6 +155,8 @@ class TCustomComPort : public TComponent {
   void ClearBuffer(bool input, bool output);
   int Write(const void* bytes, int count);
   int Read(void* buffer, int count);
+  // Bytes received and not yet read.
+  int InputCount();
 
   TComBackend& Backend() { return *Impl; }
 

@@ -183,6 +183,13 @@ class TTermiosBackend : public TComBackend {
     }
   }
 
+  int InputCount() override {
+    RequireOpen(CError_ClearComFailed);
+    int queued = 0;
+    if (ioctl(Fd, FIONREAD, &queued) != 0) throw EComPort(CError_ClearComFailed, errno);
+    return queued;
+  }
+
  private:
   [[noreturn]] static void Fail(int fd, int err) {
     ::close(fd);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "comm/Clock.h"
 #include "comm/Codecs.h"
 
 namespace {
@@ -100,42 +101,121 @@ void TprPort::ApplyTimeouts() {
   ComPort->SetTimeouts(t);
 }
 
-int TprPort::Exchange(TCustomComPort* line, const uint8_t* request, int requestLength,
-                      int replyLength, uint8_t* reply, int replyCapacity) {
+namespace {
+
+// Whether bytes that fell short of the reply length are still the whole answer to the
+// request: a Vela text is shorter than its reply length, a Modbus module may answer with an
+// exception. A whole frame of another request (a late one) is no answer.
+bool WholeVelaAnswer(const uint8_t* request, const uint8_t* reply, int count) {
+  return count >= 6 && std::memcmp(reply, request, 4) == 0 &&
+         Crc8(reply, count - 1, 0xFF) == reply[count - 1];
+}
+
+bool WholeModbusAnswer(const uint8_t* request, const uint8_t* reply, int count) {
+  if (count != 5 || reply[0] != request[0] || reply[1] != (request[1] | 0x80)) return false;
+  const uint16_t crc = Crc16(reply, 3, 0xFFFF);
+  return reply[3] == uint8_t(crc) && reply[4] == uint8_t(crc >> 8);
+}
+
+bool NoAnswer(const uint8_t*, const uint8_t*, int) { return false; }
+
+// The guard waits at most this many guard intervals for a line that does not fall quiet (a
+// babbling device); the reply checks still stand after it.
+constexpr int kMaxGuardIntervals = 4;
+
+}  // namespace
+
+void TprPort::WaitForQuietLine(int guardMs) {
+  TCustomComPort* line = ComPort;
+  const TComTimeouts saved = line->Timeouts();
+  const int64_t start = Clock().NowMs();
+  const int64_t giveUp = start + int64_t(kMaxGuardIntervals) * guardMs;
+  int64_t quietSince = LastExchangeEndMs;
+  // A burst of bytes ends when the line has been still for two characters.
+  TComTimeouts wait;
+  wait.ReadInterval = int(std::trunc(2 * CharTimeMs())) + 1;
+  wait.ReadTotalMultiplier = 0;
+  wait.WriteTotalMultiplier = saved.WriteTotalMultiplier;
+  wait.WriteTotalConstant = saved.WriteTotalConstant;
+  try {
+    for (;;) {
+      int64_t now = Clock().NowMs();
+      // Something came since the last exchange: the line was not quiet after all.
+      if (line->InputCount() > 0) {
+        line->ClearBuffer(true, false);
+        quietSince = now;
+      }
+      const int64_t left = std::min(quietSince + guardMs, giveUp) - now;
+      if (left <= 0) break;
+      wait.ReadTotalConstant = int(left);
+      line->SetTimeouts(wait);
+      uint8_t scratch[64];
+      // Nothing within the time left: quiet for the whole guard interval.
+      if (line->Read(scratch, int(sizeof scratch)) == 0) break;
+      quietSince = Clock().NowMs();
+    }
+  } catch (...) {
+    line->SetTimeouts(saved);
+    throw;
+  }
+  line->SetTimeouts(saved);
+  GuardWaitedMs += Clock().NowMs() - start;
+}
+
+int TprPort::Exchange(const uint8_t* request, int requestLength, int replyLength, uint8_t* reply,
+                      int replyCapacity, TFrameCheck complete) {
+  TCustomComPort* line = ComPort;
+  // Both working protocols put the bus address first.
+  const int address = requestLength > 0 ? request[0] : -1;
+  if (address >= 0 && GuardMs[size_t(address)] > 0) WaitForQuietLine(GuardMs[size_t(address)]);
   // Purge even for an empty request: late bytes of an earlier exchange must never be taken
   // for the reply of a later one.
   line->ClearBuffer(true, true);
   if (requestLength > 0) line->Write(request, requestLength);
+  // The write returns once the request is on the wire; no module has answered it yet, so
+  // whatever is already there is an earlier reply coming late.
+  const bool early = requestLength > 0 && line->InputCount() > 0;
   const int wanted = std::clamp(replyLength, 0, replyCapacity);
-  return wanted > 0 ? line->Read(reply, wanted) : 0;
+  const TComTimeouts& t = line->Timeouts();
+  const int readTimeoutMs = std::max(0, t.ReadTotalMultiplier) * wanted + std::max(0, t.ReadTotalConstant);
+  int got = wanted > 0 ? line->Read(reply, wanted) : 0;
+  LastExchangeEndMs = Clock().NowMs();
+  if (address >= 0 && wanted > 0) {
+    const bool timedOut = early || (got < wanted && !complete(request, reply, got));
+    // One read time-out of the read that timed out, so that a reply up to twice the
+    // time-out late is seen while the line is watched, plus one read interval (16
+    // characters) for the adapter's delivery to lag behind the wire.
+    const int guardMs = readTimeoutMs + int(std::trunc(16 * CharTimeMs())) + 1;
+    GuardMs[size_t(address)] = timedOut ? guardMs : 0;
+  }
+  if (early) {
+    std::fill(reply, reply + got, uint8_t(0));
+    got = 0;
+  }
+  return got;
 }
 
-namespace {
-
-// The three record kinds share the exchange; only their frame sizes differ.
+// The three record kinds share the exchange; only their frame sizes and checksums differ.
 template <class Record>
-int ExchangeRecord(TCustomComPort* line, const Record& request, Record& reply,
-                   int (*exchange)(TCustomComPort*, const uint8_t*, int, int, uint8_t*, int)) {
+int TprPort::ExchangeRecord(const Record& request, Record& reply, TFrameCheck complete) {
   reply = {};
-  if (!line) throw EComPort(CError_WriteFailed);
+  if (!ComPort) throw EComPort(CError_WriteFailed);
   const int sent = std::clamp<int>(request.RequestLength, 0, int(sizeof request.Frame));
-  reply.RequestLength = exchange(line, request.Frame, sent, request.ReplyLength, reply.Frame,
-                                 int(sizeof reply.Frame));
+  reply.RequestLength = Exchange(request.Frame, sent, request.ReplyLength, reply.Frame,
+                                 int(sizeof reply.Frame), complete);
   return reply.RequestLength;
 }
 
-}  // namespace
-
 int TprPort::ExchangeVela(const TVelaRecord& request, TVelaRecord& reply) {
-  return ExchangeRecord(ComPort, request, reply, &TprPort::Exchange);
+  return ExchangeRecord(request, reply, &WholeVelaAnswer);
 }
 
 int TprPort::ExchangeModbus(const TModbusRecord& request, TModbusRecord& reply) {
-  return ExchangeRecord(ComPort, request, reply, &TprPort::Exchange);
+  return ExchangeRecord(request, reply, &WholeModbusAnswer);
 }
 
 int TprPort::ExchangeDcs(const TDcsRecord& request, TDcsRecord& reply) {
-  return ExchangeRecord(ComPort, request, reply, &TprPort::Exchange);
+  return ExchangeRecord(request, reply, &NoAnswer);
 }
 
 TVelaRecord VelaProbeTemplate() {

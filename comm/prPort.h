@@ -1,6 +1,7 @@
 #pragma once
 // The tree node of one serial port: the line settings chosen on the port page, pushed to the
 // shared serial line, and the elementary exchange (purge, send one frame, collect the reply).
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -31,9 +32,23 @@ class TprPort : public TprNode {
 
   // One exchange; returns the number of bytes received (also stored in the reply's
   // RequestLength). Line errors raise EComPort.
+  //
+  // Late replies. Modbus RTU carries no transaction number, so a reply that arrives after its
+  // read timed out would be taken for the answer to the next request of that module (another
+  // register of the same size passes every check). The exchange guards in time: after a read
+  // of a module timed out, the next request to that module waits until the line has been
+  // quiet for the read time-out of the read that timed out and one read interval more (bytes
+  // arriving meanwhile are discarded), and bytes that are already there once a request has
+  // been sent, before the module could have heard all of it, void that exchange's reply.
+  // A reply up to twice the time-out late is thereby never taken for another's.
   int ExchangeVela(const TVelaRecord& request, TVelaRecord& reply);
   int ExchangeModbus(const TModbusRecord& request, TModbusRecord& reply);
   int ExchangeDcs(const TDcsRecord& request, TDcsRecord& reply);
+  // Drops every armed guard: the module search asks each address once and its replies carry
+  // their address, so it keeps its own timing.
+  void ClearReplyGuards() { GuardMs.fill(0); }
+  // Milliseconds spent so far waiting for a quiet line before a request.
+  int64_t GuardWaitedMs = 0;
 
   TCustomComPort* ComPort = nullptr;
   std::string PortName = "COM1";
@@ -49,9 +64,21 @@ class TprPort : public TprNode {
   void ApplyBaudRate();
   void ApplyParity();
   void ApplyTimeouts();
-  // Purge, send, collect: the one exchange behind the three record kinds.
-  static int Exchange(TCustomComPort* line, const uint8_t* request, int requestLength,
-                      int replyLength, uint8_t* reply, int replyCapacity);
+  // Purge, send, collect: the one exchange behind the three record kinds. complete tells
+  // whether a reply that fell short of the reply length is still the request's whole answer.
+  using TFrameCheck = bool (*)(const uint8_t* request, const uint8_t* reply, int count);
+  template <class Record>
+  int ExchangeRecord(const Record& request, Record& reply, TFrameCheck complete);
+  int Exchange(const uint8_t* request, int requestLength, int replyLength, uint8_t* reply,
+               int replyCapacity, TFrameCheck complete);
+  // Waits until nothing has arrived for guardMs, discarding what arrives meanwhile.
+  void WaitForQuietLine(int guardMs);
+
+  // Per bus address: the guard interval armed by a timed-out read, 0 when none.
+  std::array<int, 256> GuardMs{};
+  // The clock's time at the end of the last exchange: the line is known quiet since then as
+  // long as nothing is waiting in its input.
+  int64_t LastExchangeEndMs = 0;
 };
 
 // Search probes: the templates read the register holding the model code.

@@ -34,6 +34,8 @@ bool ProbeAddress(TprPort& port, uint8_t address, TScanHit& hit) {
 int ScanBus(TprPort& port, int from, int to, const std::function<bool(int address)>& next,
             const std::function<void(const TScanHit&)>& found) {
   int count = 0;
+  // Each address is asked once and its reply names it: no wait for late replies.
+  port.ClearReplyGuards();
   for (int i = from; i <= to; ++i) {
     if (next && !next(i)) break;
     TScanHit hit;

@@ -174,3 +174,10 @@ int TSimBackend::Read(uint8_t* buffer, int count) {
   Reads.emplace_back(buffer, buffer + taken);
   return taken;
 }
+
+int TSimBackend::InputCount() {
+  if (!Opened) throw EComPort(CError_ClearComFailed, EBADF);
+  const double now = LineNowMs();
+  return int(std::count_if(Pending.begin(), Pending.end(),
+                           [now](const TPending& p) { return p.ArrivalMs <= now; }));
+}

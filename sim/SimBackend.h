@@ -98,6 +98,8 @@ class TSimBackend : public TComBackend {
   void Purge(bool input, bool output) override;
   int Write(const uint8_t* bytes, int count) override;
   int Read(uint8_t* buffer, int count) override;
+  // The bytes that have arrived by the line's time and were not read yet.
+  int InputCount() override;
 
  private:
   struct TPending {

@@ -2,6 +2,8 @@
 // A module page against one simulated module: fake clock, in-memory line, port node, device
 // object from CreateDevice and the page from its class name, with the frames on the line
 // decoded back to register names for the checks.
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +16,7 @@
 
 #include "comm/CPort.h"
 #include "comm/Clock.h"
+#include "comm/Resources.h"
 #include "comm/prPort.h"
 #include "models/prDevice.h"
 #include "pages/ModuleForm.h"
@@ -136,6 +139,38 @@ class TPageRig {
     T* control = Page->Controls.FindAs<T>(name);
     if (!control) throw std::logic_error("no control " + name);
     return *control;
+  }
+  // The shortest and the longest read time-out of the model's registers on the port's
+  // protocol at the line's time-outs.
+  std::pair<int, int> ReadTimeoutRange() const {
+    const TComTimeouts& t = Line->Timeouts();
+    int lo = INT32_MAX, hi = 0;
+    for (const TRegisterDef& def : Model->Map()) {
+      const TprDevReg* reg = Model->FindRegister(def.Name);
+      const int length =
+          Port.Protocol == ptVela ? reg->VelaRead.ReplyLength : reg->ModbusRead.ReplyLength;
+      const int ms = t.ReadTotalMultiplier * length + t.ReadTotalConstant;
+      lo = std::min(lo, ms);
+      hi = std::max(hi, ms);
+    }
+    return {lo, hi};
+  }
+  // The value controls of a tab that show anything but their failure display ("Н/Д", grayed,
+  // no selection).
+  std::vector<std::string> LiveLooking(int tab) const {
+    std::vector<std::string> live;
+    const TContainer* sheet = Page->pcMain->Sheets().at(size_t(tab));
+    for (const auto& c : Page->Controls.Controls()) {
+      const TControl* p = c->Parent();
+      while (p && p != sheet) p = p->Parent();
+      if (!p) continue;
+      bool failed = true;
+      if (auto* e = dynamic_cast<const TEdit*>(c.get())) failed = e->Text() == ResStr("Н/Д");
+      if (auto* b = dynamic_cast<const TCheckBox*>(c.get())) failed = b->State() == TCheckState::Grayed;
+      if (auto* l = dynamic_cast<const TComboBox*>(c.get())) failed = l->ItemIndex() == -1;
+      if (!failed) live.push_back(c->Name());
+    }
+    return live;
   }
   size_t Mark() const { return Sim->Frames.size(); }
   void Silence() { Module->Fault = TSimFault{TSimFaultKind::Silence, 0, -1}; }
