@@ -189,6 +189,11 @@ int TCustomComPort::InputCount() {
   return Impl->InputCount();
 }
 
+int TCustomComPort::ReceivedWhileSending() {
+  if (!IsOpen) throw EComPort(CError_ClearComFailed, EBADF);
+  return Impl->ReceivedWhileSending();
+}
+
 TComPort::TComPort(TComponent* owner) : TCustomComPort(MakeTermiosBackend(), owner) {}
 
 TComPort::TComPort(std::unique_ptr<TComBackend> backend, TComponent* owner)

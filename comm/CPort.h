@@ -117,6 +117,10 @@ class TComBackend {
   virtual int Read(uint8_t* buffer, int count) = 0;
   // Bytes received and not yet read; raises code 10. A device that cannot tell reports none.
   virtual int InputCount() { return 0; }
+  // Bytes that had arrived while the last write was still going out, before its last byte
+  // had left: no module can have answered that request yet. A device that cannot tell (a
+  // pseudo-terminal has no wire time) reports none.
+  virtual int ReceivedWhileSending() { return 0; }
 };
 
 class TCustomComPort : public TComponent {
@@ -157,6 +161,8 @@ class TCustomComPort : public TComponent {
   int Read(void* buffer, int count);
   // Bytes received and not yet read.
   int InputCount();
+  // Bytes that arrived while the last write was still being sent.
+  int ReceivedWhileSending();
 
   TComBackend& Backend() { return *Impl; }
 

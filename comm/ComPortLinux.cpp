@@ -130,6 +130,7 @@ class TTermiosBackend : public TComBackend {
 
   int Write(const uint8_t* bytes, int count) override {
     RequireOpen(CError_WriteFailed);
+    WhileSending = 0;
     if (count <= 0) return 0;
     const TNanos start = MonotonicNow();
     const TNanos deadline =
@@ -190,6 +191,8 @@ class TTermiosBackend : public TComBackend {
     return queued;
   }
 
+  int ReceivedWhileSending() override { return WhileSending; }
+
  private:
   [[noreturn]] static void Fail(int fd, int err) {
     ::close(fd);
@@ -233,6 +236,8 @@ class TTermiosBackend : public TComBackend {
       int queued = 0;
       if (ioctl(Fd, TIOCOUTQ, &queued) != 0) throw EComPort(CError_WriteFailed, errno);
       if (queued == 0 && !TransmitterBusy()) return 0;
+      // Part of the request is still to go out, so nothing received yet answers it.
+      WhileSending = std::max(WhileSending, InputCount());
       TNanos now = MonotonicNow();
       if (now >= deadline) {
         tcflush(Fd, TCOFLUSH);
@@ -282,6 +287,7 @@ class TTermiosBackend : public TComBackend {
   }
 
   int Fd = -1;
+  int WhileSending = 0;
   TTermiosSnapshot Saved;
   TComTimeouts Times;
   TNanos CharNanos = 1'041'667;  // 9600 8N1

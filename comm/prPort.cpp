@@ -172,9 +172,9 @@ int TprPort::Exchange(const uint8_t* request, int requestLength, int replyLength
   // for the reply of a later one.
   line->ClearBuffer(true, true);
   if (requestLength > 0) line->Write(request, requestLength);
-  // The write returns once the request is on the wire; no module has answered it yet, so
-  // whatever is already there is an earlier reply coming late.
-  const bool early = requestLength > 0 && line->InputCount() > 0;
+  // No module answers a request before it has heard all of it: whatever arrived while it
+  // was being sent is an earlier reply coming late.
+  const bool early = requestLength > 0 && line->ReceivedWhileSending() > 0;
   const int wanted = std::clamp(replyLength, 0, replyCapacity);
   const TComTimeouts& t = line->Timeouts();
   const int readTimeoutMs = std::max(0, t.ReadTotalMultiplier) * wanted + std::max(0, t.ReadTotalConstant);

@@ -38,8 +38,8 @@ class TprPort : public TprNode {
   // register of the same size passes every check). The exchange guards in time: after a read
   // of a module timed out, the next request to that module waits until the line has been
   // quiet for the read time-out of the read that timed out and one read interval more (bytes
-  // arriving meanwhile are discarded), and bytes that are already there once a request has
-  // been sent, before the module could have heard all of it, void that exchange's reply.
+  // arriving meanwhile are discarded), and bytes that arrived while a request was still being
+  // sent, before the module could have heard all of it, void that exchange's reply.
   // A reply up to twice the time-out late is thereby never taken for another's.
   int ExchangeVela(const TVelaRecord& request, TVelaRecord& reply);
   int ExchangeModbus(const TModbusRecord& request, TModbusRecord& reply);

@@ -105,11 +105,13 @@ void TSimBackend::Purge(bool input, bool /*output: writes complete at once*/) {
 int TSimBackend::Write(const uint8_t* bytes, int count) {
   if (!Opened) throw EComPort(CError_WriteFailed, EBADF);
   CheckPlugged(CError_WriteFailed);
+  WhileSending = 0;
   if (count <= 0) return 0;
   Frames.emplace_back(bytes, bytes + count);
   const double c = CharTimeMs();
   const double end = LineNowMs() + count * c;
   AdvanceTo(end);
+  WhileSending = InputCount();
   if (!Current) return count;
   std::optional<TSimReply> reply;
   {

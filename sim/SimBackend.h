@@ -100,6 +100,8 @@ class TSimBackend : public TComBackend {
   int Read(uint8_t* buffer, int count) override;
   // The bytes that have arrived by the line's time and were not read yet.
   int InputCount() override;
+  // Those that had arrived when the last frame written had been sent.
+  int ReceivedWhileSending() override { return WhileSending; }
 
  private:
   struct TPending {
@@ -119,6 +121,7 @@ class TSimBackend : public TComBackend {
   void CheckPlugged(int err);
   std::vector<TPending> Pending;
   double VirtualMs = 0;
+  int WhileSending = 0;
   int64_t Origin = 0;
   bool OriginSet = false;
 };
