@@ -179,6 +179,7 @@ int TSimBackend::Read(uint8_t* buffer, int count) {
 
 int TSimBackend::InputCount() {
   if (!Opened) throw EComPort(CError_ClearComFailed, EBADF);
+  CheckPlugged(CError_ClearComFailed);
   const double now = LineNowMs();
   return int(std::count_if(Pending.begin(), Pending.end(),
                            [now](const TPending& p) { return p.ArrivalMs <= now; }));
