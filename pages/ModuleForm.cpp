@@ -2,6 +2,7 @@
 
 #include "comm/Codecs.h"
 #include "comm/Resources.h"
+#include "comm/WireText.h"
 #include "comm/prPort.h"
 #include "shell/UiServices.h"
 
@@ -64,12 +65,29 @@ void TModuleForm::MainTimerTimer() {
   // No cycle on a line that is not open (the port could not be opened when the node was
   // selected, and that error was shown): every read would only fail with another error. The
   // next selection opens the line again.
-  if (!LineOpen()) return;
-  const int tab = pcMain->TabIndex();
-  if (tab >= 0 && tab < static_cast<int>(RefreshSteps.size()) && RefreshSteps[tab])
-    RefreshSteps[tab]();
-  for (const auto& step : CycleSteps) step();
+  if (!LineOpen()) {
+    ShowPollingStopped();
+    return;
+  }
+  try {
+    const int tab = pcMain->TabIndex();
+    if (tab >= 0 && tab < static_cast<int>(RefreshSteps.size()) && RefreshSteps[tab])
+      RefreshSteps[tab]();
+    for (const auto& step : CycleSteps) step();
+  } catch (...) {
+    // Polling stops here, so nothing the page shows is read any more: it must not look live.
+    ShowPollingStopped();
+    throw;
+  }
   MainTimer.SetEnabled(true);
+}
+
+void TModuleForm::ShowPollingStopped() {
+  for (const auto& control : Controls.Controls()) {
+    if (auto* field = dynamic_cast<TEdit*>(control.get())) field->SetText(NoData());
+    if (auto* box = dynamic_cast<TCheckBox*>(control.get())) box->SetState(TCheckState::Grayed);
+    if (auto* list = dynamic_cast<TComboBox*>(control.get())) list->SetItemIndex(-1);
+  }
 }
 
 TModalResult TModuleForm::ShowModuleDialog(TModalDialog& dialog) {
@@ -231,7 +249,14 @@ void TModuleForm::SingleEntry(TEdit& field, char key, TprDevReg* reg) {
 }
 
 void TModuleForm::TextEntry(TEdit& field, char key, TprDevReg* reg) {
-  if (Commits(field, key)) WriteEntry(field, reg);
+  if (!Commits(field, key)) return;
+  // Module texts travel in the modules' code page; a character it cannot hold is rejected,
+  // never replaced.
+  std::string wire;
+  if (!EncodeWireText(field.Text(), wire))
+    RejectEntry(field);
+  else
+    WriteEntry(field, reg);
 }
 
 void TModuleForm::Command(TControl& control, TprDevReg* reg, const std::string& text) {

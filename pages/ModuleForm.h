@@ -36,6 +36,9 @@ class TModuleForm : public TprForm {
 
   // ---- handlers shared by every page
   void MainTimerTimer();
+  // Every value of the page shows its failure display ("Н/Д", grayed, no selection): what the
+  // page shows after an error stopped its polling.
+  void ShowPollingStopped();
   void pcMainChange();
   void cbCloseUp(TComboBox& list);
   void edExit(TEdit& field);
@@ -139,7 +142,8 @@ class TModuleForm : public TprForm {
   // Parses the field as an integer in lo..hi; a rejected entry turns the text red and beeps.
   bool AcceptNumber(TEdit& field, int64_t lo, int64_t hi, int32_t& value);
   void RejectEntry(TEdit& field);
-  // Enter: the text written as typed without a check; Esc: focus release.
+  // Enter: the text written as typed, or rejected when the modules' code page cannot hold
+  // it; Esc: focus release.
   void TextEntry(TEdit& field, char key, TprDevReg* reg);
   // Enter: single-precision entry (CheckSingleRange) written as typed; Esc: focus release.
   void SingleEntry(TEdit& field, char key, TprDevReg* reg);

@@ -1,7 +1,10 @@
-// A module that answers after the read time-out: its late replies must never be taken for the
-// answer to a later request (Modbus RTU has no transaction number to tell them apart).
+// Line faults as a module page meets them. A module that answers after the read time-out: its
+// late replies must never be taken for the answer to a later request (Modbus RTU has no
+// transaction number to tell them apart). A line error that stops the polling. A name the
+// modules' code page cannot hold.
 #include <gtest/gtest.h>
 
+#include "comm/CPort.h"
 #include "support/PageRig.h"
 
 namespace {
@@ -75,6 +78,53 @@ TEST(LateReply, NoWaitWhileTheModuleAnswers) {
   rig.Silence();
   rig.Ticks(3);
   EXPECT_GT(rig.Port.GuardWaitedMs, 0);
+}
+
+
+// The adapter is gone: the cycle's first exchange raises, the error leaves the tick once and
+// the timer stays off. Every value of every tab shows its failure display, not the last
+// values read; showing the page again (selecting its node again) polls again.
+TEST(StoppedPolling, ALineErrorLeavesNoValueLookingLive) {
+  for (int model = 1; model <= 5; ++model) {
+    TPageRig rig(model);
+    SCOPED_TRACE(rig.Device->NameText);
+    rig.Page->FormShow();
+    rig.ShowTab(1);
+    EXPECT_FALSE(rig.LiveLooking(1).empty());
+    rig.Sim->Unplugged = true;
+    EXPECT_THROW(rig.Ticks(), EComPort);
+    EXPECT_FALSE(rig.Page->MainTimer.Enabled());
+    for (size_t tab = 0; tab < rig.Page->pcMain->Sheets().size(); ++tab)
+      EXPECT_EQ(rig.LiveLooking(int(tab)), std::vector<std::string>{}) << "tab " << tab;
+
+    // Back again: the next selection closes the vanished line (which reports its loss once
+    // more) and opens it anew.
+    rig.Sim->Unplugged = false;
+    EXPECT_THROW(rig.Line->Close(), EComPort);
+    rig.Line->Open();
+    rig.Page->FormShow();
+    EXPECT_TRUE(rig.Page->MainTimer.Enabled());
+    EXPECT_FALSE(rig.LiveLooking(0).empty());
+  }
+}
+
+// A name with a character outside the modules' code page is rejected as an entry is.
+TEST(WireText, TheNameFieldRejectsWhatTheCodePageCannotHold) {
+  TPageRig rig(1);
+  rig.Page->FormShow();
+  const size_t mark = rig.Mark();
+  rig.Page->edName->UserEdit("Pumpe ä");
+  rig.Page->edName->UserKey(13);
+  EXPECT_EQ(rig.Page->edName->Color(), TTextColor::Red);
+  EXPECT_EQ(rig.Ui.Beeps, 1);
+  EXPECT_TRUE(rig.Page->edName->Focused());
+  EXPECT_TRUE(rig.Writes(mark).empty());
+
+  rig.Page->edName->UserEdit("Насос подачи");
+  rig.Page->edName->UserKey(13);
+  EXPECT_EQ(rig.Writes(mark).size(), 1u);
+  EXPECT_EQ(rig.Module->Text("MNAME"), "Насос подачи");
+  EXPECT_EQ(rig.Ui.Beeps, 1);
 }
 
 }  // namespace
