@@ -46,6 +46,7 @@ TRun Poll(uint8_t protocol, const char* baud, TSimFault fault, int cycles) {
 }  // namespace
 
 int main() {
+  RegisterPageClasses();
   const int cycles = 50;
   for (uint8_t protocol : {ptModbus, ptVela}) {
     const char* name = protocol == ptVela ? "Vela" : "Modbus";
