@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "comm/WireText.h"
 #include "comm/prDevReg.h"
 #include "models/prDevice.h"
 
@@ -130,6 +131,19 @@ inline std::vector<uint8_t> RawRegisterBytes(const TRegisterPick& p) {
 }
 
 // [separator]: odd gives the comma, even the point.
+// Module texts travel one byte per character in the modules' code page: a text can be written
+// exactly when every character has a byte there. The code page's one undefined byte reads back
+// as a replacement character, which no write can carry.
+inline bool WireEncodable(const std::string& text) {
+  std::string wire;
+  return EncodeWireText(text, wire);
+}
+inline size_t WireLength(const std::string& text) {
+  std::string wire;
+  EncodeWireText(text, wire);
+  return wire.size();
+}
+
 inline char ReadSeparator(TReader& in) { return in.Byte() & 1 ? ',' : '.'; }
 
 // Reference checksums, bit by bit.

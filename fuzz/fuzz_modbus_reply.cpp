@@ -43,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool writable = pick.DataType != dtBool && pick.DataType != dtDouble &&
                           pick.DataType <= dtString &&
                           (pick.DataType != dtString || pick.StrLength % 2 == 0);
-    if (writable && (!reg.ValueText.empty() || pick.DataType == dtString)) {
+    if (writable && (!reg.ValueText.empty() || pick.DataType == dtString) &&
+        (pick.DataType != dtString || fuzz::WireEncodable(reg.ValueText))) {
       TprDevReg echo;
       pick.SetUp(echo);
       try {

@@ -43,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                  detail);
 
     // A value that cannot be shown leaves the text empty; anything shown can be written back.
-    if (!reg.ValueText.empty() || type == dtString) {
+    if ((!reg.ValueText.empty() || type == dtString) &&
+        (type != dtString || fuzz::WireEncodable(reg.ValueText))) {
       TprDevReg echo;
       pick.SetUp(echo, type);
       try {
