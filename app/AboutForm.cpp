@@ -58,7 +58,7 @@ TAboutView::TAboutView(QWidget* parent, std::optional<TVersionParts> version)
   lbURL->adjustSize();
   lbURL->installEventFilter(this);
 
-  btOK = new QPushButton(QString::fromUtf8("ОК"), this);
+  btOK = new QPushButton(ToQt("ОК"), this);
   btOK->setObjectName("btOK");
   btOK->setDefault(true);
   connect(btOK, &QPushButton::clicked, this, &QDialog::accept);

@@ -7,8 +7,10 @@
 #include <QTabBar>
 
 #include "app/ErrorBox.h"
+#include "app/QtUi.h"
 
 namespace {
+// Values (the contents of a text field, names) as they are.
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 // A widget of kind W for a control of kind M, following the model from now on.
@@ -39,7 +41,7 @@ void TBoundLineEdit::Sync() {
   setMaxLength(Model->MaxLength() > 0 ? Model->MaxLength() : 32767);
   setReadOnly(Model->ReadOnly());
   setEnabled(Model->Enabled());
-  setToolTip(Q(Model->Hint));
+  setToolTip(ToQt(Model->Hint));
   const QString text = Q(Model->Text());
   if (this->text() != text) setText(text);
   QPalette p = NormalPalette;
@@ -67,9 +69,9 @@ TBoundCheckBox::TBoundCheckBox(TCheckBox& model, TLife life, QWidget* parent)
 
 void TBoundCheckBox::Sync() {
   if (!Life->Ok()) return;
-  setText(Q(Model->Caption));
+  setText(ToQt(Model->Caption));
   setEnabled(Model->Enabled());
-  setToolTip(Q(Model->Hint));
+  setToolTip(ToQt(Model->Hint));
   switch (Model->State()) {
     case TCheckState::Unchecked: setCheckState(Qt::Unchecked); break;
     case TCheckState::Checked: setCheckState(Qt::Checked); break;
@@ -97,14 +99,14 @@ void TBoundComboBox::Sync() {
   if (!Life->Ok()) return;
   const auto& items = Model->Items();
   bool same = count() == static_cast<int>(items.size());
-  for (int i = 0; same && i < count(); ++i) same = itemText(i) == Q(items[i]);
+  for (int i = 0; same && i < count(); ++i) same = itemText(i) == ToQt(items[i]);
   const QSignalBlocker block(this);
   if (!same) {
     clear();
-    for (const auto& item : items) addItem(Q(item));
+    for (const auto& item : items) addItem(ToQt(item));
   }
   setEnabled(Model->Enabled());
-  setToolTip(Q(Model->Hint));
+  setToolTip(ToQt(Model->Hint));
   if (currentIndex() != Model->ItemIndex()) setCurrentIndex(Model->ItemIndex());
 }
 
@@ -130,10 +132,10 @@ TBoundToolButton::TBoundToolButton(TButton& model, TLife life, QWidget* parent)
 
 void TBoundToolButton::Sync() {
   if (!Life->Ok()) return;
-  setToolTip(Q(Model->Hint));
+  setToolTip(ToQt(Model->Hint));
   setEnabled(Model->Enabled());
   if (!Model->Caption.empty()) {
-    setText(Q(Model->Caption));
+    setText(ToQt(Model->Caption));
     setToolButtonStyle(Qt::ToolButtonTextOnly);
   } else {
     // A reset button without a caption shows the style's reset glyph.

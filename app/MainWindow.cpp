@@ -26,7 +26,7 @@
 namespace {
 constexpr int NodeRole = Qt::UserRole + 1;
 constexpr int TreeInitialWidth = 185;
-const QString ConfigFilter = QString::fromUtf8("Файл конфигурации (*.xml)");
+QString ConfigFilter() { return ToQt("Файл конфигурации (*.xml)"); }
 }  // namespace
 
 QString ProgramFolder() {
@@ -44,7 +44,7 @@ TMainPane::TMainPane(QWidget* parent) : QWidget(parent) {
   layout->setSpacing(0);
 }
 
-QString TMainPane::Text() { return QString::fromUtf8("Идет подготовка страницы свойств..."); }
+QString TMainPane::Text() { return ToQt("Идет подготовка страницы свойств..."); }
 
 void TMainPane::SetPage(QWidget* view) {
   if (View) layout()->removeWidget(View);
@@ -132,25 +132,25 @@ TMainWindow::~TMainWindow() {
 
 void TMainWindow::BuildMenus() {
   auto action = [this](QMenu* menu, const char* name, const char* text, bool enabled) {
-    QAction* a = menu->addAction(QString::fromUtf8(text));
+    QAction* a = menu->addAction(ToQt(text));
     a->setObjectName(name);
     a->setEnabled(enabled);
     return a;
   };
-  miFile = menuBar()->addMenu(QString::fromUtf8("Файл"));
+  miFile = menuBar()->addMenu(ToQt("Файл"));
   miFile->setObjectName("miFile");
   miOpen = action(miFile, "miOpen", "Открыть", false);
   miSave = action(miFile, "miSave", "Сохранить", false);
   miExit = action(miFile, "miExit", "Выход", true);
-  miTools = menuBar()->addMenu(QString::fromUtf8("Инструменты"));
+  miTools = menuBar()->addMenu(ToQt("Инструменты"));
   miTools->setObjectName("miTools");
   miTerminal = action(miTools, "miTerminal", "Терминал", false);
   miTools->setEnabled(false);
   miTools->menuAction()->setEnabled(false);
-  miConfig = menuBar()->addMenu(QString::fromUtf8("Настройки"));
+  miConfig = menuBar()->addMenu(ToQt("Настройки"));
   miConfig->setObjectName("miConfig");
   miEnableCalibrate = action(miConfig, "miEnableCalibrate", "Разрешить калибровку", true);
-  miHelp = menuBar()->addMenu(QString::fromUtf8("Справка"));
+  miHelp = menuBar()->addMenu(ToQt("Справка"));
   miHelp->setObjectName("miHelp");
   miShowHelp = action(miHelp, "miShowHelp", "Вызов справки", false);
   miAbout = action(miHelp, "miAbout", "О программе", true);
@@ -201,7 +201,7 @@ void TMainWindow::RebuildTree() {
   std::function<void(TTreeNode*, QTreeWidgetItem*)> add = [&](TTreeNode* node,
                                                               QTreeWidgetItem* parent) {
     auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tvDevices);
-    item->setText(0, QString::fromStdString(node->Text));
+    item->setText(0, ToQt(node->Text));
     item->setIcon(0, Icons[node->ImageIndex >= 0 && node->ImageIndex < 3 ? node->ImageIndex : 2]);
     item->setData(0, NodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(node)));
     if (node == Form->Selected()) selected = item;
@@ -239,8 +239,7 @@ void TMainWindow::ReleasePageView(TprForm*) {
 }
 
 void TMainWindow::miOpenClick() {
-  QFileDialog dialog(this, QString::fromUtf8("Загрузить конфигурацию"), ProgramFolder(),
-                     ConfigFilter);
+  QFileDialog dialog(this, ToQt("Загрузить конфигурацию"), ProgramFolder(), ConfigFilter());
   dialog.setObjectName("odLoadConfig");
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
@@ -250,8 +249,7 @@ void TMainWindow::miOpenClick() {
 }
 
 void TMainWindow::miSaveClick() {
-  QFileDialog dialog(this, QString::fromUtf8("Сохранить конфигурацию"), ProgramFolder(),
-                     ConfigFilter);
+  QFileDialog dialog(this, ToQt("Сохранить конфигурацию"), ProgramFolder(), ConfigFilter());
   dialog.setObjectName("sdSaveConfig");
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);

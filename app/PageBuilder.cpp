@@ -9,6 +9,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "app/QtUi.h"
+
 namespace {
 // Keeps the row labels of a sheet in view while it scrolls sideways: over each grid whose first
 // column holds only labels, a strip with copies of those labels stays at the left edge of the
@@ -110,7 +112,7 @@ QWidget* BuildTabs(TPageControl& tabs, TControlBinding& binding, QWidget* parent
     QWidget* content = BuildContainerView(*sheet, binding, scroll);
     scroll->setWidget(content);
     new TRowLabelsPin(scroll, content);
-    binding.AddTab(tabs, widget, scroll, QString::fromStdString(sheet->Caption));
+    binding.AddTab(tabs, widget, scroll, ToQt(sheet->Caption));
   }
   return widget;
 }
@@ -118,7 +120,7 @@ QWidget* BuildTabs(TPageControl& tabs, TControlBinding& binding, QWidget* parent
 QWidget* BuildCell(const TLayoutCell& cell, TControlBinding& binding, QWidget* parent) {
   if (!cell.Control) {
     if (cell.Text.empty()) return nullptr;
-    auto* label = new QLabel(QString::fromStdString(cell.Text), parent);
+    auto* label = new QLabel(ToQt(cell.Text), parent);
     label->setAlignment(AlignmentOf(cell.Align));
     return label;
   }
@@ -154,7 +156,7 @@ QWidget* BuildContainerView(TContainer& container, TControlBinding& binding, QWi
   column->setContentsMargins(3, 3, 3, 3);
   for (const TLayoutGrid& grid : container.Layout.Grids) {
     if (!grid.Title.empty()) {
-      auto* title = new QLabel(QString::fromStdString(grid.Title), widget);
+      auto* title = new QLabel(ToQt(grid.Title), widget);
       title->setWordWrap(true);
       column->addWidget(title);
     }

@@ -6,14 +6,15 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/QtUi.h"
 #include "shell/PasswordUnit.h"
 
 TPasswordForm::TPasswordForm(QWidget* parent) : QDialog(parent) {
   setObjectName("PasswordForm");
-  setWindowTitle(QString::fromUtf8(PasswordForm::Caption));
+  setWindowTitle(ToQt(PasswordForm::Caption));
   setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
 
-  lbPassword = new QLabel(QString::fromUtf8(PasswordForm::lbPassword), this);
+  lbPassword = new QLabel(ToQt(PasswordForm::lbPassword), this);
   lbPassword->setObjectName("lbPassword");
   edPassword = new QLineEdit(this);
   edPassword->setObjectName("edPassword");
@@ -21,10 +22,10 @@ TPasswordForm::TPasswordForm(QWidget* parent) : QDialog(parent) {
   // Every character shows as the one mask character, whatever the style's own.
   edPassword->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: %1; }")
                                 .arg(int(PasswordForm::PasswordChar)));
-  btOK = new QPushButton(QString::fromUtf8(PasswordForm::btOK), this);
+  btOK = new QPushButton(ToQt(PasswordForm::btOK), this);
   btOK->setObjectName("btOK");
   btOK->setDefault(true);
-  btCancel = new QPushButton(QString::fromUtf8(PasswordForm::btCancel), this);
+  btCancel = new QPushButton(ToQt(PasswordForm::btCancel), this);
   btCancel->setObjectName("btCancel");
   connect(btOK, &QPushButton::clicked, this, &QDialog::accept);
   connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);

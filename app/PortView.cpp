@@ -11,12 +11,13 @@
 
 #include "app/ChoiceWidgets.h"
 #include "app/PageView.h"
+#include "app/QtUi.h"
 #include "app/SearchDialog.h"
 #include "shell/PortUnit.h"
 
 namespace {
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
+QString Q(const std::string& text) { return ToQt(text); }
 
 void SyncList(QComboBox* box, const TPortPageList& list) {
   QSignalBlocker block(box);

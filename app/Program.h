@@ -11,13 +11,26 @@ struct TProgramOptions {
   std::vector<std::string> Devices;
   // --demo: start the built-in demo bus and append its device.
   bool Demo = false;
+  // --help, --version: print and end without opening a window.
+  bool Help = false;
+  bool Version = false;
+  // A command line that cannot be used (an unknown option): the message to print; the
+  // program ends with exit code 2.
+  std::string Error;
 };
 
-// orbis-utility [--demo] [DEVICE...] (the arguments after the program name; Qt's own are
-// already removed).
+// orbis-utility [--demo] [--help] [--version] [DEVICE...]: the arguments after the program
+// name. Qt's own options (-platform NAME, -style NAME, ...) are accepted and left to Qt.
 TProgramOptions ParseCommandLine(const QStringList& arguments);
+// What --help and --version print (looked up in the catalogue).
+std::string HelpText();
+std::string VersionText();
 
-// The text domains bound to <program folder>/../share/locale, and the format settings read
+// The catalogue folder: <program folder>/locale in the build folder, else the installed
+// share/locale relative to the program folder.
+QString LocaleFolder(const QString& programFolder);
+
+// The text domains bound to LocaleFolder, and the format settings read
 // from the locale (the decimal separator from the C library, the long time format from Qt).
 // Leaves LC_NUMERIC at "C": the codecs apply the separator themselves.
 void InitProgramLocale();

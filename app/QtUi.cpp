@@ -6,12 +6,14 @@
 
 #include "app/PasswordForm.h"
 #include "app/RhoCalibrateDialog.h"
+#include "comm/Resources.h"
 #include "pages/RhoCalibrateUnit.h"
 
 QString ToQt(const std::string& text) {
-  QString result = QString::fromStdString(text);
-  result.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  return result;
+  std::string plain = text;
+  for (size_t at = plain.find("\r\n"); at != std::string::npos; at = plain.find("\r\n", at))
+    plain.erase(at, 1);
+  return QString::fromStdString(ResStr(plain));
 }
 
 QWidget* TQtUiServices::DialogParent() const {

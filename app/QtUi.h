@@ -27,5 +27,7 @@ class TQtUiServices : public TUiServices {
   TCursorKind Current = TCursorKind::Default;
 };
 
-// A text of the logic for a Qt label: UTF-8, "\r\n" line breaks as "\n".
+// A text of the program for the screen: looked up in the catalogue (domain "default"; as
+// written when there is none), UTF-8, "\r\n" line breaks as "\n". Every caption, label,
+// list item, hint and message reaches Qt through here; the contents of text fields do not.
 QString ToQt(const std::string& text);

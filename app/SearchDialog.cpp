@@ -17,7 +17,7 @@
 
 namespace {
 
-QString Q(const char* text) { return QString::fromUtf8(text); }
+QString Q(const char* text) { return ToQt(text); }
 
 // The window the search dialog is centred on: the program's main window, else the active one.
 QWidget* MainWindowWidget() {

@@ -81,6 +81,9 @@ QIcon TreeIcon(int imageIndex) {
 }
 
 QIcon ProgramIcon() {
+  // The installed icon of the desktop entry; the drawn one when run from the build folder.
+  const QIcon installed = QIcon::fromTheme(QStringLiteral("orbis-utility"));
+  if (!installed.isNull()) return installed;
   QPixmap pm(32, 32);
   pm.fill(Qt::transparent);
   QPainter p(&pm);

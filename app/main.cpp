@@ -1,4 +1,6 @@
+#include <QCoreApplication>
 #include <QStringList>
+#include <cstdio>
 
 #include "app/ErrorBox.h"
 #include "app/MainWindow.h"
@@ -7,17 +9,33 @@
 #include "app/QtUi.h"
 
 int main(int argc, char** argv) {
+  TProgramOptions options;
+  {
+    // --help, --version and a wrong command line are answered before the window system is
+    // touched, so that they work without a display.
+    QCoreApplication probe(argc, argv);
+    InitProgramLocale();
+    options = ParseCommandLine(QCoreApplication::arguments().mid(1));
+  }
+  if (!options.Error.empty()) {
+    std::fprintf(stderr, "%s\n", options.Error.c_str());
+    return 2;
+  }
+  if (options.Help || options.Version) {
+    std::fputs((options.Help ? HelpText() : VersionText()).c_str(), stdout);
+    return 0;
+  }
+
   TOrbisApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("ORBIS Utility"));
+  // The desktop entry the window belongs to (its icon and name in the task bar).
+  QGuiApplication::setDesktopFileName(QStringLiteral("orbis-utility"));
+  // Again: QApplication has set the locale anew.
   InitProgramLocale();
   RegisterAppPageViews();
 
   TQtUiServices ui;
   SetUi(&ui);
-
-  QStringList arguments;
-  for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-  const TProgramOptions options = ParseCommandLine(arguments);
 
   int result = 0;
   {

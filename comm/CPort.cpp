@@ -18,29 +18,29 @@ static_assert(sizeof kRateTexts / sizeof kRateTexts[0] == br256000 + 1);
 
 constexpr const char* kErrorTexts[] = {
     "",
-    "Unable to open com port",
-    "WriteFile function failed",
-    "ReadFile function failed",
-    "Invalid Async parameter",
-    "PurgeComm function failed",
-    "Unable to get async status",
-    "SetCommState function failed",
-    "SetCommTimeouts failed",
-    "SetupComm function failed",
-    "ClearCommError function failed",
-    "GetCommModemStatus function failed",
-    "EscapeCommFunction function failed",
-    "TransmitCommChar function failed",
-    "Cannot set property while connected",
-    "EnumPorts function failed",
-    "Failed to store settings",
-    "Failed to load settings",
-    "Link (un)registration failed",
-    "Cannot change led state if ComPort is selected",
-    "Cannot wait for event if event thread is created",
-    "WaitForEvent method failed",
-    "A component is linked to OnRxBuf event",
-    "Registry error",
+    CPortText("Unable to open com port"),
+    CPortText("WriteFile function failed"),
+    CPortText("ReadFile function failed"),
+    CPortText("Invalid Async parameter"),
+    CPortText("PurgeComm function failed"),
+    CPortText("Unable to get async status"),
+    CPortText("SetCommState function failed"),
+    CPortText("SetCommTimeouts failed"),
+    CPortText("SetupComm function failed"),
+    CPortText("ClearCommError function failed"),
+    CPortText("GetCommModemStatus function failed"),
+    CPortText("EscapeCommFunction function failed"),
+    CPortText("TransmitCommChar function failed"),
+    CPortText("Cannot set property while connected"),
+    CPortText("EnumPorts function failed"),
+    CPortText("Failed to store settings"),
+    CPortText("Failed to load settings"),
+    CPortText("Link (un)registration failed"),
+    CPortText("Cannot change led state if ComPort is selected"),
+    CPortText("Cannot wait for event if event thread is created"),
+    CPortText("WaitForEvent method failed"),
+    CPortText("A component is linked to OnRxBuf event"),
+    CPortText("Registry error"),
 };
 constexpr int kErrorCount = sizeof kErrorTexts / sizeof kErrorTexts[0];
 
@@ -67,8 +67,11 @@ TBaudRate StrToBaudRate(const std::string& text) {
   return br9600;
 }
 
-EComPort::EComPort(int code, int winCode)
-    : std::runtime_error(ErrorMessage(code, winCode)), Code(code), WinCode(winCode) {}
+EComPort::EComPort(int code, int winCode, const std::string& hint)
+    : std::runtime_error(ErrorMessage(code, winCode) + (hint.empty() ? "" : "\n" + hint)),
+      Code(code),
+      WinCode(winCode),
+      Hint(hint) {}
 
 TCustomComPort::TCustomComPort(std::unique_ptr<TComBackend> backend, TComponent* owner)
     : TComponent(owner), Impl(std::move(backend)) {}

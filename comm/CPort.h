@@ -69,11 +69,14 @@ struct TComLineSettings {
 };
 
 // Error of the serial line: a code of the error table and, where the system gave one, errno.
+// A hint for the user (no access to the device, the port is busy) follows the message on a
+// line of its own.
 class EComPort : public std::runtime_error {
  public:
-  EComPort(int code, int winCode = -1);
+  EComPort(int code, int winCode = -1, const std::string& hint = {});
   int Code;
   int WinCode;  // -1: no system error number
+  std::string Hint;
 };
 
 enum : int {

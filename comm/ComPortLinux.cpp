@@ -3,6 +3,7 @@
 // read end early or late, and nothing spins.
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <linux/serial.h>
 #include <poll.h>
 #include <strings.h>
@@ -17,9 +18,13 @@
 #include <cerrno>
 #include <cstdint>
 #include <fstream>
+#include <initializer_list>
+#include <string>
+#include <vector>
 
 #include "comm/CPort.h"
 #include "comm/ComPortTermios.h"
+#include "comm/Resources.h"
 
 namespace {
 
@@ -58,6 +63,40 @@ void SleepUntil(TNanos deadline) {
   }
 }
 
+// A looked-up text with each "%s" replaced by the next argument, in order.
+std::string CPortFormat(const char* text, std::initializer_list<std::string> args) {
+  std::string format = CPortStr(text), out;
+  auto arg = args.begin();
+  for (size_t i = 0; i < format.size(); ++i) {
+    if (format.compare(i, 2, "%s") == 0 && arg != args.end()) {
+      out += *arg++;
+      ++i;
+    } else {
+      out += format[i];
+    }
+  }
+  return out;
+}
+
+// Serial devices are usually open to their group (dialout on Debian); the user has to join it.
+std::string AccessHint(const std::string& port) {
+  std::string group = "dialout";
+  struct stat st{};
+  if (stat(port.c_str(), &st) == 0) {
+    group = std::to_string(st.st_gid);
+    std::vector<char> buffer(4096);
+    struct group entry{};
+    struct group* found = nullptr;
+    if (getgrgid_r(st.st_gid, &entry, buffer.data(), buffer.size(), &found) == 0 && found)
+      group = found->gr_name;
+  }
+  return CPortFormat("нет доступа к %s: пользователь должен входить в группу %s", {port, group});
+}
+
+std::string BusyHint(const std::string& port) {
+  return CPortFormat("порт %s занят другой программой", {port});
+}
+
 // Modem-line and serial-driver requests that a pty or a plain USB gadget does not know.
 bool NotSupported(int err) { return err == ENOTTY || err == EINVAL || err == ENOSYS; }
 
@@ -68,14 +107,19 @@ class TTermiosBackend : public TComBackend {
   void Open(const std::string& port) override {
     if (Fd >= 0) return;
     int fd = ::open(port.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) throw EComPort(CError_OpenFailed, errno);
+    if (fd < 0) {
+      const int err = errno;
+      throw EComPort(CError_OpenFailed, err, err == EACCES || err == EPERM ? AccessHint(port)
+                                             : err == EBUSY                ? BusyHint(port)
+                                                                           : std::string());
+    }
     // The advisory lock comes first: it holds off every cooperating program, root included,
     // before we touch a setting that the current holder relies on.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) Fail(fd, errno);
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) Fail(fd, errno, port);
     TTermiosSnapshot saved;
-    if (int err = TermiosSnapshotTake(fd, saved)) Fail(fd, err);  // not a terminal
+    if (int err = TermiosSnapshotTake(fd, saved)) Fail(fd, err, port);  // not a terminal
     // TIOCEXCL keeps out programs that do not lock (except those with CAP_SYS_ADMIN).
-    if (ioctl(fd, TIOCEXCL) != 0) Fail(fd, errno);
+    if (ioctl(fd, TIOCEXCL) != 0) Fail(fd, errno, port);
     SetLowLatency(fd);
     Fd = fd;
     Saved = saved;
@@ -194,9 +238,11 @@ class TTermiosBackend : public TComBackend {
   int ReceivedWhileSending() override { return WhileSending; }
 
  private:
-  [[noreturn]] static void Fail(int fd, int err) {
+  // The lock held by another program shows as EWOULDBLOCK, its TIOCEXCL as EBUSY.
+  [[noreturn]] static void Fail(int fd, int err, const std::string& port) {
     ::close(fd);
-    throw EComPort(CError_OpenFailed, err);
+    const bool busy = err == EBUSY || err == EWOULDBLOCK;
+    throw EComPort(CError_OpenFailed, err, busy ? BusyHint(port) : std::string());
   }
 
   void RequireOpen(int code) const {

@@ -3,9 +3,11 @@
 #include <libintl.h>
 #include <locale.h>
 
-std::string ResStr(const char* text) { return dgettext("default", text); }
+std::string ResStr(const char* text) { return *text ? dgettext("default", text) : ""; }
 
-std::string CPortStr(const char* text) { return dgettext("cport", text); }
+std::string ResStr(const std::string& text) { return ResStr(text.c_str()); }
+
+std::string CPortStr(const char* text) { return *text ? dgettext("cport", text) : ""; }
 
 void BindTextDomains(const std::string& localeDir) {
   bindtextdomain("default", localeDir.c_str());

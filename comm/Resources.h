@@ -3,9 +3,14 @@
 #include <string>
 
 // Looks a text up in the translation domain "default"; with no catalogue it comes back as is.
+// The empty text stays empty (gettext would give the catalogue's header for it).
 std::string ResStr(const char* text);
+std::string ResStr(const std::string& text);
 // Looks a serial line text up in the translation domain "cport".
 std::string CPortStr(const char* text);
+// Marks a serial line text for the "cport" catalogue where it is written (a table entry); it
+// is looked up with CPortStr where it is shown.
+constexpr const char* CPortText(const char* text) { return text; }
 // Binds the two translation domains to a locale folder (the program does this at start).
 void BindTextDomains(const std::string& localeDir);
 

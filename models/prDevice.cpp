@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "comm/Resources.h"
 #include "comm/prPort.h"
 #include "models/prBeta.h"
 #include "models/prEta.h"
@@ -108,7 +109,7 @@ TprNode* CreateDevice(int modelIndex, uint32_t address, TprPort* port) {
   } else {
     auto* device = new TprDevice;
     device->Address = address;
-    device->KindText = "Модуль ввода-вывода (адрес: " + std::to_string(address) + ")";
+    device->KindText = ResStr("Модуль ввода-вывода (адрес: ") + std::to_string(address) + ")";
     node = device;
   }
   node->PageClass = row.PageClass;

@@ -39,8 +39,8 @@ TContainer* TModuleForm::AddTab(const std::string& name, const std::string& capt
 std::string TModuleForm::ModuleCaption() const {
   const TprNode* node = OwnerNode();
   if (!node || !Module) return lbCaption;
-  return node->NameText + " - " + node->KindText + " (адрес: " + std::to_string(Module->Address) +
-         ")";
+  return ResStr(node->NameText) + " - " + ResStr(node->KindText) + ResStr(" (адрес: ") +
+         std::to_string(Module->Address) + ")";
 }
 
 void TModuleForm::SetCaption() {

@@ -206,10 +206,10 @@ bool ParseTimeOfDay(const std::string& text, int& hours, int& minutes, int& seco
 
 std::string SelfDiagText(int32_t value) {
   const int e = value & 0x7FFF;
-  if (e == 0) return "Нет ошибок";
+  if (e == 0) return ResStr("Нет ошибок");
   char hex[16];
   std::snprintf(hex, sizeof hex, "%04X", e);
-  return std::string("Код ошибки: ") + hex;
+  return ResStr("Код ошибки: ") + hex;
 }
 
 // ---- indication modes

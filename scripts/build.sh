@@ -5,6 +5,7 @@
 #   scripts/build.sh sanitize   build with AddressSanitizer + UBSan and run the suite
 #   scripts/build.sh fuzz [S]   build the libFuzzer targets with clang and run each for S seconds
 #                               (default 30); a finding fails and its input is dumped in hex
+#   scripts/build.sh package    build and make the Debian package (./orbis-utility_*.deb)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 what=${1:-test}
@@ -64,5 +65,14 @@ case "$what" in
     done
     exit "$failed"
     ;;
-  *) echo "usage: $0 run|test|sanitize|fuzz [SECONDS]" >&2; exit 2 ;;
+  package)
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake --build build -j "$jobs"
+    rm -rf build/package
+    (cd build && cpack -G DEB)
+    deb=$(ls build/package/orbis-utility_*.deb)
+    cp "$deb" .
+    echo "package: ./$(basename "$deb")"
+    ;;
+  *) echo "usage: $0 run|test|sanitize|package|fuzz [SECONDS]" >&2; exit 2 ;;
 esac

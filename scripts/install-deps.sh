@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev
           libmodbus-dev libtinyxml2-dev nlohmann-json3-dev gettext xvfb xauth xdotool socat ccache
-          fonts-dejavu-core clang libclang-rt-14-dev)
+          fonts-dejavu-core clang libclang-rt-14-dev librsvg2-bin dpkg-dev file)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

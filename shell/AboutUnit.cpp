@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "comm/Resources.h"
+
 #define ORBIS_TEXT_OF(x) #x
 #define ORBIS_TEXT(x) ORBIS_TEXT_OF(x)
 
@@ -35,7 +37,7 @@ std::optional<TVersionParts> StampedVersion() {
 }
 
 std::string GetBuildInfo(const std::optional<TVersionParts>& version) {
-  if (!version) return "[нет информации о версии]";
+  if (!version) return ResStr("[нет информации о версии]");
   char text[64];
   std::snprintf(text, sizeof text, "%u.%u.%u.%u", (*version)[0], (*version)[1], (*version)[2],
                 (*version)[3]);
@@ -48,10 +50,10 @@ TAboutForm::TAboutForm(std::optional<TVersionParts> version) : Version(version) 
 
 void TAboutForm::FormShow(int maker1Right) {
   lbURLLeft = maker1Right + 8;
-  lbVerInfo = "Версия программы: " + GetBuildInfo(Version) + " (pre-release)";
+  lbVerInfo = ResStr("Версия программы: ") + GetBuildInfo(Version) + " (pre-release)";
 }
 
 void TAboutForm::lbURLClick() {
   if (!OpenUrl || !OpenUrl(lbURL))
-    throw std::runtime_error("Не удалось открыть ссылку " + lbURL);
+    throw std::runtime_error(ResStr("Не удалось открыть ссылку ") + lbURL);
 }

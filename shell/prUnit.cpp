@@ -1,5 +1,6 @@
 #include "shell/prUnit.h"
 
+#include "comm/Resources.h"
 #include "shell/ClassRegistry.h"
 #include "shell/prNode.h"
 
@@ -17,7 +18,7 @@ TprForm::~TprForm() {
 }
 
 void TprForm::FormShow() {
-  if (Node) lbCaption = " " + Node->NameText + " - " + Node->KindText;
+  if (Node) lbCaption = " " + ResStr(Node->NameText) + " - " + ResStr(Node->KindText);
 }
 
 void RegisterPageClass(const std::string& className, TPageFactory factory) {

@@ -1,6 +1,7 @@
 // The termios line against real pseudo-terminals: time-outs in tolerance bands, exclusivity,
 // open failures, purge, binary transparency and the settings the terminal receives.
 #include <gtest/gtest.h>
+#include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -226,8 +227,9 @@ TEST_F(PtyLine, SecondOpenerIsRefusedAndTheFirstKeepsWorking) {
     EXPECT_EQ(e.Code, CError_OpenFailed);
     // Root passes TIOCEXCL and is stopped by the lock; everybody else by TIOCEXCL.
     EXPECT_TRUE(e.WinCode == EWOULDBLOCK || e.WinCode == EBUSY) << e.WinCode;
-    EXPECT_EQ(std::string(e.what()),
-              "Unable to open com port (win error code: " + std::to_string(e.WinCode) + ")");
+    EXPECT_EQ(std::string(e.what()), "Unable to open com port (win error code: " +
+                                         std::to_string(e.WinCode) + ")\nпорт " +
+                                         Pty.SlavePath + " занят другой программой");
   }
   EXPECT_FALSE(other.Connected());
   auto frame = Bytes(4, 7);
@@ -277,11 +279,18 @@ TEST(PtyOpen, FailuresLeaveTheLineClosed) {
   }
 }
 
-// Root reads any file, so the refusal is checked as an unprivileged user in a child.
-TEST(PtyOpen, NoPermissionRaisesEacces) {
+// Root reads any file, so the refusal is checked as an unprivileged user in a child. The
+// message gets a line naming the device and the group that owns it.
+TEST(PtyOpen, NoPermissionRaisesEaccesWithTheGroupToJoin) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to drop to another user";
   TPtyPair pty;
-  ASSERT_EQ(chmod(pty.SlavePath.c_str(), 0600), 0);
+  ASSERT_EQ(chmod(pty.SlavePath.c_str(), 0660), 0);
+  struct stat st{};
+  ASSERT_EQ(stat(pty.SlavePath.c_str(), &st), 0);
+  const group* owner = getgrgid(st.st_gid);
+  ASSERT_NE(owner, nullptr);
+  const std::string hint = "нет доступа к " + pty.SlavePath +
+                           ": пользователь должен входить в группу " + owner->gr_name;
   pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
@@ -294,6 +303,10 @@ TEST(PtyOpen, NoPermissionRaisesEacces) {
         line.Open();
       } catch (const EComPort& e) {
         code = (e.Code == CError_OpenFailed && e.WinCode == EACCES && !line.Connected()) ? 0 : 102;
+        if (code == 0 && (e.Hint != hint || std::string(e.what()) !=
+                                                "Unable to open com port (win error code: " +
+                                                    std::to_string(EACCES) + ")\n" + hint))
+          code = 103;
       }
     }
     _exit(code);
