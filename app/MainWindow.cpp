@@ -19,6 +19,7 @@
 #include "app/PageWidget.h"
 #include "app/QtUi.h"
 #include "app/TreeIcons.h"
+#include "app/TreeRowTips.h"
 #include "pages/ModuleForm.h"
 #include "shell/prNode.h"
 #include "shell/prUnit.h"
@@ -95,6 +96,7 @@ TMainWindow::TMainWindow(std::unique_ptr<TCustomComPort> comPort, QWidget* paren
   palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
                    palette.color(QPalette::Active, QPalette::HighlightedText));
   tvDevices->setPalette(palette);
+  new TCutRowTips(tvDevices);
 
   pMain = new TMainPane(spTreePanel);
   spTreePanel->addWidget(tvDevices);
@@ -202,6 +204,7 @@ void TMainWindow::RebuildTree() {
                                                               QTreeWidgetItem* parent) {
     auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tvDevices);
     item->setText(0, ToQt(node->Text));
+    if (!node->Hint.empty()) item->setToolTip(0, ToQt(node->Hint));
     item->setIcon(0, Icons[node->ImageIndex >= 0 && node->ImageIndex < 3 ? node->ImageIndex : 2]);
     item->setData(0, NodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(node)));
     if (node == Form->Selected()) selected = item;

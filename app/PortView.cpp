@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -50,9 +51,18 @@ TPortView::TPortView(TPortForm* page, QWidget* parent) : TPageWidget(page, paren
   bbSearch = new QPushButton(panel);
   // Sized for the wider of its two captions, so switching INIT mode never cuts it.
   bbSearch->setMinimumWidth(
-      std::max(bbSearch->fontMetrics().horizontalAdvance("Поиск модулей"),
-               bbSearch->fontMetrics().horizontalAdvance("Поиск модуля")) +
+      std::max(bbSearch->fontMetrics().horizontalAdvance(Q("Поиск модулей")),
+               bbSearch->fontMetrics().horizontalAdvance(Q("Поиск модуля"))) +
       32);
+  // The by-id name is long: a read-only field shows it whole on demand (scrolling, copying).
+  lbById = new QLabel(Q(page->lbById.Caption), panel);
+  edById = new QLineEdit(QString::fromStdString(page->ById), panel);
+  edById->setObjectName("edById");
+  edById->setReadOnly(true);
+  edById->setToolTip(edById->text());
+  edById->setCursorPosition(0);
+  lbById->setVisible(!page->ById.empty());
+  edById->setVisible(!page->ById.empty());
 
   cbProtocol->setObjectName("cbProtocol");
   chbInit->setObjectName("chbInit");
@@ -63,6 +73,8 @@ TPortView::TPortView(TPortForm* page, QWidget* parent) : TPageWidget(page, paren
   bbSearch->setObjectName("bbSearch");
 
   int row = 0;
+  grid->addWidget(lbById, row, 0);
+  grid->addWidget(edById, row++, 1);
   grid->addWidget(lbProtocol, row, 0);
   grid->addWidget(cbProtocol, row++, 1);
   grid->addWidget(chbInit, row++, 1);

@@ -7,6 +7,7 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QSpinBox;
 class TPortForm;
@@ -29,6 +30,8 @@ class TPortView : public TPageWidget {
   QLabel* lbBaud;
   QLabel* lbParity;
   QLabel* lbTimeout;
+  QLabel* lbById;
+  QLineEdit* edById;
 
  protected:
   // Brings every widget in line with the page model.

@@ -9,6 +9,8 @@
 #include <clocale>
 
 #include "comm/Resources.h"
+#include "shell/MainUnit.h"
+#include "shell/prNode.h"
 #include "sim/DemoBus.h"
 
 namespace {
@@ -133,6 +135,19 @@ void InitProgramLocale() {
   LoadFormatSettingsFromLocale();
   std::setlocale(LC_NUMERIC, "C");
   FormatSettings().LongTimeFormat = TimePatternFromQt(QLocale::system().timeFormat(QLocale::LongFormat));
+}
+
+void ShowDemoBus(TMainForm& logic, const std::string& demoPath, bool withModules) {
+  if (demoPath.empty()) return;
+  for (TTreeNode* item : logic.Items()) {
+    if (item->Level() != 1 || item->Text != demoPath || !item->Data) continue;
+    item->Data->KindText = kDemoBusKind;
+    item->Hint = kDemoBusKind;
+    if (!withModules) return logic.OnTreeChanged ? logic.OnTreeChanged() : void();
+    for (const TDemoModule& module : DemoBusModules())
+      logic.AddDevice(item, module.ModelIndex, module.Address);
+    return;
+  }
 }
 
 std::vector<std::string> ExtraPortsFor(const TProgramOptions& options, std::string* error) {

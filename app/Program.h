@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+class TMainForm;
+
 struct TProgramOptions {
   // Devices named on the command line, appended to the port list.
   std::vector<std::string> Devices;
@@ -38,6 +40,13 @@ void InitProgramLocale();
 // A Qt long time format ("HH:mm:ss t") as the program's time pattern: the letters H, h, m, s
 // and AP and their separators, without the time zone.
 std::string TimePatternFromQt(const QString& qtFormat);
+
+// What the demo bus's port says it is: its kind text and its tree row's tool tip.
+inline constexpr const char* kDemoBusKind = "демонстрационная шина";
+// Names the demo bus's port node in the tree (kind text, tool tip) and, with withModules, adds
+// the demo bus's modules under it, so that they are there from the start. Nothing when no port
+// is demoPath.
+void ShowDemoBus(TMainForm& logic, const std::string& demoPath, bool withModules = true);
 
 // The ports to append: the named devices, then the demo bus when asked for. A demo bus that
 // cannot start is reported in error and left out.

@@ -7,6 +7,7 @@
 #include "app/PageView.h"
 #include "app/Program.h"
 #include "app/QtUi.h"
+#include "sim/DemoBus.h"
 
 int main(int argc, char** argv) {
   TProgramOptions options;
@@ -45,6 +46,11 @@ int main(int argc, char** argv) {
     window.Logic().ExtraPorts = ExtraPortsFor(options, &demoError);
     if (!demoError.empty()) ui.ShowError(demoError);
     window.show();
+    if (options.Demo) {
+      // The tree first, then the demo bus's modules under its port.
+      window.StartUp();
+      ShowDemoBus(window.Logic(), StartDemoBus());
+    }
     result = app.exec();
   }
   SetUi(nullptr);

@@ -23,7 +23,7 @@ case "$domain" in
       { cat "$tmp/log" >&2; exit 1; }
     # A line break is looked up as "\n" whether the code writes it "\r\n" or "\n".
     sed -i 's/\\r\\n/\\n/g' "$tmp/all.pot"
-    msguniq --no-wrap --use-first "$tmp/all.pot" -o "$tmp/all.pot"
+    msguniq --no-wrap --use-first "$tmp/all.pot" -o "$tmp/all.pot" 2>"$tmp/log" || { cat "$tmp/log" >&2; exit 1; }
     cyrillic='[АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯабвгдеёжзийклмнопрстуфхцчшщъыьэюя]'
     msggrep --no-wrap --msgid --extended-regexp --regexp="$cyrillic" "$tmp/all.pot" \
       -o "$tmp/out.pot" 2>"$tmp/log" || { cat "$tmp/log" >&2; exit 1; }

@@ -15,6 +15,8 @@ class TprForm;
 // One node of the device tree; it owns its node object (Data) and its children.
 struct TTreeNode {
   std::string Text;
+  // The row's tool tip (empty: none, or the whole text where the row is cut).
+  std::string Hint;
   int ImageIndex = 0;  // 0 computer, 1 serial port, 2 module
   TprNode* Data = nullptr;
   TTreeNode* Parent = nullptr;

@@ -1,3 +1,4 @@
+#include "comm/SerialById.h"
 #include "shell/PortUnit.h"
 
 #include <iterator>
@@ -50,6 +51,8 @@ void TPortForm::FormShow() {
   TprForm::FormShow();
   TprPort* port = Port();
   if (!port) return;
+  ById = SerialByIdName(port->PortName);
+  if (ById == port->PortName) ById.clear();
   Loading = true;
   cbProtocol.ItemIndex = port->Protocol < cbProtocol.Items.size() ? port->Protocol : -1;
   cbBaud.SelectText(port->BaudRate);

@@ -76,6 +76,10 @@ class TPortForm : public TprForm {
   TPortPageLabel lbTimeout{"Таймаут (0 - Авто):"};
   TPortPageSpin seTimeout{0, 65000};
   TPortPageButton bbSearch{"Поиск модулей"};
+  // The stable name of the port's USB adapter (/dev/serial/by-id/...) under lbById, found on
+  // show; empty when the device has none besides its own name.
+  TPortPageLabel lbById{"Постоянное имя:"};
+  std::string ById;
 
  private:
   // Puts the controls' common "no parity, no LRC, time-out t" state into the port.

@@ -184,13 +184,7 @@ int main(int argc, char** argv) {
     window.StartUp();
 
     TMainForm& logic = window.Logic();
-    if (modules && !demo.empty()) {
-      for (TTreeNode* item : logic.Items()) {
-        if (item->Level() != 1 || item->Text != demo) continue;
-        for (int model = 1; model <= 5; ++model) logic.AddDevice(item, model, uint32_t(model));
-        logic.AddDevice(item, 0, 6);
-      }
-    }
+    ShowDemoBus(logic, demo, modules);
 
     const std::vector<TTreeNode*> items = logic.Items();
     TTreeNode* target = nullptr;
