@@ -137,8 +137,10 @@ QWidget* BuildCell(const TLayoutCell& cell, TControlBinding& binding, QWidget* p
       // Room for the digits plus the frame; "Н/Д" must fit as well (a field that can show
       // "Ошибка" asks for enough characters itself).
       const QFontMetrics fm(widget->font());
-      const int text = std::max(fm.horizontalAdvance(QString(chars, QChar('0'))),
-                                fm.horizontalAdvance(QStringLiteral("Н/Д")));
+      int text = std::max(fm.horizontalAdvance(QString(chars, QChar('0'))),
+                          fm.horizontalAdvance(QStringLiteral("Н/Д")));
+      for (const std::string& fit : cell.FitTexts)
+        text = std::max(text, fm.horizontalAdvance(QString::fromStdString(fit)));
       widget->setFixedWidth(text + 12);
     } else {
       widget->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);

@@ -18,6 +18,8 @@ struct TLayoutCell {
   TCellAlign Align = TCellAlign::Left;
   // Width of a text field in characters (0: from its maximum length, or stretching).
   int WidthChars = 0;
+  // Texts the field must show whole as well (a time of day in the user's format).
+  std::vector<std::string> FitTexts = {};
 };
 
 inline TLayoutCell LabelCell(std::string text, int span = 1, TCellAlign align = TCellAlign::Left) {

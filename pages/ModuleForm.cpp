@@ -354,8 +354,12 @@ void TModuleForm::BuildCommonTab() {
       "tsCommon", "Общие",
       TRowsSpec({
            {"Время во включенном состоянии:",
-            {Number("edDays", "DAYS").Store(&edDays), Label("суток,"),
-             Field("edTime").Chars(8).Accessible("время").Store(&edTime).OnKey(
+            {Number("edDays", "DAYS").Store(&edDays), Label("суток,")}},
+           // The time of day goes under the days: a twelve-hour time ("12:58:58 PM") would not
+           // fit after them at the window's minimum size.
+           {"",
+            {Label(""),
+             Field("edTime").Chars(8).Fits(TimeOfDayTexts()).Span(2).Accessible("время").Store(&edTime).OnKey(
                  [this](TEdit& f, char k) { edTimeKeyPress(f, k); })}},
            {"Имя модуля:", {Text("edName", "MNAME").Chars(16).Span(3).Store(&edName)}},
            {"Версия ПО:", {Show("edVersion", "MVERSION").EvenFocused(Analog).Store(&edVersion)}},

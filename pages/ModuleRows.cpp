@@ -228,6 +228,7 @@ std::function<void()> TModuleForm::BuildRows(TContainer* sheet, TRowsSpec spec) 
     TLayoutCell cell =
         control ? ControlCell(control, part.ColumnSpan, align) : LabelCell(part.LabelText, part.ColumnSpan, align);
     cell.WidthChars = part.WidthChars;
+    cell.FitTexts = part.FitTextList;
     return cell;
   };
   if (spec.Orientation == TRowsOrientation::Lines) {

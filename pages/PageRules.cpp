@@ -126,6 +126,12 @@ std::string FormatTimeOfDay(int hours, int minutes, int seconds) {
   return out;
 }
 
+std::vector<std::string> TimeOfDayTexts() {
+  std::vector<std::string> texts;
+  for (int hour = 0; hour < 24; ++hour) texts.push_back(FormatTimeOfDay(hour, 58, 58));
+  return texts;
+}
+
 bool ParseTimeOfDay(const std::string& text, int& hours, int& minutes, int& seconds) {
   const std::vector<TToken> tokens = Tokenize(FormatSettings().LongTimeFormat);
   size_t i = 0;

@@ -20,6 +20,9 @@ void CheckRange(int64_t value, int64_t lo, int64_t hi);
 // with AP, m/mm, s/ss, z/zzz milliseconds shown as zeros, AP/ap; t and unknown letters show
 // nothing; '...' quotes literal text).
 std::string FormatTimeOfDay(int hours, int minutes, int seconds);
+// The texts of a time of day in that format that differ in width: one per hour (one or two
+// digits, AM or PM), with the widest minutes and seconds.
+std::vector<std::string> TimeOfDayTexts();
 // Parses a text in that format, with the leniency a user expects: one or two digits per
 // field, blanks around, seconds optional. Milliseconds are dropped.
 bool ParseTimeOfDay(const std::string& text, int& hours, int& minutes, int& seconds);

@@ -74,6 +74,7 @@ struct TPart {
   std::string AccessibleText; // a second control of a row: what it is ("время")
   int ColumnSpan = 1;
   int WidthChars = 0;
+  std::vector<std::string> FitTextList;
   TCellAlign Align = TCellAlign::Left;
   bool ShowEvenFocused = false;
   std::function<bool(const std::string& valueText, std::string& shown)> ComputeText;
@@ -110,6 +111,8 @@ struct TPart {
   TPart& Writes(std::string text) { return Set(&TPart::CommandText, std::move(text)); }
   TPart& Span(int columns) { return Set(&TPart::ColumnSpan, columns); }
   TPart& Chars(int chars) { return Set(&TPart::WidthChars, chars); }
+  // The field is laid out wide enough for each of these texts.
+  TPart& Fits(std::vector<std::string> texts) { return Set(&TPart::FitTextList, std::move(texts)); }
   TPart& Aligned(TCellAlign align) { return Set(&TPart::Align, align).Set(&TPart::AlignGiven, true); }
   TPart& Accessible(std::string what) { return Set(&TPart::AccessibleText, std::move(what)); }
   TPart& EvenFocused(bool on = true) { return Set(&TPart::ShowEvenFocused, on); }
