@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "comm/Codecs.h"
 #include "comm/WireText.h"
 #include "comm/prDevReg.h"
 #include "models/prDevice.h"
@@ -257,6 +258,31 @@ inline TModbusRecord ModbusReplyOfWrite(const TprDevReg& r) {
   std::memcpy(reply.Frame, f.data(), std::min(f.size(), sizeof reply.Frame));
   reply.RequestLength = int32_t(f.size());
   return reply;
+}
+
+// A value text read: written into echo's write, answered by a module that took it, and decoded
+// again, it must read back the same.
+inline void CheckWritesBack(TprDevReg& echo, const std::string& text, bool vela,
+                            const TDetail& detail) {
+  try {
+    if (vela)
+      echo.EncodeVelaWrite(text);
+    else
+      echo.EncodeModbusWrite(text);
+  } catch (const EConvertError& e) {
+    Fail("a value read cannot be written back", e.what(), detail);
+  }
+  bool accepted;
+  if (vela) {
+    echo.SealVelaRead();
+    accepted = echo.DecodeVelaReply(VelaReplyOfWrite(echo));
+  } else {
+    echo.SealModbusRead();
+    accepted = echo.DecodeModbusReply(ModbusReplyOfWrite(echo));
+  }
+  FUZZ_CHECK(accepted, "the reply of the value written is rejected", detail + " text '" + text + "'");
+  FUZZ_CHECK(echo.ValueText == text, "the value written reads back otherwise",
+             detail + " text '" + text + "' then '" + echo.ValueText + "'");
 }
 
 inline std::string Hex(const uint8_t* b, int n) {

@@ -47,17 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         (pick.DataType != dtString || fuzz::WireEncodable(reg.ValueText))) {
       TprDevReg echo;
       pick.SetUp(echo);
-      try {
-        echo.EncodeModbusWrite(reg.ValueText);
-      } catch (const EConvertError& e) {
-        fuzz::Fail("a value read cannot be written back", e.what(), detail);
-      }
-      echo.SealModbusRead();
-      const TModbusRecord again = fuzz::ModbusReplyOfWrite(echo);
-      FUZZ_CHECK(echo.DecodeModbusReply(again), "the reply of the value written is rejected",
-                 detail + " text '" + reg.ValueText + "'");
-      FUZZ_CHECK(echo.ValueText == reg.ValueText, "the value written reads back otherwise",
-                 detail + " text '" + reg.ValueText + "' then '" + echo.ValueText + "'");
+      fuzz::CheckWritesBack(echo, reg.ValueText, false, detail);
     }
   }
 

@@ -47,17 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         (type != dtString || fuzz::WireEncodable(reg.ValueText))) {
       TprDevReg echo;
       pick.SetUp(echo, type);
-      try {
-        echo.EncodeVelaWrite(reg.ValueText);
-      } catch (const EConvertError& e) {
-        fuzz::Fail("a value read cannot be written back", e.what(), detail);
-      }
-      echo.SealVelaRead();
-      const TVelaRecord again = fuzz::VelaReplyOfWrite(echo);
-      FUZZ_CHECK(echo.DecodeVelaReply(again), "the reply of the value written is rejected",
-                 detail + " text '" + reg.ValueText + "'");
-      FUZZ_CHECK(echo.ValueText == reg.ValueText, "the value written reads back otherwise",
-                 detail + " text '" + reg.ValueText + "' then '" + echo.ValueText + "'");
+      fuzz::CheckWritesBack(echo, reg.ValueText, true, detail);
     }
   }
 
