@@ -16,7 +16,9 @@ bool TCutRowTips::RowCut(const QTreeView* view, const QModelIndex& index) {
 }
 
 bool TCutRowTips::eventFilter(QObject* watched, QEvent* event) {
-  if (watched != View->viewport() || event->type() != QEvent::ToolTip) return false;
+  // The type first: the filter also sees the events of a view being destroyed, whose
+  // viewport() may no longer be called.
+  if (event->type() != QEvent::ToolTip || watched != View->viewport()) return false;
   const auto* help = static_cast<QHelpEvent*>(event);
   const QModelIndex index = View->indexAt(help->pos());
   // A row's own tool tip is shown by the view as usual.
