@@ -1,5 +1,6 @@
 #include "models/prDevice.h"
 
+#include <cstdint>
 #include <stdexcept>
 
 #include "comm/Resources.h"
@@ -34,6 +35,23 @@ int ModelIndexFromProbe(uint8_t value) {
   for (int i = 1; i < ModelCount; ++i)
     if (ModelNames[i].Code == value) return i;
   return 0;
+}
+
+void NumberRange(const TRegisterDef& def, int64_t& lo, int64_t& hi) {
+  if (def.Range.Lo <= def.Range.Hi) {
+    lo = def.Range.Lo;
+    hi = def.Range.Hi;
+    return;
+  }
+  switch (def.DataType) {
+    case dtBool: lo = 0, hi = 1; break;
+    case dtUInt8: lo = 0, hi = 255; break;
+    case dtInt8: lo = -128, hi = 127; break;
+    case dtUInt16: lo = 0, hi = 65535; break;
+    case dtInt16: lo = -32768, hi = 32767; break;
+    case dtUInt32: lo = 0, hi = 4294967295LL; break;
+    default: lo = INT32_MIN, hi = INT32_MAX; break;
+  }
 }
 
 TprModel::TprModel(std::span<const TRegisterDef> map, TComponent* owner)

@@ -24,6 +24,25 @@ inline constexpr TRegAccess raConfig = TRegAccess::Config;
 inline constexpr TRegAccess raCommand = TRegAccess::Command;
 inline constexpr TRegAccess raLive = TRegAccess::Live;
 
+// What the codes of a register stand for: the item of its list each code shows as.
+struct TCodeList {
+  constexpr TCodeList(std::span<const char* const> items, std::span<const int32_t> codes = {},
+                      int other = -1)
+      : Items(items), Codes(codes), Other(other) {}
+  std::span<const char* const> Items;
+  // The code of each item; empty: item i stands for code i.
+  std::span<const int32_t> Codes;
+  // The item shown for a code that no item stands for (-1: none).
+  int Other = -1;
+};
+
+// The numbers a register takes where they are fewer than its value kind's (Lo > Hi: all of
+// those).
+struct TValueRange {
+  int64_t Lo = 0;
+  int64_t Hi = -1;
+};
+
 // One row of a register map.
 struct TRegisterDef {
   const char* Name;
@@ -35,7 +54,19 @@ struct TRegisterDef {
   // Every row of the model maps states it; a row that does not is never written as
   // configuration.
   TRegAccess Access = raReadOnly;
+  TValueRange Range{};
+  // The list its codes stand for (nullptr: a plain number).
+  const TCodeList* List = nullptr;
 };
+
+// The numbers a register accepts: its own range, else that of its value kind (all integers
+// for the other kinds).
+void NumberRange(const TRegisterDef& def, int64_t& lo, int64_t& hi);
+inline bool AcceptsNumber(const TRegisterDef& def, int64_t value) {
+  int64_t lo = 0, hi = 0;
+  NumberRange(def, lo, hi);
+  return value >= lo && value <= hi;
+}
 
 // True for the registers that make up a module's configuration: those it stores as settings.
 constexpr bool IsConfigRegister(const TRegisterDef& def) { return def.Access == raConfig; }

@@ -5,9 +5,23 @@
 #include <cstddef>
 #include <string_view>
 
+#include "comm/LineCodes.h"
 #include "models/prDevice.h"
 
 namespace prmap {
+
+// What the codes of the shared registers stand for, and their ranges.
+inline constexpr TCodeList BaudList{BaudRateItems, BaudRateCodes};
+inline constexpr TCodeList ParityList{ParityItems};
+inline constexpr TValueRange BusAddress{1, 247};
+// The input filters of the discrete modules; a code above 3 shows as the longest.
+inline constexpr const char* DiscreteFilterItems[] = {"0 мс", "35 мс", "70 мс", "140 мс"};
+inline constexpr TCodeList DiscreteFilterList{DiscreteFilterItems, {}, 3};
+// The input filters of the analog input modules.
+inline constexpr const char* AnalogFilterItems[] = {"0 (Отключен)", "1", "2", "3", "4", "5"};
+inline constexpr TCodeList AnalogFilterList{AnalogFilterItems};
+// Seconds the display of an analog module shows each channel.
+inline constexpr TValueRange IndicationTime{1, 255};
 
 // The module block every model declares, in declaration order.
 inline constexpr std::array<TRegisterDef, 14> CommonRows{{
@@ -21,9 +35,9 @@ inline constexpr std::array<TRegisterDef, 14> CommonRows{{
     {"SLFDGNS", 0, 22, 22, dtUInt16, 0, raReadOnly},
     {"RSTSTATUS", 0, 31, 45, dtUInt8, 0, raCommand},
     {"NWDTSTATUS", 0, 32, 46, dtUInt8, 0, raCommand},
-    {"NETADDR", 0, 16, 16, dtUInt8, 0, raConfig},
-    {"NETBDRT", 0, 17, 17, dtUInt8, 0, raConfig},
-    {"MDBFMT", 0, 18, 18, dtUInt8, 0, raConfig},
+    {"NETADDR", 0, 16, 16, dtUInt8, 0, raConfig, BusAddress},
+    {"NETBDRT", 0, 17, 17, dtUInt8, 0, raConfig, {}, &BaudList},
+    {"MDBFMT", 0, 18, 18, dtUInt8, 0, raConfig, {}, &ParityList},
     {"DCSFMT", 0, 19, 19, dtUInt8, 0, raConfig},
 }};
 

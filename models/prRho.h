@@ -5,10 +5,44 @@
 #include "models/prMapRows.h"
 #include "models/prModelBases.h"
 
+// What the codes of the channel settings stand for. Code 255 switches the channel off; a stored
+// code of 4 or more shows as that item. Slew rate k limits the rate of change to
+// 0.0625 * 2^(k-1) V/s or 0.125 * 2^(k-1) mA/s (0: at once).
+inline constexpr const char* RhoOutputTypeItems[] = {
+    "мА, 0...20",
+    "мА, 4...20 ",
+    "В, 0...10",
+    "В, 0...5",
+    "Канал отключен",
+};
+// A channel is switched off only at exactly this code.
+inline constexpr int32_t RhoOutputOff = 255;
+inline constexpr int32_t RhoOutputTypeCodes[] = {0, 1, 2, 3, RhoOutputOff};
+inline constexpr TCodeList RhoOutputTypes{RhoOutputTypeItems, RhoOutputTypeCodes, 4};
+inline constexpr const char* RhoSlewRateItems[] = {
+    "Немедленно",
+    "0,0625 В/с; 0,125 мА/с",
+    "0,125 В/с; 0,25 мА/с",
+    "0,25 В/с; 0,5 мА/с",
+    "0,5 В/с; 1 мА/с",
+    "1 В/с; 2 мА/с",
+    "2 В/с; 4 мА/с",
+    "4 В/с; 8 мА/с",
+    "8 В/с; 16 мА/с",
+    "16 В/с; 32 мА/с",
+    "32 В/с; 64 мА/с",
+    "64 В/с; 128 мА/с",
+    "128 В/с; 256 мА/с",
+    "256 В/с; 512 мА/с",
+    "512 В/с; 1024 мА/с",
+    "1024 В/с; 2048 мА/с",
+};
+inline constexpr TCodeList RhoSlewRates{RhoSlewRateItems};
+
 // clang-format off
 inline constexpr auto RhoRegisterMap = prmap::ModelMap<prmap::AnalogIndication>(
     std::to_array<TRegisterDef>({
-        {"TINDICATION", 1, 2, 258, dtUInt8, 0, raConfig},
+        {"TINDICATION", 1, 2, 258, dtUInt8, 0, raConfig, prmap::IndicationTime},
         {"CHINDICATION", 1, 1, 257, dtUInt8, 0, raConfig},
         {"IFCH1", 1, 3, 259, dtUInt8, 0, raConfig},
         {"IFCH2", 1, 4, 260, dtUInt8, 0, raConfig},
@@ -23,10 +57,10 @@ inline constexpr auto RhoRegisterMap = prmap::ModelMap<prmap::AnalogIndication>(
         {"TUNINGCH2", 1, 27, 295, dtUInt8, 0, raCommand},
         {"TUNINGENABLE", 1, 25, 293, dtUInt8, 0, raCommand},
         {"SMSTS", 0, 20, 20, dtUInt8, 0, raReadOnly},
-        {"OUTTYPE1", 1, 5, 261, dtUInt8, 0, raConfig},
-        {"OUTTYPE2", 1, 13, 275, dtUInt8, 0, raConfig},
-        {"SLEWRATE1", 1, 6, 262, dtUInt8, 0, raConfig},
-        {"SLEWRATE2", 1, 14, 276, dtUInt8, 0, raConfig},
+        {"OUTTYPE1", 1, 5, 261, dtUInt8, 0, raConfig, {}, &RhoOutputTypes},
+        {"OUTTYPE2", 1, 13, 275, dtUInt8, 0, raConfig, {}, &RhoOutputTypes},
+        {"SLEWRATE1", 1, 6, 262, dtUInt8, 0, raConfig, {}, &RhoSlewRates},
+        {"SLEWRATE2", 1, 14, 276, dtUInt8, 0, raConfig, {}, &RhoSlewRates},
         {"OUTPUTPUPCH1", 1, 9, 267, dtSingle, 0, raConfig},
         {"OUTPUTPUPCH2", 1, 17, 281, dtSingle, 0, raConfig},
         {"OUTPUTSAFECH1", 1, 10, 269, dtSingle, 0, raConfig},

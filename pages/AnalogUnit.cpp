@@ -37,12 +37,11 @@ void TAnalogInputForm::AddInputParametersTab() {
   using namespace rows;
   const int n = Spec.Channels;
   AddRowsTab("tsInputParameters", "Параметры входов",
-             TRowsSpec({{"Тип датчика:", {List("cbInpType", "INPTYPE").Channels(n).Items(Spec.TypeItems)
+             TRowsSpec({{"Тип датчика:", {List("cbInpType", "INPTYPE").Channels(n)
                                               .StoreAll(&cbInpType)}},
-                        {"Приоритет:", {List("cbPriority", "PRIOR").Channels(n).Items(Spec.PriorityItems)
+                        {"Приоритет:", {List("cbPriority", "PRIOR").Channels(n)
                                             .StoreAll(&cbPriority)}},
                         {"Код фильтра:", {List("cbFilter", "FILTER").Channels(n)
-                                              .Items({"0 (Отключен)", "1", "2", "3", "4", "5"})
                                               .StoreAll(&cbFilter)}}})
                  .InColumns()
                  .ReadOrder({{"PRIOR", n}, {"INPTYPE", n}, {"FILTER", n}}));

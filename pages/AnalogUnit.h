@@ -28,10 +28,6 @@ class TAnalogInputForm : public TModuleForm {
   // What tells one analog input module's tabs from another's.
   struct TAnalogInputs {
     int Channels = 0;
-    // Items of cbInpType (code = index).
-    std::vector<std::string> TypeItems;
-    // Items of cbPriority (code = index; code 0 switches the channel off).
-    std::vector<std::string> PriorityItems;
     // Decimals of the measured value of a linear input; kValueTextAsRead shows the value text
     // as read.
     int LinearDecimals = kValueTextAsRead;

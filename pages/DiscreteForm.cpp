@@ -40,8 +40,6 @@ void TDiscreteForm::AddInOutTab(const TDiscreteLayout& layout) {
            {"Входы:", {BitShow("chbIn", "DIGINPUT").Channels(n)}},
            {"ПВ фильтра:",
             {List("cbFilter", "FILTER")
-                 .Items({"0 мс", "35 мс", "70 мс", "140 мс"})
-                 .Other(3)
                  .Channels(filters)
                  .Span(layout.ChannelsPerFilter)}},
            {"Инверсия:", {Toggle("chbInv", "INPUTLOGIC").Channels(n)}},
@@ -78,7 +76,7 @@ void TDiscreteForm::AddCountersTab(const TDiscreteLayout& layout) {
   const int n = layout.Channels;
   AddRowsTab("tsCounters", "Счетчики",
              TRowsSpec({{"Все счетчики:",
-                         {Number("edCounter", "COUNTER").Channels(n).Range(0, 65535).Max(5),
+                         {Number("edCounter", "COUNTER").Channels(n),
                           CommandButton("bbResetCounter", "COUNTRESET").Channels(n).Hint("Сброс счетчика")}},
                         {"Вкл.:", {Toggle("chbEnableCounter", "COUNTENABLE").Channels(n)}},
                         {"Фронт:", {BitList("cbFront", "COUNTFRONT").Items({"Фронт", "Спад"}).Channels(n)}},

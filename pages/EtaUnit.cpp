@@ -4,13 +4,6 @@ namespace {
 TAnalogInputForm::TAnalogInputs EtaInputs() {
   TAnalogInputForm::TAnalogInputs spec;
   spec.Channels = 8;
-  // Taken as the module's documentation spells them (item 6 writes its K in Latin).
-  spec.TypeItems = {"мВ, 0...50",           "мВ, 0...150",          "мВ, 0...500",
-                    "В, 0...1",             "мА, 0...20",           "ТХА (K), -200...1300",
-                    "ТХK (L), -200...800",  "ТПП (S), -50...1700",  "ТПР (B), 300...1700",
-                    "ТПП (R), -50...1700",  "ТНН (N), -200...1300", "ТВР (А-1), 0...2300",
-                    "ТЖК (J), -200...1200"};
-  spec.PriorityItems = {"Нет опроса", "Низкий", "Средний", "Высокий"};
   spec.LinearDecimals = kValueTextAsRead;
   spec.ColdJunction = true;
   // Indicators 1..4 are the odd bits of group 1, indicators 5..8 the even bits of group 2.

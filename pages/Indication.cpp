@@ -88,8 +88,7 @@ std::function<void()> TModuleForm::BuildDisplaySettings(TContainer* sheet, int c
       sheet,
       // The two fields span the channel columns, so that they do not widen the first one.
       TRowsSpec({{"Строка для индикации:", {Text("edDisplay", "DISPLAY").Span(channels)}},
-                {"Время индикации канала, с:",
-                 {Number("edIndTime", "TINDICATION").Range(1, 255).Span(channels)}},
+                {"Время индикации канала, с:", {Number("edIndTime", "TINDICATION").Span(channels)}},
                 Numbers("", channels),
                 {"Показывать:", {Toggle("chbChInd", "CHINDICATION").Channels(channels)}},
                 {"В % шкалы:", {Toggle("chbChPercent", "IFCH").Bit(0).Channels(channels)}},

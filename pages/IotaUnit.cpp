@@ -5,8 +5,6 @@ TAnalogInputForm::TAnalogInputs IotaInputs() {
   TAnalogInputForm::TAnalogInputs spec;
   spec.Channels = 3;
   // The nominal resistance of the thermometer.
-  spec.TypeItems = {"Ом, 50", "Ом, 100", "Ом, 200", "Ом, 500", "Ом, 1000"};
-  spec.PriorityItems = {"Нет опроса", "Низкий", "Высокий"};
   // Resistances in ohms, with three decimals.
   spec.LinearDecimals = 3;
   // One indicator group: indicators 1..3 are bits 4..6.

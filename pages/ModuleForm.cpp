@@ -418,15 +418,10 @@ void TModuleForm::BuildNetworkTab() {
       TRowsSpec({
            Step([this] { ReadInitState(); }),
            {"Сетевой адрес:",
-            {Number("edAddress", "NETADDR").Range(1, 247).Store(&edAddress).AfterWrite(
+            {Number("edAddress", "NETADDR").Store(&edAddress).AfterWrite(
                 [this](bool written, int32_t address) { AddressWritten(written, address); })}},
-           {"Скорость обмена:",
-            {List("cbBaud", "NETBDRT")
-                 .Items({"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"})
-                 .Codes({3, 4, 5, 6, 7, 8, 9, 10})
-                 .Store(&cbBaud)}},
-           {"Четность (Modbus):",
-            {List("cbParity", "MDBFMT").Items({"Нет", "Нечетность", "Четность"}).Store(&cbParity)}},
+           {"Скорость обмена:", {List("cbBaud", "NETBDRT").Store(&cbBaud)}},
+           {"Четность (Modbus):", {List("cbParity", "MDBFMT").Store(&cbParity)}},
            {"", {Flag("chbLRC", "DCSFMT", 64).Caption("Использовать LRC (DCS)").Span(2).Store(&chbLRC)}},
       }));
 }

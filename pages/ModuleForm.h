@@ -208,6 +208,8 @@ class TModuleForm : public TprForm {
   void SetCaption();
   void BuildCommonTab();
   void BuildNetworkTab();
+  // Checks a part against its register's facts and takes the list its codes stand for.
+  void TakeRegisterFacts(TPart& part) const;
   void BindPart(const std::shared_ptr<const TPart>& part, TControl* control, TprDevReg* reg,
                 int bit);
   void ShowBound(const TRowBinding& binding, bool ok);

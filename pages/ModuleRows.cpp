@@ -33,19 +33,6 @@ TControlKind ControlKindOf(TPartKind kind) {
   }
 }
 
-// The number range of a register's value kind.
-void TypeRange(uint8_t dataType, int64_t& lo, int64_t& hi) {
-  switch (dataType) {
-    case dtBool: lo = 0, hi = 1; break;
-    case dtUInt8: lo = 0, hi = 255; break;
-    case dtInt8: lo = -128, hi = 127; break;
-    case dtUInt16: lo = 0, hi = 65535; break;
-    case dtInt16: lo = -32768, hi = 32767; break;
-    case dtUInt32: lo = 0, hi = 4294967295LL; break;
-    default: lo = INT32_MIN, hi = INT32_MAX; break;
-  }
-}
-
 int Digits(int64_t v) { return static_cast<int>(std::to_string(v).size()); }
 
 const TRegisterDef* DefOf(const TprModel& model, const TprDevReg* reg) {
@@ -54,11 +41,17 @@ const TRegisterDef* DefOf(const TprModel& model, const TprDevReg* reg) {
   return nullptr;
 }
 
-// The range of a number part: its own, else that of the register's value kind.
+// The range of a number part: its own, else the register's.
 void RangeOf(const TPart& part, const TRegisterDef* def, int64_t& lo, int64_t& hi) {
   lo = part.Lo;
   hi = part.Hi;
-  if (hi < lo && def) TypeRange(def->DataType, lo, hi);
+  if (hi < lo && def) NumberRange(*def, lo, hi);
+}
+
+// Kinds whose own rule writes the register.
+bool Writes(TPartKind kind) {
+  return kind != TPartKind::Label && kind != TPartKind::Field && kind != TPartKind::Show &&
+         kind != TPartKind::Computed && kind != TPartKind::BitShow && kind != TPartKind::Button;
 }
 
 [[noreturn]] void Fail(const std::string& what) { throw std::logic_error(what); }
@@ -130,6 +123,8 @@ std::function<void()> TModuleForm::BuildRows(TContainer* sheet, TRowsSpec spec) 
       refresh->Items.push_back({nullptr, row.Step});
     }
     for (TPart& source : row.Parts) {
+      if (!source.Register.empty() && source.Kind != TPartKind::Label)
+        TakeRegisterFacts(source);
       auto part = std::make_shared<const TPart>(source);
       std::vector<TControl*>& controls = placed[r].emplace_back();
       if (part->Kind == TPartKind::Label) continue;
@@ -273,6 +268,29 @@ std::function<void()> TModuleForm::BuildRows(TContainer* sheet, TRowsSpec spec) 
         if (b.Reg == item.Reg) ShowBound(b, ok);
     }
   };
+}
+
+void TModuleForm::TakeRegisterFacts(TPart& part) const {
+  // The register of the first control stands for all of the part's.
+  const bool channels = part.Count > 0;
+  const bool perChannel = channels && !(IsBitKind(part.Kind) && part.BitNo == kBitIsTag);
+  const int firstTag = !part.TagList.empty() ? part.TagList[0] : 0;
+  const TprDevReg* reg =
+      perChannel ? ChannelRegister(part.Register, firstTag) : Register(part.Register);
+  const TRegisterDef* def = DefOf(*Module, reg);
+  const bool ownRule = part.KeyRule || part.ActionRule;
+  if (def && def->Access == raReadOnly && Writes(part.Kind) && !ownRule)
+    Fail(ClassName + ": " + part.Name + " would write " + reg->Name + ", which is read-only");
+  if (part.Kind != TPartKind::List || ownRule) return;
+  // A value list shows what the register's codes stand for, stated beside the register.
+  const TCodeList* list = def ? def->List : nullptr;
+  if (!list == part.ItemTexts.empty())
+    Fail(ClassName + ": " + part.Name + " needs its items from " + reg->Name +
+         (list ? ", which has them already" : ", which has none"));
+  if (!list) return;
+  part.ItemTexts.assign(list->Items.begin(), list->Items.end());
+  part.ItemCodes.assign(list->Codes.begin(), list->Codes.end());
+  part.OtherItem = list->Other;
 }
 
 void TModuleForm::BindPart(const std::shared_ptr<const TPart>& part, TControl* control,

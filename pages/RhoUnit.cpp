@@ -2,6 +2,7 @@
 
 #include "comm/Codecs.h"
 #include "comm/Resources.h"
+#include "models/prRho.h"
 #include "pages/RhoCalibrateUnit.h"
 
 namespace {
@@ -57,18 +58,10 @@ TRhoForm::TRhoForm(TprNode* owner) : TModuleForm(owner, true) {
           {Numbers("", 2),
            {"Тип выхода:",
             {List("cbOutType", "OUTTYPE")
-                 .Items({"мА, 0...20", "мА, 4...20 ", "В, 0...10", "В, 0...5", "Канал отключен"})
-                 .Codes({0, 1, 2, 3, kOutputSwitchedOff})
-                 .Other(4)
                  .Channels(2)
                  .StoreAll(&cbOutType)}},
            {"Скорость нарастания:",
             {List("cbSlewRate", "SLEWRATE")
-                 .Items({"Немедленно", "0,0625 В/с; 0,125 мА/с", "0,125 В/с; 0,25 мА/с",
-                         "0,25 В/с; 0,5 мА/с", "0,5 В/с; 1 мА/с", "1 В/с; 2 мА/с", "2 В/с; 4 мА/с",
-                         "4 В/с; 8 мА/с", "8 В/с; 16 мА/с", "16 В/с; 32 мА/с", "32 В/с; 64 мА/с",
-                         "64 В/с; 128 мА/с", "128 В/с; 256 мА/с", "256 В/с; 512 мА/с",
-                         "512 В/с; 1024 мА/с", "1024 В/с; 2048 мА/с"})
                  .Channels(2)
                  .StoreAll(&cbSlewRate)}},
            {"Выход PUP:", {Single("edPUP", "OUTPUTPUPCH").Fixed(3).Chars(12).Channels(2).StoreAll(&edPUP)}},
@@ -100,7 +93,7 @@ void TRhoForm::RefreshOutputs() {
   for (int ch = 0; ch < 2; ++ch) {
     int32_t type = 0;
     switchedOff[ch] = Read(OUTTYPE[ch]) && TryStrToInt(OUTTYPE[ch]->ValueText, type) &&
-                      type == kOutputSwitchedOff;
+                      type == RhoOutputOff;
   }
   // Set whether or not the field has the focus: it is read-only.
   for (int ch = 0; ch < 2; ++ch) {

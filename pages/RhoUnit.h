@@ -8,9 +8,6 @@
 
 #include "pages/ModuleForm.h"
 
-// Output type codes of OUTTYPEn in list order; a channel is switched off only at exactly 255.
-inline constexpr int32_t kOutputSwitchedOff = 255;
-
 class TRhoForm : public TModuleForm {
  public:
   explicit TRhoForm(TprNode* owner);

@@ -488,25 +488,13 @@ std::optional<std::vector<uint8_t>> TSimModule::ServeModbus(const uint8_t* f, in
 // ---------------------------------------------------------------------------------------------
 // Behaviour
 
-namespace {
-
-// Registers the module computes itself; a write is acknowledged and has no effect.
-bool IsReadOnly(const std::string& name) {
-  static const char* const fixed[] = {"MVERSION", "SLFDGNS", "DIGINPUT", "LHDIGINPUT",
-                                      "LLDIGINPUT", "OVFFLAGS", "SAVOUTPUT", "CJT", "TCOD",
-                                      "OVRD", "UNRD", "OUTPUTDGNS", "SMSTS"};
-  for (const char* f : fixed)
-    if (name == f) return true;
-  return StartsWith(name, "ANALOGINPUT") || StartsWith(name, "OUTPUTCH") ||
-         StartsWith(name, "SAVEDOUTPUTCH");
-}
-
-}  // namespace
-
 void TSimModule::Written(int index, const TValue& old) {
-  const std::string name = Defs[size_t(index)].Name;
+  const TRegisterDef& def = Defs[size_t(index)];
+  const std::string name = def.Name;
   TValue& v = Values[size_t(index)];
-  if (IsReadOnly(name)) {
+  // A register the module computes itself, or a number outside the register's range: the
+  // write is acknowledged and has no effect.
+  if (def.Access == raReadOnly || (def.Range.Lo <= def.Range.Hi && !AcceptsNumber(def, v.Int))) {
     v = old;
     return;
   }
@@ -514,8 +502,7 @@ void TSimModule::Written(int index, const TValue& old) {
   if (name == "NETADDR") {
     // The acknowledgement goes out from the old address (built from the request); from now on
     // the module answers at the new one.
-    if (v.Int >= 1 && v.Int <= 247) Address = uint8_t(v.Int);
-    else v = old;
+    Address = uint8_t(v.Int);
   } else if (name == "SECNS") {
     TimeRemainderMs = 0;
   } else if (discrete && name == "RSTLATCH") {

@@ -307,3 +307,39 @@ TEST(RegisterMaps, AccessKindAgreesAcrossModels) {
 }
 
 }  // namespace
+
+namespace {
+// The facts beside the registers: a range lies within the value kind's, every code of a list
+// is a value the register can hold, and a list's fallback item is one of its items.
+TEST(RegisterMaps, RangesAndCodeListsFitTheirRegisters) {
+  int lists = 0, ranges = 0;
+  for (int m = 1; m < ModelCount; ++m) {
+    for (const TRegisterDef& d : RegisterMap(m)) {
+      SCOPED_TRACE(d.Name);
+      SCOPED_TRACE(ModelNames[m].Name);
+      TRegisterDef plain = d;
+      plain.Range = {};
+      int64_t lo = 0, hi = 0, typeLo = 0, typeHi = 0;
+      NumberRange(d, lo, hi);
+      NumberRange(plain, typeLo, typeHi);
+      EXPECT_LE(typeLo, lo);
+      EXPECT_GE(typeHi, hi);
+      EXPECT_LE(lo, hi);
+      ranges += d.Range.Lo <= d.Range.Hi;
+      if (!d.List) continue;
+      ++lists;
+      EXPECT_NE(d.Access, raReadOnly);
+      ASSERT_FALSE(d.List->Items.empty());
+      EXPECT_TRUE(d.List->Codes.empty() || d.List->Codes.size() == d.List->Items.size());
+      EXPECT_LT(d.List->Other, int(d.List->Items.size()));
+      for (size_t i = 0; i < d.List->Items.size(); ++i) {
+        const int64_t code = i < d.List->Codes.size() ? d.List->Codes[i] : int64_t(i);
+        EXPECT_TRUE(AcceptsNumber(d, code)) << d.List->Items[i];
+      }
+    }
+  }
+  // NETADDR and NETBDRT, MDBFMT on all five, plus the models' channel lists and TINDICATION.
+  EXPECT_EQ(ranges, 5 + 3);
+  EXPECT_EQ(lists, 5 * 2 + 4 + 4 + 3 * 8 + 3 * 3 + 2 * 2);
+}
+}  // namespace

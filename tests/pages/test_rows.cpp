@@ -102,11 +102,7 @@ TEST(Rows, DisplaySettingsOfTheAnalogPages) {
 TEST(Rows, CommandRowsListCodesAndTheOrderTheRowsRead) {
   using namespace rows;
   TRowsRig rig(4, TRowsSpec({{"Тип выхода:",
-                             {List("cbOutType", "OUTTYPE")
-                                  .Channels(2)
-                                  .Items({"мА, 0...20", "мА, 4...20 ", "В, 0...10", "В, 0...5", "Канал отключен"})
-                                  .Codes({0, 1, 2, 3, 255})
-                                  .Other(4)}},
+                             {List("cbOutType", "OUTTYPE").Channels(2)}},
                             {"При включении питания:",
                              {BitList("cbOnPUP1", "OUTPUTCONTROL").Items({"Выход PUP", "Сохраненный выход"}),
                               BitList("cbOnWD2", "OUTPUTCONTROL").Bit(3).Items({"Выход (текущий)", "Выход SAFE"})}}})

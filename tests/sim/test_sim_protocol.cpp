@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "models/prMapRows.h"
 #include "support/SimExchange.h"
 
 using namespace simtest;
@@ -11,13 +12,20 @@ using namespace simtest;
 namespace {
 
 constexpr TRegisterDef Table[] = {
-    {"SECNS", 0, 10, 10, dtUInt8, 0},       {"MINTS", 0, 11, 11, dtUInt8, 0},
-    {"HOURS", 0, 12, 12, dtUInt8, 0},       {"DAYS", 0, 25, 25, dtUInt16, 0},
-    {"MNAME", 0, 29, 36, dtString, 14},     {"MVERSION", 0, 28, 32, dtString, 6},
-    {"SLFDGNS", 0, 22, 22, dtUInt16, 0},    {"NETADDR", 0, 16, 16, dtUInt8, 0},
-    {"NETBDRT", 0, 17, 17, dtUInt8, 0},     {"MDBFMT", 0, 18, 18, dtUInt8, 0},
-    {"DISPLAY", 0, 27, 27, dtString, 8},    {"HBS1", 1, 46, 305, dtSingle, 0},
-    {"HBS2", 1, 47, 307, dtSingle, 0},      {"COUNTER1", 1, 22, 278, dtUInt16, 0},
+    {"SECNS", 0, 10, 10, dtUInt8, 0, raLive},
+    {"MINTS", 0, 11, 11, dtUInt8, 0, raLive},
+    {"HOURS", 0, 12, 12, dtUInt8, 0, raLive},
+    {"DAYS", 0, 25, 25, dtUInt16, 0, raLive},
+    {"MNAME", 0, 29, 36, dtString, 14, raConfig},
+    {"MVERSION", 0, 28, 32, dtString, 6, raReadOnly},
+    {"SLFDGNS", 0, 22, 22, dtUInt16, 0, raReadOnly},
+    {"NETADDR", 0, 16, 16, dtUInt8, 0, raConfig, prmap::BusAddress},
+    {"NETBDRT", 0, 17, 17, dtUInt8, 0, raConfig},
+    {"MDBFMT", 0, 18, 18, dtUInt8, 0, raConfig},
+    {"DISPLAY", 0, 27, 27, dtString, 8, raConfig},
+    {"HBS1", 1, 46, 305, dtSingle, 0, raConfig},
+    {"HBS2", 1, 47, 307, dtSingle, 0, raConfig},
+    {"COUNTER1", 1, 22, 278, dtUInt16, 0, raLive},
 };
 
 constexpr uint8_t Code = 202;
