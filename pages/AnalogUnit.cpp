@@ -4,13 +4,13 @@
 #include "comm/Resources.h"
 #include "shell/UiServices.h"
 
-TAnalogInputForm::TAnalogInputForm(TprNode* owner, TAnalogInputs spec)
-    : TModuleForm(owner, true), Spec(std::move(spec)) {
+TAnalogInputForm::TAnalogInputForm(TprNode* owner, TAnalogInputs inputs)
+    : TModuleForm(owner, true), Description(std::move(inputs)) {
   TLayoutGrid header;
-  header.NumberRow("Индикаторы:", int(Spec.Indicators.size()));
-  AddIndicationTab({AnalogModes(false), Spec.Indicators, header.Rows, Spec.Channels,
+  header.NumberRow("Индикаторы:", int(Description.Indicators.size()));
+  AddIndicationTab({AnalogModes(false), Description.Indicators, header.Rows, Description.Channels,
                     "Следующие параметры используются только при индикации входов:",
-                    Spec.DecimalsLabel});
+                    Description.DecimalsLabel});
   AddInputsTab();
   AddInputParametersTab();
 }
@@ -19,25 +19,25 @@ void TAnalogInputForm::AddInputsTab() {
   using namespace rows;
   TContainer* sheet = AddTab("tsInputs", "Входы", [this] { RefreshInputs(); });
   // The fields are the channel texts of RefreshInputs, not the view of one register each.
-  BuildRows(sheet, TRowsSpec({{"Измеренное значение:",
-                               {Show("edInputValue", "").Channels(Spec.Channels).Chars(26)
+  BuildRows(sheet, TRowsTable({{"Измеренное значение:",
+                               {Show("edInputValue", "").Channels(Description.Channels).Chars(26)
                                     .StoreAll(&edInputValue)}}})
                        .InColumns());
   std::vector<TRow> rest;
-  if (Spec.ColdJunction)
+  if (Description.ColdJunction)
     rest.push_back({"Температура холодного спая:",
                     {Show("edCoolJunction", "").Chars(10).Store(&edCoolJunction)}});
   rest.push_back({"", {Button("bbCalibrate", "Настройка...").Store(&bbCalibrate).OnAction(
                           [this](TControl&) { bbCalibrateClick(); })}});
-  BuildRows(sheet, TRowsSpec(std::move(rest)));
+  BuildRows(sheet, TRowsTable(std::move(rest)));
   FollowCalibration(bbCalibrate);
 }
 
 void TAnalogInputForm::AddInputParametersTab() {
   using namespace rows;
-  const int n = Spec.Channels;
+  const int n = Description.Channels;
   AddRowsTab("tsInputParameters", "Параметры входов",
-             TRowsSpec({{"Тип датчика:", {List("cbInpType", "INPTYPE").Channels(n)
+             TRowsTable({{"Тип датчика:", {List("cbInpType", "INPTYPE").Channels(n)
                                               .StoreAll(&cbInpType)}},
                         {"Приоритет:", {List("cbPriority", "PRIOR").Channels(n)
                                             .StoreAll(&cbPriority)}},
@@ -51,7 +51,7 @@ void TAnalogInputForm::bbCalibrateClick() { Ui().Beep(); }
 
 uint32_t TAnalogInputForm::ChannelMask(const std::string& prefix, bool (*test)(int32_t)) {
   uint32_t mask = 0;
-  for (int ch = 0; ch < Spec.Channels; ++ch) {
+  for (int ch = 0; ch < Description.Channels; ++ch) {
     TprDevReg* reg = ChannelRegister(prefix, ch);
     int32_t value = 0;
     if (Read(reg) && TryStrToInt(reg->ValueText, value) && test(value)) mask |= 1u << ch;
@@ -65,7 +65,7 @@ uint32_t TAnalogInputForm::FlagMask(TprDevReg* reg) {
 }
 
 std::string TAnalogInputForm::ValueShown(const std::string& valueText, bool thermocouple) const {
-  const int decimals = thermocouple ? kThermocoupleDecimals : Spec.LinearDecimals;
+  const int decimals = thermocouple ? kThermocoupleDecimals : Description.LinearDecimals;
   if (decimals == kValueTextAsRead && !valueText.empty()) return valueText;
   double value = 0;
   std::string shown;
@@ -83,7 +83,7 @@ void TAnalogInputForm::RefreshInputs() {
   const uint32_t broken = FlagMask(Register("TCOD"));
   const uint32_t over = FlagMask(Register("OVRD"));
   const uint32_t under = FlagMask(Register("UNRD"));
-  for (int ch = 0; ch < Spec.Channels; ++ch) {
+  for (int ch = 0; ch < Description.Channels; ++ch) {
     const uint32_t bit = 1u << ch;
     std::string text;
     // The first state that applies; the value is read only when none does.

@@ -36,10 +36,10 @@ class TAnalogInputForm : public TModuleForm {
     std::vector<TIndicator> Indicators;
     std::string DecimalsLabel;
   };
-  const TAnalogInputs& Inputs() const { return Spec; }
+  const TAnalogInputs& Inputs() const { return Description; }
 
  protected:
-  TAnalogInputForm(TprNode* owner, TAnalogInputs spec);
+  TAnalogInputForm(TprNode* owner, TAnalogInputs inputs);
 
  private:
   void AddInputsTab();
@@ -51,5 +51,5 @@ class TAnalogInputForm : public TModuleForm {
   // The measured value of a channel as shown.
   std::string ValueShown(const std::string& valueText, bool thermocouple) const;
 
-  const TAnalogInputs Spec;
+  const TAnalogInputs Description;
 };

@@ -62,10 +62,10 @@ void TDiscreteForm::AddInOutTab(const TDiscreteLayout& layout) {
     RefreshChannels();
     RefreshOutputModes();
   });
-  RefreshChannels = BuildRows(sheet, TRowsSpec(std::move(lines)).ReadOrder(std::move(order)));
+  RefreshChannels = BuildRows(sheet, TRowsTable(std::move(lines)).ReadOrder(std::move(order)));
   // The two output modes stand under their long labels, apart from the channel columns.
   RefreshOutputModes = BuildRows(
-      sheet, TRowsSpec({{"При включении питания модуля на выходах установить:", {}},
+      sheet, TRowsTable({{"При включении питания модуля на выходах установить:", {}},
                         {{}, {BitList("cbOnPUP", "OUTCONTROL").Bit(0).Items({"Выходы PUP", "Сохраненные выходы"}).Store(&cbOnPUP)}},
                         {"При потере связи по сети на выходах установить:", {}},
                         {{}, {BitList("cbOnWD", "OUTCONTROL").Bit(1).Items({"Выходы (текущие)", "Выходы SAFE"}).Store(&cbOnWD)}}}));
@@ -75,7 +75,7 @@ void TDiscreteForm::AddCountersTab(const TDiscreteLayout& layout) {
   using namespace rows;
   const int n = layout.Channels;
   AddRowsTab("tsCounters", "Счетчики",
-             TRowsSpec({{"Все счетчики:",
+             TRowsTable({{"Все счетчики:",
                          {Number("edCounter", "COUNTER").Channels(n),
                           CommandButton("bbResetCounter", "COUNTRESET").Channels(n).Hint("Сброс счетчика")}},
                         {"Вкл.:", {Toggle("chbEnableCounter", "COUNTENABLE").Channels(n)}},

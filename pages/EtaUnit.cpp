@@ -2,15 +2,15 @@
 
 namespace {
 TAnalogInputForm::TAnalogInputs EtaInputs() {
-  TAnalogInputForm::TAnalogInputs spec;
-  spec.Channels = 8;
-  spec.LinearDecimals = kValueTextAsRead;
-  spec.ColdJunction = true;
+  TAnalogInputForm::TAnalogInputs inputs;
+  inputs.Channels = 8;
+  inputs.LinearDecimals = kValueTextAsRead;
+  inputs.ColdJunction = true;
   // Indicators 1..4 are the odd bits of group 1, indicators 5..8 the even bits of group 2.
-  for (int bit : {1, 3, 5, 7}) spec.Indicators.push_back({1, bit});
-  for (int bit : {0, 2, 4, 6}) spec.Indicators.push_back({2, bit});
-  spec.DecimalsLabel = "Знаков\nпосле\nзапятой:";
-  return spec;
+  for (int bit : {1, 3, 5, 7}) inputs.Indicators.push_back({1, bit});
+  for (int bit : {0, 2, 4, 6}) inputs.Indicators.push_back({2, bit});
+  inputs.DecimalsLabel = "Знаков\nпосле\nзапятой:";
+  return inputs;
 }
 }  // namespace
 
@@ -18,7 +18,7 @@ TEtaForm::TEtaForm(TprNode* owner) : TAnalogInputForm(owner, EtaInputs()) {
   using namespace rows;
   // One line per channel; reading line by line gives MAPENABLE, then LBS, HBS, LBT and HBT of
   // channel 1, of channel 2 and on.
-  TRowsSpec scaling({{"", {Label(""), Label("Разрешение:"), Label("Границы:", 4).Aligned(TCellAlign::Center)}},
+  TRowsTable scaling({{"", {Label(""), Label("Разрешение:"), Label("Границы:", 4).Aligned(TCellAlign::Center)}},
                      {"", {Label(""), Label(""), Label("Источник:", 2).Aligned(TCellAlign::Center),
                            Label("Результат:", 2).Aligned(TCellAlign::Center)}},
                      {"", {Label(""), Label(""), Label("Нижняя:"), Label("Верхняя:"), Label("Нижняя:"),

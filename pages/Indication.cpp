@@ -12,11 +12,11 @@ void TModuleForm::BuildIndication(TContainer* sheet, const std::vector<TIndicati
   std::vector<std::string> items;
   for (const auto& mode : modes) items.push_back(mode.Item);
   // The mode list stands for the three mode registers together: its rules are code.
-  BuildRows(sheet, TRowsSpec({{"Управление индикацией:",
+  BuildRows(sheet, TRowsTable({{"Управление индикацией:",
                                {List("cbIndControl", "").Items(items).Store(&cbIndControl).OnAction(
                                    [this](TControl& l) { cbIndControlChange(static_cast<TComboBox&>(l)); })}}}));
 
-  TRowsSpec boxes;
+  TRowsTable boxes;
   boxes.Titled("Следующие параметры отображаются только при индикации по сети RS-485:");
   for (const TLayoutRow& header : headerRows) {
     TRow row;
@@ -87,7 +87,7 @@ std::function<void()> TModuleForm::BuildDisplaySettings(TContainer* sheet, int c
   return BuildRows(
       sheet,
       // The two fields span the channel columns, so that they do not widen the first one.
-      TRowsSpec({{"Строка для индикации:", {Text("edDisplay", "DISPLAY").Span(channels)}},
+      TRowsTable({{"Строка для индикации:", {Text("edDisplay", "DISPLAY").Span(channels)}},
                 {"Время индикации канала, с:", {Number("edIndTime", "TINDICATION").Span(channels)}},
                 Numbers("", channels),
                 {"Показывать:", {Toggle("chbChInd", "CHINDICATION").Channels(channels)}},

@@ -2,15 +2,15 @@
 
 namespace {
 TAnalogInputForm::TAnalogInputs IotaInputs() {
-  TAnalogInputForm::TAnalogInputs spec;
-  spec.Channels = 3;
+  TAnalogInputForm::TAnalogInputs inputs;
+  inputs.Channels = 3;
   // The nominal resistance of the thermometer.
   // Resistances in ohms, with three decimals.
-  spec.LinearDecimals = 3;
+  inputs.LinearDecimals = 3;
   // One indicator group: indicators 1..3 are bits 4..6.
-  for (int bit : {4, 5, 6}) spec.Indicators.push_back({1, bit});
-  spec.DecimalsLabel = "Знаков после запятой:";
-  return spec;
+  for (int bit : {4, 5, 6}) inputs.Indicators.push_back({1, bit});
+  inputs.DecimalsLabel = "Знаков после запятой:";
+  return inputs;
 }
 }  // namespace
 

@@ -352,7 +352,7 @@ void TModuleForm::BuildCommonTab() {
   };
   tsCommon = AddRowsTab(
       "tsCommon", "Общие",
-      TRowsSpec({
+      TRowsTable({
            {"Время во включенном состоянии:",
             {Number("edDays", "DAYS").Store(&edDays), Label("суток,")}},
            // The time of day goes under the days: a twelve-hour time ("12:58:58 PM") would not
@@ -415,7 +415,7 @@ void TModuleForm::BuildNetworkTab() {
   using namespace rows;
   tsNetwork = AddRowsTab(
       "tsNetwork", "RS-485",
-      TRowsSpec({
+      TRowsTable({
            Step([this] { ReadInitState(); }),
            {"Сетевой адрес:",
             {Number("edAddress", "NETADDR").Store(&edAddress).AfterWrite(

@@ -90,12 +90,12 @@ class TModuleForm : public TprForm {
   TContainer* AddTab(const std::string& name, const std::string& caption,
                      std::function<void()> refresh);
   // Adds a tab declared as register rows; its refresh step reads as the rows say.
-  TContainer* AddRowsTab(const std::string& name, const std::string& caption, TRowsSpec spec);
+  TContainer* AddRowsTab(const std::string& name, const std::string& caption, TRowsTable table);
   // Creates the rows' controls on the sheet with their layout (one grid) and bindings, and
   // returns the refresh of the rows. Raises std::logic_error for a row naming a register the
   // model lacks, a register of the explicit order no row shows, or a shown register missing
   // from that order.
-  std::function<void()> BuildRows(TContainer* sheet, TRowsSpec spec);
+  std::function<void()> BuildRows(TContainer* sheet, TRowsTable table);
   // A step run after every polling cycle, whatever the tab.
   void AfterEveryCycle(std::function<void()> step);
   // The Calibrate-button rule: after every cycle the button is enabled exactly while

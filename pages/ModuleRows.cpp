@@ -76,9 +76,9 @@ struct TRowsRefresh {
 }  // namespace
 
 TContainer* TModuleForm::AddRowsTab(const std::string& name, const std::string& caption,
-                                    TRowsSpec spec) {
+                                    TRowsTable table) {
   TContainer* sheet = AddTab(name, caption, nullptr);
-  RefreshSteps.back() = BuildRows(sheet, std::move(spec));
+  RefreshSteps.back() = BuildRows(sheet, std::move(table));
   return sheet;
 }
 
@@ -102,11 +102,11 @@ TprDevReg* TModuleForm::Register(const std::string& name) const {
   return reg;
 }
 
-std::function<void()> TModuleForm::BuildRows(TContainer* sheet, TRowsSpec spec) {
+std::function<void()> TModuleForm::BuildRows(TContainer* sheet, TRowsTable table) {
   if (!Module) Fail("register rows need the device object of a model");
   auto bindings = std::make_shared<std::vector<TRowBinding>>();
   auto refresh = std::make_shared<TRowsRefresh>();
-  const bool ownOrder = !spec.Order.empty();
+  const bool ownOrder = !table.Order.empty();
   // Default order: each register where a row first shows it, the rows' steps at their places.
   auto addRead = [&](TprDevReg* reg) {
     for (const auto& item : refresh->Items)
@@ -115,9 +115,9 @@ std::function<void()> TModuleForm::BuildRows(TContainer* sheet, TRowsSpec spec) 
   };
 
   // Controls of each row, part by part, in channel order (for the layout).
-  std::vector<std::vector<std::vector<TControl*>>> placed(spec.Rows.size());
-  for (size_t r = 0; r < spec.Rows.size(); ++r) {
-    TRow& row = spec.Rows[r];
+  std::vector<std::vector<std::vector<TControl*>>> placed(table.Rows.size());
+  for (size_t r = 0; r < table.Rows.size(); ++r) {
+    TRow& row = table.Rows[r];
     if (row.Step) {
       if (ownOrder) Fail(ClassName + ": a row step and an explicit refresh order on one tab");
       refresh->Items.push_back({nullptr, row.Step});
@@ -195,7 +195,7 @@ std::function<void()> TModuleForm::BuildRows(TContainer* sheet, TRowsSpec spec) 
       return std::any_of(bindings->begin(), bindings->end(),
                          [reg](const TRowBinding& b) { return b.Reg == reg; });
     };
-    for (const TReadItem& item : spec.Order) {
+    for (const TReadItem& item : table.Order) {
       if (item.Step) {
         refresh->Items.push_back({nullptr, item.Step});
         continue;
@@ -216,7 +216,7 @@ std::function<void()> TModuleForm::BuildRows(TContainer* sheet, TRowsSpec spec) 
   }
 
   // The layout: one grid.
-  TLayoutGrid& grid = sheet->Layout.AddGrid(spec.Title);
+  TLayoutGrid& grid = sheet->Layout.AddGrid(table.Title);
   auto cellOf = [](const TPart& part, TControl* control) {
     TCellAlign align = part.Align;
     if (part.Count > 0 && !part.AlignGiven) align = TCellAlign::Center;
@@ -226,9 +226,9 @@ std::function<void()> TModuleForm::BuildRows(TContainer* sheet, TRowsSpec spec) 
     cell.FitTexts = part.FitTextList;
     return cell;
   };
-  if (spec.Orientation == TRowsOrientation::Lines) {
-    for (size_t r = 0; r < spec.Rows.size(); ++r) {
-      const TRow& row = spec.Rows[r];
+  if (table.Orientation == TRowsOrientation::Lines) {
+    for (size_t r = 0; r < table.Rows.size(); ++r) {
+      const TRow& row = table.Rows[r];
       if (row.Parts.empty() && row.Label.empty()) continue;
       TLayoutRow line;
       if (!row.Label.empty()) line.push_back(LabelCell(row.Label));
@@ -240,18 +240,18 @@ std::function<void()> TModuleForm::BuildRows(TContainer* sheet, TRowsSpec spec) 
     }
   } else {
     // Each row a column (or one column per part) under its label; line n for channel n.
-    TLayoutRow header{LabelCell(spec.LinesLabel)};
+    TLayoutRow header{LabelCell(table.LinesLabel)};
     size_t lines = 0;
-    for (size_t r = 0; r < spec.Rows.size(); ++r) {
-      header.push_back(LabelCell(spec.Rows[r].Label, std::max<int>(1, int(spec.Rows[r].Parts.size()))));
+    for (size_t r = 0; r < table.Rows.size(); ++r) {
+      header.push_back(LabelCell(table.Rows[r].Label, std::max<int>(1, int(table.Rows[r].Parts.size()))));
       for (const auto& controls : placed[r]) lines = std::max(lines, controls.size());
     }
     grid.Row(std::move(header));
     for (size_t i = 0; i < lines; ++i) {
       TLayoutRow line{LabelCell(std::to_string(i + 1) + ":")};
-      for (size_t r = 0; r < spec.Rows.size(); ++r)
-        for (size_t p = 0; p < spec.Rows[r].Parts.size(); ++p)
-          line.push_back(i < placed[r][p].size() ? cellOf(spec.Rows[r].Parts[p], placed[r][p][i])
+      for (size_t r = 0; r < table.Rows.size(); ++r)
+        for (size_t p = 0; p < table.Rows[r].Parts.size(); ++p)
+          line.push_back(i < placed[r][p].size() ? cellOf(table.Rows[r].Parts[p], placed[r][p][i])
                                                  : EmptyCell());
       grid.Row(std::move(line));
     }

@@ -41,20 +41,20 @@ TRhoForm::TRhoForm(TprNode* owner) : TModuleForm(owner, true) {
 
   TContainer* outputs = AddRowsTab(
       "tsOutputs", "Выходы",
-      TRowsSpec({{"Уставка:",
+      TRowsTable({{"Уставка:",
                   {Single("edSetPoint", "SETPOINTCH").Fixed(3).Chars(12).Channels(2).StoreAll(&edSetPoint)}},
                  {"Текущее значение:",
                   {Show("edCurrentValue", "").Chars(16).Channels(2).StoreAll(&edCurrentValue)}}})
           .InColumns()
           .ReadOrder({[this] { RefreshOutputs(); }, TReadItem("SETPOINTCH", 2)}));
-  BuildRows(outputs, TRowsSpec({{"", {Button("bbCalibrate", "Настройка...")
+  BuildRows(outputs, TRowsTable({{"", {Button("bbCalibrate", "Настройка...")
                                            .Store(&bbCalibrate)
                                            .OnAction([this](TControl&) { bbCalibrateClick(); })}}}));
   FollowCalibration(bbCalibrate);
 
   AddRowsTab(
       "tsOutParams", "Параметры выходов",
-      TRowsSpec(
+      TRowsTable(
           {Numbers("", 2),
            {"Тип выхода:",
             {List("cbOutType", "OUTTYPE")

@@ -6,7 +6,7 @@
 // is resolved then, so a row naming a register the model lacks fails when the page is built.
 //
 //   using namespace rows;
-//   BuildRows(sheet, TRowsSpec({
+//   BuildRows(sheet, TRowsTable({
 //       {"Выходы:", {Toggle("chbOut", "DIGOUTPUT").Channels(16)}},
 //       {"ПВ фильтра:", {List("cbFilter", "FILTER").Channels(4).Span(4)}},
 //       {"Сброс:", {CommandButton("bbLatchReset", "RSTLATCH").Channels(16).Hint("Сброс защелок")}},
@@ -178,18 +178,18 @@ enum class TRowsOrientation {
 };
 
 
-struct TRowsSpec {
-  TRowsSpec(std::vector<TRow> rows = {}) : Rows(std::move(rows)) {}
-  TRowsSpec& ReadOrder(std::vector<TReadItem> order) {
+struct TRowsTable {
+  TRowsTable(std::vector<TRow> rows = {}) : Rows(std::move(rows)) {}
+  TRowsTable& ReadOrder(std::vector<TReadItem> order) {
     Order = std::move(order);
     return *this;
   }
-  TRowsSpec& Titled(std::string title) {
+  TRowsTable& Titled(std::string title) {
     Title = std::move(title);
     return *this;
   }
   // Each row a column; the lines are the channels, labelled "1:" and on under linesLabel.
-  TRowsSpec& InColumns(std::string linesLabel = {}) {
+  TRowsTable& InColumns(std::string linesLabel = {}) {
     Orientation = TRowsOrientation::Columns;
     LinesLabel = std::move(linesLabel);
     return *this;

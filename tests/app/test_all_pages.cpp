@@ -50,8 +50,8 @@ TEST(AllPagesBuild, EveryModelsPageAndViewBuild) {
 // A page whose one extra tab is declared by the rows given.
 class TRowsProbe : public TModuleForm {
  public:
-  TRowsProbe(TprNode* owner, TRowsSpec spec) : TModuleForm(owner) {
-    AddRowsTab("tsProbe", "Проба", std::move(spec));
+  TRowsProbe(TprNode* owner, TRowsTable table) : TModuleForm(owner) {
+    AddRowsTab("tsProbe", "Проба", std::move(table));
   }
 };
 
@@ -61,27 +61,27 @@ TEST(AllPagesBuild, RowsNamingWhatTheModelLacksFailAtBuild) {
   std::unique_ptr<TprNode> beta(CreateDevice(3, 3, &port));
   const struct {
     const char* What;
-    TRowsSpec Spec;
+    TRowsTable Table;
     bool Fails;
   } cases[] = {
-      {"a register of another model", TRowsSpec({{"Направление:", {Toggle("chbDir", "DIRECTION").Channels(4)}}}), true},
-      {"a misspelt channel register", TRowsSpec({{"Счетчики:", {Number("edCounter", "COUNTR").Channels(4)}}}), true},
-      {"channels beyond the model's", TRowsSpec({{"Счетчики:", {Number("edCounter", "COUNTER").Channels(5)}}}), true},
-      {"the model's channels", TRowsSpec({{"Счетчики:", {Number("edCounter", "COUNTER").Channels(4)}}}), false},
+      {"a register of another model", TRowsTable({{"Направление:", {Toggle("chbDir", "DIRECTION").Channels(4)}}}), true},
+      {"a misspelt channel register", TRowsTable({{"Счетчики:", {Number("edCounter", "COUNTR").Channels(4)}}}), true},
+      {"channels beyond the model's", TRowsTable({{"Счетчики:", {Number("edCounter", "COUNTER").Channels(5)}}}), true},
+      {"the model's channels", TRowsTable({{"Счетчики:", {Number("edCounter", "COUNTER").Channels(4)}}}), false},
       {"an order naming a register no row shows",
-       TRowsSpec({{"Входы:", {BitShow("chbIn", "DIGINPUT").Channels(4)}}}).ReadOrder({"DIGINPUT", "SAVOUTPUT"}),
+       TRowsTable({{"Входы:", {BitShow("chbIn", "DIGINPUT").Channels(4)}}}).ReadOrder({"DIGINPUT", "SAVOUTPUT"}),
        true},
       {"an order missing a shown register",
-       TRowsSpec({{"Входы:", {BitShow("chbIn", "DIGINPUT").Channels(4)}},
+       TRowsTable({{"Входы:", {BitShow("chbIn", "DIGINPUT").Channels(4)}},
                   {"Сохраненные:", {BitShow("chbSaved", "SAVOUTPUT").Channels(4)}}})
            .ReadOrder({"DIGINPUT"}),
        true},
   };
   for (const auto& c : cases) {
     if (c.Fails)
-      EXPECT_THROW(TRowsProbe(beta.get(), c.Spec), std::logic_error) << c.What;
+      EXPECT_THROW(TRowsProbe(beta.get(), c.Table), std::logic_error) << c.What;
     else
-      EXPECT_NO_THROW(TRowsProbe(beta.get(), c.Spec)) << c.What;
+      EXPECT_NO_THROW(TRowsProbe(beta.get(), c.Table)) << c.What;
   }
 }
 }  // namespace

@@ -12,12 +12,12 @@ using WriteList = std::vector<std::pair<std::string, std::string>>;
 // A page with one tab of the rows given after "Общие" and "RS-485".
 class TRowsPage : public TModuleForm {
  public:
-  TRowsPage(TprNode* owner, TRowsSpec spec, int displayChannels = 0) : TModuleForm(owner, true) {
+  TRowsPage(TprNode* owner, TRowsTable table, int displayChannels = 0) : TModuleForm(owner, true) {
     auto steps = std::make_shared<std::vector<std::function<void()>>>();
     TContainer* sheet = AddTab("tsRows", "Ряды", [steps] {
       for (const auto& step : *steps) step();
     });
-    steps->push_back(BuildRows(sheet, std::move(spec)));
+    steps->push_back(BuildRows(sheet, std::move(table)));
     if (displayChannels > 0)
       steps->push_back(BuildDisplaySettings(sheet, displayChannels, "", "Знаков после запятой:"));
   }
@@ -29,10 +29,10 @@ class TRowsPage : public TModuleForm {
 };
 
 struct TRowsRig : TPageRig {
-  TRowsRig(int model, TRowsSpec spec, int displayChannels = 0) : TPageRig(model) {
+  TRowsRig(int model, TRowsTable table, int displayChannels = 0) : TPageRig(model) {
     Device->Page = nullptr;
     delete Page;
-    Page = Rows = new TRowsPage(Device.get(), std::move(spec), displayChannels);
+    Page = Rows = new TRowsPage(Device.get(), std::move(table), displayChannels);
     Page->FormShow();
     Page->pcMain->UserSelectTab(2);
     Ticks();
@@ -42,7 +42,7 @@ struct TRowsRig : TPageRig {
 
 TEST(Rows, SingleEntryWritesAsTypedWithinTheSingleRange) {
   using namespace rows;
-  TRowsRig rig(2, TRowsSpec({{"Нижняя:", {Single("edLMarginSource", "LBS").Channels(8)}},
+  TRowsRig rig(2, TRowsTable({{"Нижняя:", {Single("edLMarginSource", "LBS").Channels(8)}},
                              {"Уставка:", {Single("edSetPoint", "HBT1").Fixed(3)}}}));
   TEdit& field = rig.Rows->Get<TEdit>("edLMarginSource1");
   const size_t mark = rig.Mark();
@@ -101,7 +101,7 @@ TEST(Rows, DisplaySettingsOfTheAnalogPages) {
 
 TEST(Rows, CommandRowsListCodesAndTheOrderTheRowsRead) {
   using namespace rows;
-  TRowsRig rig(4, TRowsSpec({{"Тип выхода:",
+  TRowsRig rig(4, TRowsTable({{"Тип выхода:",
                              {List("cbOutType", "OUTTYPE").Channels(2)}},
                             {"При включении питания:",
                              {BitList("cbOnPUP1", "OUTPUTCONTROL").Items({"Выход PUP", "Сохраненный выход"}),
@@ -121,7 +121,7 @@ TEST(Rows, CommandRowsListCodesAndTheOrderTheRowsRead) {
   rig.Rows->Get<TComboBox>("cbOnPUP1").UserChoose(1);
   EXPECT_EQ(rig.Writes(mark), (WriteList{{"OUTTYPE1", "255"}, {"OUTPUTCONTROL", "8"}, {"OUTPUTCONTROL", "9"}}));
 
-  TRowsRig kappa(1, TRowsSpec({{"Сброс:", {CommandButton("bbLatchReset", "RSTLATCH").Channels(16).Hint("Сброс защелок")}}}));
+  TRowsRig kappa(1, TRowsTable({{"Сброс:", {CommandButton("bbLatchReset", "RSTLATCH").Channels(16).Hint("Сброс защелок")}}}));
   mark = kappa.Mark();
   kappa.Rows->Get<TButton>("bbLatchReset16").UserClick();
   kappa.Rows->Get<TButton>("bbLatchReset1").UserClick();
@@ -135,7 +135,7 @@ TEST(Rows, CommandRowsListCodesAndTheOrderTheRowsRead) {
 TEST(Rows, CalibrateButtonFollowsTheMainWindowAfterEveryCycleWhateverTheTab) {
   using namespace rows;
   TButton* calibrate = nullptr;
-  TRowsRig rig(2, TRowsSpec({{"", {Button("bbCalibrate", "Настройка...").Store(&calibrate)}}}));
+  TRowsRig rig(2, TRowsTable({{"", {Button("bbCalibrate", "Настройка...").Store(&calibrate)}}}));
   rig.Rows->FollowCalibration(calibrate);
   TMainForm main(*rig.Line);
   EXPECT_FALSE(calibrate->Enabled());
