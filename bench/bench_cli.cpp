@@ -130,7 +130,7 @@ int main() {
   TComPort line;
   TprPort port;
   port.SetComPort(&line);
-  port.SetBaudRate("115200");
+  port.SetBaudRate(115200);
   port.SetProtocol(ptModbus);
   port.ApplySettings();
   const double charMs = port.CharTimeMs();

@@ -88,7 +88,7 @@ int main() {
     TprPort port;
     port.SetComPort(&line);
     port.SetPortName(responder.Path);
-    port.SetBaudRate("115200");
+    port.SetBaudRate(115200);
     port.ApplySettings();
     line.Open();
     TprDevReg reg;

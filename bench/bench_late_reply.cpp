@@ -18,7 +18,7 @@ struct TRun {
   int WrongCycles = 0;   // cycles that showed at least one
 };
 
-TRun Poll(uint8_t protocol, const char* baud, TSimFault fault, int cycles) {
+TRun Poll(uint8_t protocol, int32_t baud, TSimFault fault, int cycles) {
   TPageRig rig(1);
   rig.Port.SetProtocol(protocol);
   rig.Port.SetBaudRate(baud);
@@ -50,13 +50,13 @@ int main() {
   const int cycles = 50;
   for (uint8_t protocol : {ptModbus, ptVela}) {
     const char* name = protocol == ptVela ? "Vela" : "Modbus";
-    for (const char* baud : {"115200", "9600"}) {
+    for (int32_t baud : {115200, 9600}) {
       TPageRig probe(1);
       probe.Port.SetProtocol(protocol);
       probe.Port.SetBaudRate(baud);
       probe.Port.ApplySettings();
       const auto [shortest, longest] = probe.ReadTimeoutRange();
-      std::printf("%s %s baud (read time-outs %d to %d ms):\n", name, baud, shortest, longest);
+      std::printf("%s %d baud (read time-outs %d to %d ms):\n", name, baud, shortest, longest);
       for (int late : {longest + 1, 2 * shortest, 2 * shortest + 10, 3 * shortest, 300, 1000}) {
         // Lateness counts from the end of the request, the module's turnaround included.
         const int param = late - int(probe.Bus->TurnaroundMs);

@@ -138,7 +138,7 @@ void Run(const std::string& label, const std::string& path, double turnaroundMs,
   TprPort port;
   port.SetComPort(&line);
   port.SetProtocol(ptModbus);
-  port.SetBaudRate("115200");
+  port.SetBaudRate(115200);
   line.Open();
   port.ApplySettings();
 

@@ -100,17 +100,19 @@ TArgs ParseArgs(const std::vector<std::string>& args) {
       else throw TUsageError{"--protocol is modbus or vela, not '" + v + "'"};
     } else if (arg == "--baud") {
       const std::string& v = value();
-      static const char* const rates[] = {"1200",  "2400",  "4800",  "9600",
-                                          "19200", "38400", "57600", "115200"};
-      bool known = false;
-      for (const char* r : rates) known = known || v == r;
-      if (!known) throw TUsageError{"--baud is one of 1200 2400 4800 9600 19200 38400 57600 115200"};
-      a.Line.Baud = v;
+      const TBaudRateRow* row = nullptr;
+      std::string known;
+      for (const TBaudRateRow& r : BaudRates) {
+        if (v == r.Text) row = &r;
+        known += std::string(" ") + r.Text;
+      }
+      if (!row) throw TUsageError{"--baud is one of" + known};
+      a.Line.Baud = row->Rate;
     } else if (arg == "--parity") {
       const std::string& v = value();
-      if (v == "none") a.Line.Parity = "Нет";
-      else if (v == "odd") a.Line.Parity = "Нечетность";
-      else if (v == "even") a.Line.Parity = "Четность";
+      if (v == "none") a.Line.Parity = TLineParity::None;
+      else if (v == "odd") a.Line.Parity = TLineParity::Odd;
+      else if (v == "even") a.Line.Parity = TLineParity::Even;
       else throw TUsageError{"--parity is none, even or odd, not '" + v + "'"};
       parityGiven = v != "none";
     } else if (arg == "--timeout") {
@@ -322,7 +324,7 @@ class TCommand {
     if (S.ErrIsTerminal) S.Err << "\r\033[K" << std::flush;
     Doc["port"] = A.Positional[0];
     Doc["protocol"] = ProtocolName(A.Line.Protocol);
-    Doc["baud"] = std::stoi(A.Line.Baud);
+    Doc["baud"] = A.Line.Baud;
     Doc["from"] = A.From;
     Doc["to"] = A.To;
     Doc["modules"] = found;

@@ -9,12 +9,6 @@
 
 namespace {
 
-// The baud rate list of the modules' NETBDRT codes (code 3 is the first item) and the parity
-// items of the MDBFMT codes, as the module pages and the port page list them.
-const char* const kBaudItems[] = {"1200", "2400", "4800", "9600", "19200", "38400", "57600",
-                                  "115200"};
-const char* const kParityItems[] = {"Нет", "Нечетность", "Четность"};
-
 bool IntegerValue(const std::string& text, int64_t& value) {
   int32_t v = 0;
   if (!TryStrToInt(text, v)) return false;
@@ -192,14 +186,16 @@ void WriteAndVerify(TCliModule& module, TprPort& port, const TRegisterDef& def,
   if (SameText(def.Name, "NETADDR") && IntegerValue(step.To, code)) {
     m.SetAddress(uint32_t(code));
     module.Address = int(code);
-  } else if (SameText(def.Name, "NETBDRT") && IntegerValue(step.To, code) && code >= 3 &&
-             code <= 10) {
-    port.SetBaudRate(kBaudItems[code - 3]);
-    port.ApplySettings();
-  } else if (SameText(def.Name, "MDBFMT") && IntegerValue(step.To, code) && code >= 0 &&
-             code <= 2) {
-    port.SetParity(kParityItems[code]);
-    port.ApplySettings();
+  } else if (SameText(def.Name, "NETBDRT") && IntegerValue(step.To, code)) {
+    if (auto rate = BaudRateOfCode(int32_t(code))) {
+      port.SetBaudRate(*rate);
+      port.ApplySettings();
+    }
+  } else if (SameText(def.Name, "MDBFMT") && IntegerValue(step.To, code)) {
+    if (auto parity = ParityAt(int(code))) {
+      port.SetParity(*parity);
+      port.ApplySettings();
+    }
   }
   if (def.Access == raCommand) return;
   if (m.ReadRegister(reg)) {

@@ -19,9 +19,9 @@ std::atomic<bool>& CliStopRequested();
 struct TLineOptions {
   std::string Port;
   uint8_t Protocol = ptModbus;
-  std::string Baud = "9600";
-  std::string Parity = "Нет";  // the port page's item texts: "Нет", "Нечетность", "Четность"
-  int Timeout = 0;             // ms; 0 automatic
+  int32_t Baud = 9600;  // bits per second, one of BaudRates
+  TLineParity Parity = TLineParity::None;
+  int Timeout = 0;  // ms; 0 automatic
 };
 
 // The serial line with its port node, open for the lifetime of the object. The constructor

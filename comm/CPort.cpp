@@ -61,6 +61,12 @@ int BaudRateValue(TBaudRate rate) {
   return (index >= 0 && index <= br256000) ? kRates[index] : 0;
 }
 
+TBaudRate StandardBaudRate(int bitsPerSecond) {
+  for (int i = br110; i <= br256000; ++i)
+    if (kRates[i] == bitsPerSecond) return static_cast<TBaudRate>(i);
+  return brCustom;
+}
+
 TBaudRate StrToBaudRate(const std::string& text) {
   for (int i = 0; i <= br256000; ++i)
     if (strcasecmp(text.c_str(), kRateTexts[i]) == 0) return static_cast<TBaudRate>(i);

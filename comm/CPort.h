@@ -22,6 +22,8 @@ enum TRTSFlowControl { rtsDisable, rtsEnable, rtsHandshake, rtsToggle };
 
 // The rate in bits per second of a standard rate (0 for brCustom).
 int BaudRateValue(TBaudRate rate);
+// The standard rate of so many bits per second; brCustom for a rate no standard one has.
+TBaudRate StandardBaudRate(int bitsPerSecond);
 // The rate named by a text ("Custom", "110", ... "256000", ignoring case); br9600 for others.
 TBaudRate StrToBaudRate(const std::string& text);
 

@@ -10,7 +10,7 @@ constexpr int WritePauseMs = 200;
 
 bool ReadRegister(TprPort& port, TprDevReg& reg) {
   bool ok = false;
-  switch (port.Protocol) {
+  switch (port.Protocol()) {
     case ptModbus: ok = ReadModbus(port, reg); break;
     case ptDCS: ok = ReadDcs(port, reg); break;
     case ptVela: ok = ReadVela(port, reg); break;
@@ -22,7 +22,7 @@ bool ReadRegister(TprPort& port, TprDevReg& reg) {
 
 bool WriteRegister(TprPort& port, TprDevReg& reg, const std::string& text) {
   bool ok = false;
-  switch (port.Protocol) {
+  switch (port.Protocol()) {
     case ptModbus: ok = WriteModbus(port, reg, text); break;
     case ptDCS: ok = WriteDcs(port, reg, text); break;
     case ptVela: ok = WriteVela(port, reg, text); break;

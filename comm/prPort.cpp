@@ -18,28 +18,32 @@ int ParityBitCount(TParityBits bits) { return bits == prNone ? 0 : 1; }
 }  // namespace
 
 void TprPort::SetPortName(const std::string& name) {
-  PortName = name;
+  Settings.PortName = name;
   // The line closes and reopens by itself when it is open on another name.
   if (ComPort) ComPort->SetPort(name);
 }
 
 void TprPort::SetProtocol(uint8_t protocol) {
-  Protocol = protocol;
+  Settings.Protocol = protocol;
   ApplyEventChar();
 }
 
-void TprPort::SetBaudRate(const std::string& text) {
-  BaudRate = text;
+bool TprPort::SetBaudRate(int32_t bitsPerSecond) {
+  if (BaudRateIndex(bitsPerSecond) < 0) return false;
+  Settings.BaudRate = bitsPerSecond;
   ApplyBaudRate();
+  return true;
 }
 
-void TprPort::SetParity(const std::string& text) {
-  Parity = text;
+bool TprPort::SetParity(TLineParity parity) {
+  if (!ParityAt(ParityIndex(parity))) return false;
+  Settings.Parity = parity;
   ApplyParity();
+  return true;
 }
 
 void TprPort::SetTimeout(int32_t timeoutMs) {
-  Timeout = timeoutMs;
+  Settings.Timeout = timeoutMs;
   ApplyTimeouts();
 }
 
@@ -51,25 +55,26 @@ void TprPort::ApplySettings() {
 }
 
 void TprPort::ApplyEventChar() {
-  if (ComPort) ComPort->SetEventChar(Protocol == ptDCS ? '\r' : '\0');
+  if (ComPort) ComPort->SetEventChar(Settings.Protocol == ptDCS ? '\r' : '\0');
 }
 
 void TprPort::ApplyBaudRate() {
-  if (ComPort) ComPort->SetBaudRate(StrToBaudRate(BaudRate));
+  if (ComPort) ComPort->SetBaudRate(StandardBaudRate(Settings.BaudRate));
 }
 
 void TprPort::ApplyParity() {
   if (!ComPort) return;
-  if (Parity == "Нечетность") {
-    ComPort->SetParity({prOdd, true});
-    ComPort->SetStopBits(sbOneStopBit);
-  } else if (Parity == "Четность") {
-    ComPort->SetParity({prEven, true});
-    ComPort->SetStopBits(sbOneStopBit);
-  } else {
-    ComPort->SetParity({prNone, false});
-    // Without parity Modbus RTU keeps the 11-bit character with a second stop bit.
-    if (Protocol == ptModbus) ComPort->SetStopBits(sbTwoStopBits);
+  switch (Settings.Parity) {
+    case TLineParity::Odd:
+    case TLineParity::Even:
+      ComPort->SetParity({Settings.Parity == TLineParity::Odd ? prOdd : prEven, true});
+      ComPort->SetStopBits(sbOneStopBit);
+      break;
+    case TLineParity::None:
+      ComPort->SetParity({prNone, false});
+      // Without parity Modbus RTU keeps the 11-bit character with a second stop bit.
+      if (Settings.Protocol == ptModbus) ComPort->SetStopBits(sbTwoStopBits);
+      break;
   }
 }
 
@@ -87,14 +92,14 @@ void TprPort::ApplyTimeouts() {
   if (!ComPort) return;
   const double c = CharTimeMs();
   TComTimeouts t;
-  if (Timeout == 0) {
+  if (Settings.Timeout == 0) {
     t.ReadInterval = int(std::trunc(16 * c)) + 1;
     t.ReadTotalMultiplier = int(std::trunc(c)) + 1;
     t.ReadTotalConstant = int(std::trunc(16 * c)) + 50;
   } else {
     t.ReadInterval = 0;
     t.ReadTotalMultiplier = 0;
-    t.ReadTotalConstant = Timeout;
+    t.ReadTotalConstant = Settings.Timeout;
   }
   t.WriteTotalMultiplier = int(std::trunc(c)) + 1;
   t.WriteTotalConstant = 200;

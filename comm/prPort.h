@@ -6,6 +6,7 @@
 #include <string>
 
 #include "comm/CPort.h"
+#include "comm/LineCodes.h"
 #include "comm/prDevReg.h"
 #include "shell/prNode.h"
 
@@ -15,15 +16,28 @@ class TprPort : public TprNode {
  public:
   explicit TprPort(TComponent* owner = nullptr) : TprNode(owner) {}
 
-  // Each setter stores the field and pushes it to the line where the field concerns it.
+  // The line settings chosen for this port. Each setter stores the setting and pushes it to
+  // the line where the setting concerns it; there is no other way to change one.
   void SetComPort(TCustomComPort* line) { ComPort = line; }
+  const std::string& PortName() const { return Settings.PortName; }
   void SetPortName(const std::string& name);
+  uint8_t Protocol() const { return Settings.Protocol; }
   void SetProtocol(uint8_t protocol);
-  void SetBaudRate(const std::string& text);
-  void SetParity(const std::string& text);
+  // Bits per second, one of the rates of BaudRates.
+  int32_t BaudRate() const { return Settings.BaudRate; }
+  // A rate that BaudRates does not hold is refused: the setting and the line stay as they
+  // were, and the result is false.
+  bool SetBaudRate(int32_t bitsPerSecond);
+  TLineParity Parity() const { return Settings.Parity; }
+  // A value outside TLineParity is refused like an unknown rate.
+  bool SetParity(TLineParity parity);
+  // Milliseconds; 0: derived from the character time.
+  int32_t Timeout() const { return Settings.Timeout; }
   void SetTimeout(int32_t timeoutMs);
-  void SetInitMode(bool on) { InitMode = on; }
-  void SetUseLRC(bool on) { UseLRC = on; }
+  bool InitMode() const { return Settings.InitMode; }
+  void SetInitMode(bool on) { Settings.InitMode = on; }
+  bool UseLRC() const { return Settings.UseLRC; }
+  void SetUseLRC(bool on) { Settings.UseLRC = on; }
 
   // Pushes everything to the line: event character, baud rate, time-outs, parity.
   void ApplySettings();
@@ -51,15 +65,19 @@ class TprPort : public TprNode {
   int64_t GuardWaitedMs = 0;
 
   TCustomComPort* ComPort = nullptr;
-  std::string PortName = "COM1";
-  uint8_t Protocol = ptModbus;
-  std::string BaudRate = "9600";
-  std::string Parity = "Нет";
-  int32_t Timeout = 0;
-  bool InitMode = false;
-  bool UseLRC = false;
 
  private:
+  struct TSettings {
+    std::string PortName = "COM1";
+    uint8_t Protocol = ptModbus;
+    int32_t BaudRate = 9600;
+    TLineParity Parity = TLineParity::None;
+    int32_t Timeout = 0;
+    bool InitMode = false;
+    bool UseLRC = false;
+  };
+  TSettings Settings;
+
   void ApplyEventChar();
   void ApplyBaudRate();
   void ApplyParity();

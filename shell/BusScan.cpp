@@ -7,12 +7,12 @@
 bool ProbeAddress(TprPort& port, uint8_t address, TScanHit& hit) {
   bool accepted = false;
   uint8_t value = 0;
-  if (port.Protocol == ptModbus) {
+  if (port.Protocol() == ptModbus) {
     TModbusRecord request{}, reply{};
     PrepareModbusProbe(ModbusProbeTemplate(), address, request);
     port.ExchangeModbus(request, reply);
     accepted = CheckModbusProbe(reply, request, value);
-  } else if (port.Protocol == ptVela) {
+  } else if (port.Protocol() == ptVela) {
     TVelaRecord request{}, reply{};
     PrepareVelaProbe(VelaProbeTemplate(), address, request);
     port.ExchangeVela(request, reply);
@@ -26,7 +26,7 @@ bool ProbeAddress(TprPort& port, uint8_t address, TScanHit& hit) {
   if (!accepted) return false;
   hit.Address = address;
   hit.Code = value;
-  hit.ModelIndex = port.Protocol == ptDCS ? (value < ModelCount ? value : 0)
+  hit.ModelIndex = port.Protocol() == ptDCS ? (value < ModelCount ? value : 0)
                                           : ModelIndexFromProbe(value);
   return true;
 }

@@ -51,18 +51,18 @@ void TPortForm::FormShow() {
   TprForm::FormShow();
   TprPort* port = Port();
   if (!port) return;
-  ById = SerialByIdName(port->PortName);
-  if (ById == port->PortName) ById.clear();
+  ById = SerialByIdName(port->PortName());
+  if (ById == port->PortName()) ById.clear();
   Loading = true;
-  cbProtocol.ItemIndex = port->Protocol < cbProtocol.Items.size() ? port->Protocol : -1;
-  cbBaud.SelectText(port->BaudRate);
-  cbParity.SelectText(port->Parity);
-  chbLRC.Checked = port->UseLRC;
-  seTimeout.Value = port->Timeout;
+  cbProtocol.ItemIndex = port->Protocol() < cbProtocol.Items.size() ? port->Protocol() : -1;
+  cbBaud.ItemIndex = BaudRateIndex(port->BaudRate());
+  cbParity.ItemIndex = ParityIndex(port->Parity());
+  chbLRC.Checked = port->UseLRC();
+  seTimeout.Value = port->Timeout();
   cbProtocolChange();
   // Setting the box runs its click handler only when this changes its state.
-  if (chbInit.Checked != port->InitMode) {
-    chbInit.Checked = port->InitMode;
+  if (chbInit.Checked != port->InitMode()) {
+    chbInit.Checked = port->InitMode();
     chbInitClick();
   }
   Loading = false;
@@ -73,7 +73,7 @@ void TPortForm::FormHide() {
   // The settings are on the port node already. They go to the line only while it is this
   // port's line: the selection that hides this page may have opened it for another port.
   TprPort* port = Port();
-  if (port && port->ComPort && port->ComPort->Port() == port->PortName) port->ApplySettings();
+  if (port && port->ComPort && port->ComPort->Port() == port->PortName()) port->ApplySettings();
 }
 
 void TPortForm::ResetLineOptions(int timeoutMs) {
@@ -137,12 +137,14 @@ void TPortForm::chbInitClick() {
 // control must never push it back to the line.
 void TPortForm::cbBaudChange() {
   if (Loading) return;
-  if (TprPort* port = Port()) port->SetBaudRate(cbBaud.Text());
+  if (TprPort* port = Port())
+    if (auto rate = BaudRateAt(cbBaud.ItemIndex)) port->SetBaudRate(*rate);
 }
 
 void TPortForm::cbParityChange() {
   if (Loading) return;
-  if (TprPort* port = Port()) port->SetParity(cbParity.Text());
+  if (TprPort* port = Port())
+    if (auto parity = ParityAt(cbParity.ItemIndex)) port->SetParity(*parity);
 }
 
 void TPortForm::chbLRCClick() {
@@ -172,6 +174,6 @@ void TPortForm::bbSearchClick() {
   auto window = std::make_unique<TSearchForm>();
   window->Port = port;
   window->SetFounded(0);
-  window->SetMaxAddress(port->InitMode ? 1 : 247);
+  window->SetMaxAddress(port->InitMode() ? 1 : 247);
   RunSearchWindow(*window);
 }

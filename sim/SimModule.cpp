@@ -7,6 +7,7 @@
 
 #include "comm/Codecs.h"
 #include "comm/Component.h"
+#include "comm/LineCodes.h"
 #include "comm/WireText.h"
 
 namespace {
@@ -314,9 +315,8 @@ bool TSimModule::Hears(const TSimLine& line) const {
   if (!line.Known) return true;
   if (Init) return line.Baud == 9600 && (!line.ParityKnown || line.Parity == 0);
   if (!StrictLine) return true;
-  static constexpr int rates[8] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
-  const int code = Has("NETBDRT") ? int(Int("NETBDRT")) : 6;
-  const int baud = code >= 3 && code <= 10 ? rates[code - 3] : 9600;
+  const int32_t code = Has("NETBDRT") ? int32_t(Int("NETBDRT")) : 6;
+  const int baud = BaudRateOfCode(code).value_or(9600);
   const int parity = Has("MDBFMT") ? int(Int("MDBFMT")) : 0;
   return line.Baud == baud && (!line.ParityKnown || line.Parity == parity);
 }

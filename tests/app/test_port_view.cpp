@@ -95,7 +95,7 @@ TEST_F(PortViewTest, ShowsEveryTextWhole) {
 TEST_F(PortViewTest, ControlsRunTheHandlers) {
   TPortView& v = *View();
   v.cbProtocol->setCurrentIndex(1);
-  EXPECT_EQ(port.Protocol, ptDCS);
+  EXPECT_EQ(port.Protocol(), ptDCS);
   EXPECT_EQ(v.seTimeout->value(), 500);
   EXPECT_TRUE(v.chbLRC->isEnabled());
   EXPECT_FALSE(v.cbParity->isEnabled());
@@ -104,15 +104,15 @@ TEST_F(PortViewTest, ControlsRunTheHandlers) {
 
   v.cbProtocol->setCurrentIndex(0);
   v.cbParity->setCurrentIndex(2);
-  EXPECT_EQ(port.Parity, "Четность");
+  EXPECT_EQ(port.Parity(), TLineParity::Even);
   v.cbBaud->setCurrentIndex(7);
-  EXPECT_EQ(port.BaudRate, "115200");
+  EXPECT_EQ(port.BaudRate(), 115200);
   v.seTimeout->setValue(321);
-  EXPECT_EQ(port.Timeout, 321);
+  EXPECT_EQ(port.Timeout(), 321);
 
   v.chbInit->click();
-  EXPECT_TRUE(port.InitMode);
-  EXPECT_EQ(port.BaudRate, "9600");
+  EXPECT_TRUE(port.InitMode());
+  EXPECT_EQ(port.BaudRate(), 9600);
   EXPECT_EQ(v.cbBaud->currentText(), "9600");
   EXPECT_EQ(v.cbParity->currentText(), "Нет");
   EXPECT_FALSE(v.cbBaud->isEnabled());

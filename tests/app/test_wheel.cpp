@@ -118,7 +118,7 @@ TEST_F(WheelTest, PortPageListsAndTimeoutIgnoreTheWheel) {
   Port.NameText = "/dev/ttyUSB0";
   Port.PageClass = "TPortForm";
   QWidget* view = Show(&Port);
-  const std::string baudBefore = Port.BaudRate;
+  const int32_t baudBefore = Port.BaudRate();
   const size_t linesBefore = Line.Rec->Lines.size();
   for (const char* name : {"cbProtocol", "cbBaud", "cbParity"}) {
     auto* list = view->findChild<QComboBox*>(name);
@@ -132,7 +132,7 @@ TEST_F(WheelTest, PortPageListsAndTimeoutIgnoreTheWheel) {
   const int value = timeout->value();
   Wheel(timeout, 1);
   EXPECT_EQ(timeout->value(), value);
-  EXPECT_EQ(Port.BaudRate, baudBefore);
+  EXPECT_EQ(Port.BaudRate(), baudBefore);
   EXPECT_EQ(Line.Rec->Lines.size(), linesBefore) << "nothing put on the line";
   EXPECT_EQ(Sent(), 0u);
 }

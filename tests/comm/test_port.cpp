@@ -45,38 +45,51 @@ class PortTest : public testing::Test {
 }  // namespace
 
 TEST_F(PortTest, Defaults) {
-  EXPECT_EQ(Port.Protocol, ptModbus);
-  EXPECT_EQ(Port.BaudRate, "9600");
-  EXPECT_EQ(Port.Parity, "Нет");
-  EXPECT_EQ(Port.Timeout, 0);
-  EXPECT_FALSE(Port.InitMode);
-  EXPECT_FALSE(Port.UseLRC);
+  EXPECT_EQ(Port.PortName(), "COM1");
+  EXPECT_EQ(Port.Protocol(), ptModbus);
+  EXPECT_EQ(Port.BaudRate(), 9600);
+  EXPECT_EQ(Port.Parity(), TLineParity::None);
+  EXPECT_EQ(Port.Timeout(), 0);
+  EXPECT_FALSE(Port.InitMode());
+  EXPECT_FALSE(Port.UseLRC());
 }
 
 TEST_F(PortTest, ParityRuleAndStopBitsByProtocol) {
-  Port.SetParity("Нет");
+  Port.SetParity(TLineParity::None);
   EXPECT_EQ(Com->StopBits(), sbTwoStopBits);
   EXPECT_EQ(Com->Parity(), (TComParity{prNone, false}));
-  Port.SetParity("Четность");
+  Port.SetParity(TLineParity::Even);
   EXPECT_EQ(Com->Parity(), (TComParity{prEven, true}));
   EXPECT_EQ(Com->StopBits(), sbOneStopBit);
-  Port.SetParity("Нечетность");
+  Port.SetParity(TLineParity::Odd);
   EXPECT_EQ(Com->Parity(), (TComParity{prOdd, true}));
 
   Port.SetProtocol(ptVela);
-  Port.SetParity("Нет");
+  Port.SetParity(TLineParity::None);
   EXPECT_EQ(Com->StopBits(), sbOneStopBit) << "Vela leaves the stop bits as they are";
   EXPECT_EQ(Com->EventChar(), 0);
   Port.SetProtocol(ptDCS);
   EXPECT_EQ(Com->EventChar(), '\r');
 }
 
-TEST_F(PortTest, UnknownBaudTextGives9600AndKeepsTheText) {
-  Port.SetBaudRate("115200");
-  EXPECT_EQ(Com->BaudRate(), br115200);
-  Port.SetBaudRate("12345");
-  EXPECT_EQ(Com->BaudRate(), br9600);
-  EXPECT_EQ(Port.BaudRate, "12345");
+// Every rate of the list reaches the line as itself; a rate or parity outside the lists is
+// refused and changes neither the port nor the line.
+TEST_F(PortTest, ListedRatesReachTheLineOthersAreRefused) {
+  for (const TBaudRateRow& row : BaudRates) {
+    EXPECT_TRUE(Port.SetBaudRate(row.Rate)) << row.Text;
+    EXPECT_EQ(Port.BaudRate(), row.Rate);
+    EXPECT_EQ(BaudRateValue(Com->BaudRate()), row.Rate) << row.Text;
+  }
+  const TBaudRateRow& last = BaudRates[BaudRateCount - 1];
+  for (int32_t other : {0, -9600, 12345, 14400, 230400}) {
+    EXPECT_FALSE(Port.SetBaudRate(other)) << other;
+    EXPECT_EQ(Port.BaudRate(), last.Rate);
+    EXPECT_EQ(BaudRateValue(Com->BaudRate()), last.Rate);
+  }
+  ASSERT_TRUE(Port.SetParity(TLineParity::Even));
+  EXPECT_FALSE(Port.SetParity(TLineParity(3)));
+  EXPECT_EQ(Port.Parity(), TLineParity::Even);
+  EXPECT_EQ(Com->Parity(), (TComParity{prEven, true}));
 }
 
 TEST_F(PortTest, TimeoutRule) {

@@ -401,7 +401,7 @@ TEST(ModulePage, NetworkListsAndLrcBox) {
   EXPECT_EQ(rig.Writes(mark), (WriteList{{"NETBDRT", "10"}, {"MDBFMT", "2"}}));
   EXPECT_FALSE(rig.Page->cbParity->Focused());
   // The port keeps its own line settings.
-  EXPECT_EQ(rig.Port.BaudRate, "9600");
+  EXPECT_EQ(rig.Port.BaudRate(), 9600);
 
   mark = rig.Mark();
   rig.Page->chbLRC->SetChecked(true);  // a refresh's doing: nothing written

@@ -11,7 +11,7 @@ namespace {
 
 TEST(LateReply, LatenessUpToTwiceTheTimeOutShowsOnlyNoData) {
   for (uint8_t protocol : {ptModbus, ptVela}) {
-    for (const char* baud : {"115200", "9600"}) {
+    for (int32_t baud : {115200, 9600}) {
       TPageRig rig(1);
       rig.Port.SetProtocol(protocol);
       rig.Port.SetBaudRate(baud);
@@ -25,8 +25,8 @@ TEST(LateReply, LatenessUpToTwiceTheTimeOutShowsOnlyNoData) {
       // time-out, so that no read can succeed on time.
       const int turnaround = int(rig.Bus->TurnaroundMs);
       for (int late : {longest + 1, (longest + 2 * shortest) / 2, 2 * shortest}) {
-        SCOPED_TRACE(std::string(protocol == ptVela ? "Vela " : "Modbus ") + baud + " baud, " +
-                     std::to_string(late) + " ms late");
+        SCOPED_TRACE(std::string(protocol == ptVela ? "Vela " : "Modbus ") +
+                     std::to_string(baud) + " baud, " + std::to_string(late) + " ms late");
         rig.Module->Fault = TSimFault{TSimFaultKind::Late, late - turnaround, -1};
         rig.Page->FormShow();
         for (int tab : {0, 1}) {
@@ -46,7 +46,7 @@ TEST(LateReply, LatenessUpToTwiceTheTimeOutShowsOnlyNoData) {
 // module could have heard the request: the answer to an earlier one.
 TEST(LateReply, AReplyArrivingWhileTheRequestIsSentIsNotItsAnswer) {
   TPageRig rig(1);
-  rig.Port.SetBaudRate("1200");  // a request takes 8 x 9.2 ms on the wire
+  rig.Port.SetBaudRate(1200);  // a request takes 8 x 9.2 ms on the wire
   rig.Port.ApplySettings();
   rig.Module->SetInt("DAYS", 777);
   rig.Module->SetInt("RSTSTATUS", 0);

@@ -32,9 +32,9 @@ class TwoPortRig : public ::testing::Test {
     EXPECT_TRUE(Form.FormShowFirst());
     PortA = Form.Root()->Children.at(0).get();
     PortB = Form.Root()->Children.at(1).get();
-    Port(PortA)->SetBaudRate("9600");
-    Port(PortB)->SetBaudRate("115200");
-    Port(PortB)->SetParity("Четность");
+    Port(PortA)->SetBaudRate(9600);
+    Port(PortB)->SetBaudRate(115200);
+    Port(PortB)->SetParity(TLineParity::Even);
     ModuleA = Form.AddDevice(PortA, 1, 5);
     ModuleA2 = Form.AddDevice(PortA, 1, 7);
     ModuleB = Form.AddDevice(PortB, 1, 6);
@@ -101,9 +101,9 @@ TEST_F(LineFollowsSelection, EveryPairOfNodesEndsWithTheSelectedPortsSettings) {
       const bool answered = SelectAndRead(nodes[to]);
       TprPort* port = Port(PortNodeOf(nodes[to]));
       ASSERT_TRUE(Sim->IsOpen());
-      EXPECT_EQ(Sim->OpenPort(), port->PortName);
-      EXPECT_EQ(Sim->Line.BaudRate, StrToBaudRate(port->BaudRate));
-      EXPECT_EQ(Sim->Line.Parity.Bits, port->Parity == "Четность" ? prEven : prNone);
+      EXPECT_EQ(Sim->OpenPort(), port->PortName());
+      EXPECT_EQ(BaudRateValue(Sim->Line.BaudRate), port->BaudRate());
+      EXPECT_EQ(Sim->Line.Parity.Bits, port->Parity() == TLineParity::Even ? prEven : prNone);
       // A fresh line returns from a read at once; the port's automatic time-outs wait.
       EXPECT_GT(Sim->Timeouts.ReadTotalConstant, 0);
       if (nodes[to]->Level() == 2) {
@@ -111,13 +111,13 @@ TEST_F(LineFollowsSelection, EveryPairOfNodesEndsWithTheSelectedPortsSettings) {
       }
       // The settings shown on a port page are its own port's.
       if (auto* page = dynamic_cast<TPortForm*>(nodes[to]->Data->Page)) {
-        EXPECT_EQ(page->cbBaud.Text(), port->BaudRate);
+        EXPECT_EQ(page->cbBaud.ItemIndex, BaudRateIndex(port->BaudRate()));
       }
     }
   // Neither port's settings were changed by the moves.
-  EXPECT_EQ(Port(PortA)->BaudRate, "9600");
-  EXPECT_EQ(Port(PortB)->BaudRate, "115200");
-  EXPECT_EQ(Port(PortB)->Parity, "Четность");
+  EXPECT_EQ(Port(PortA)->BaudRate(), 9600);
+  EXPECT_EQ(Port(PortB)->BaudRate(), 115200);
+  EXPECT_EQ(Port(PortB)->Parity(), TLineParity::Even);
 }
 
 using StoppedPollingAdapterBack = TwoPortRig;

@@ -88,12 +88,12 @@ TEST_F(PortPage, ProtocolChoiceResetsLineOptions) {
     page->seTimeoutChange();
 
     SelectProtocol(c.Item);
-    EXPECT_EQ(port.Protocol, c.Protocol);
-    EXPECT_EQ(port.Parity, "Нет");
+    EXPECT_EQ(port.Protocol(), c.Protocol);
+    EXPECT_EQ(port.Parity(), TLineParity::None);
     EXPECT_EQ(page->cbParity.Text(), "Нет");
-    EXPECT_FALSE(port.UseLRC);
+    EXPECT_FALSE(port.UseLRC());
     EXPECT_FALSE(page->chbLRC.Checked);
-    EXPECT_EQ(port.Timeout, c.Timeout);
+    EXPECT_EQ(port.Timeout(), c.Timeout);
     EXPECT_EQ(page->seTimeout.Value, c.Timeout);
     EXPECT_EQ(page->cbParity.Enabled, c.ParityEnabled);
     EXPECT_EQ(page->lbParity.Enabled, c.ParityEnabled);
@@ -115,17 +115,17 @@ TEST_F(PortPage, StoringHandlersReachTheLine) {
 
   page->cbBaud.SelectText("115200");
   page->cbBaudChange();
-  EXPECT_EQ(port.BaudRate, "115200");
+  EXPECT_EQ(port.BaudRate(), 115200);
   EXPECT_EQ(line.BaudRate(), br115200);
 
   page->cbParity.SelectText("Нечетность");
   page->cbParityChange();
-  EXPECT_EQ(port.Parity, "Нечетность");
+  EXPECT_EQ(port.Parity(), TLineParity::Odd);
   EXPECT_EQ(line.Parity().Bits, prOdd);
 
   page->seTimeout.Value = 500;
   page->seTimeoutChange();
-  EXPECT_EQ(port.Timeout, 500);
+  EXPECT_EQ(port.Timeout(), 500);
   EXPECT_EQ(line.Timeouts().ReadTotalConstant, 500);
 
   SelectProtocol(1);
@@ -140,11 +140,11 @@ TEST_F(PortPage, InitModeForcesRateAndLocksLists) {
   page->cbParityChange();
 
   SetInit(true);
-  EXPECT_TRUE(port.InitMode);
-  EXPECT_EQ(port.BaudRate, "9600");
+  EXPECT_TRUE(port.InitMode());
+  EXPECT_EQ(port.BaudRate(), 9600);
   EXPECT_EQ(page->cbBaud.Text(), "9600");
   EXPECT_EQ(line.BaudRate(), br9600);
-  EXPECT_EQ(port.Parity, "Нет");
+  EXPECT_EQ(port.Parity(), TLineParity::None);
   EXPECT_EQ(page->cbParity.Text(), "Нет");
   EXPECT_FALSE(page->cbBaud.Enabled || page->lbBaud.Enabled);
   EXPECT_FALSE(page->cbParity.Enabled || page->lbParity.Enabled);
@@ -162,10 +162,10 @@ TEST_F(PortPage, InitModeUnderDcsUnchecksAndLocksLrc) {
   SelectProtocol(1);
   page->chbLRC.Checked = true;
   page->chbLRCClick();
-  ASSERT_TRUE(port.UseLRC);
+  ASSERT_TRUE(port.UseLRC());
 
   SetInit(true);
-  EXPECT_FALSE(port.UseLRC);
+  EXPECT_FALSE(port.UseLRC());
   EXPECT_FALSE(page->chbLRC.Checked);
   EXPECT_FALSE(page->chbLRC.Enabled);
   EXPECT_FALSE(page->bbSearch.Enabled);
@@ -174,7 +174,7 @@ TEST_F(PortPage, InitModeUnderDcsUnchecksAndLocksLrc) {
   EXPECT_TRUE(page->chbLRC.Enabled);
   EXPECT_TRUE(page->cbBaud.Enabled);
   EXPECT_FALSE(page->cbParity.Enabled);
-  EXPECT_EQ(port.Timeout, 500);
+  EXPECT_EQ(port.Timeout(), 500);
 }
 
 TEST_F(PortPage, UncheckingInitUnderModbusResetsAndUnlocks) {
@@ -182,27 +182,27 @@ TEST_F(PortPage, UncheckingInitUnderModbusResetsAndUnlocks) {
   SetInit(true);
   page->seTimeout.Value = 300;
   page->seTimeoutChange();
-  ASSERT_EQ(port.Timeout, 300);
+  ASSERT_EQ(port.Timeout(), 300);
 
   SetInit(false);
-  EXPECT_FALSE(port.InitMode);
-  EXPECT_EQ(port.Parity, "Нет");
-  EXPECT_FALSE(port.UseLRC);
-  EXPECT_EQ(port.Timeout, 0);
+  EXPECT_FALSE(port.InitMode());
+  EXPECT_EQ(port.Parity(), TLineParity::None);
+  EXPECT_FALSE(port.UseLRC());
+  EXPECT_EQ(port.Timeout(), 0);
   EXPECT_EQ(page->seTimeout.Value, 0);
   EXPECT_TRUE(page->cbBaud.Enabled && page->lbBaud.Enabled);
   EXPECT_TRUE(page->cbParity.Enabled && page->lbParity.Enabled);
   EXPECT_FALSE(page->chbLRC.Enabled);
   EXPECT_EQ(page->bbSearch.Caption, "Поиск модулей");
   // The rate forced by INIT stays.
-  EXPECT_EQ(port.BaudRate, "9600");
+  EXPECT_EQ(port.BaudRate(), 9600);
 }
 
 struct SavedPort {
   const char* Name;
   uint8_t Protocol;
-  const char* Baud;
-  const char* Parity;
+  int32_t Baud;
+  TLineParity Parity;
   int32_t Timeout;
   bool Init, Lrc;
   // What the page shows.
@@ -216,17 +216,17 @@ struct SavedPort {
 // as a push of its own; the page must push exactly what a bare ApplySettings pushes.
 TEST_F(PortPage, ShowingChangedPortStoresNothing) {
   const SavedPort cases[] = {
-      {"modbus", ptModbus, "19200", "Четность", 250, false, false, 4, 2, true, true, false, true,
+      {"modbus", ptModbus, 19200, TLineParity::Even, 250, false, false, 4, 2, true, true, false, true,
        "Поиск модулей"},
-      {"modbus init", ptModbus, "9600", "Нет", 0, true, false, 3, 0, false, false, false, true,
+      {"modbus init", ptModbus, 9600, TLineParity::None, 0, true, false, 3, 0, false, false, false, true,
        "Поиск модуля"},
-      {"dcs lrc", ptDCS, "4800", "Нет", 500, false, true, 2, 0, true, false, true, false,
+      {"dcs lrc", ptDCS, 4800, TLineParity::None, 500, false, true, 2, 0, true, false, true, false,
        "Поиск модулей"},
-      {"dcs init", ptDCS, "9600", "Нет", 500, true, false, 3, 0, false, false, false, false,
+      {"dcs init", ptDCS, 9600, TLineParity::None, 500, true, false, 3, 0, false, false, false, false,
        "Поиск модуля"},
-      {"vela odd", ptVela, "115200", "Нечетность", 0, false, false, 7, 1, true, false, false,
+      {"vela odd", ptVela, 115200, TLineParity::Odd, 0, false, false, 7, 1, true, false, false,
        true, "Поиск модулей"},
-      {"unknown texts", ptVela, "14400", "Метка", 65000, false, false, -1, -1, true, false,
+      {"vela slow", ptVela, 2400, TLineParity::Even, 65000, false, false, 1, 2, true, false,
        false, true, "Поиск модулей"},
   };
   auto diverge = [this] {
@@ -240,8 +240,8 @@ TEST_F(PortPage, ShowingChangedPortStoresNothing) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     port.SetProtocol(c.Protocol);
-    port.SetBaudRate(c.Baud);
-    port.SetParity(c.Parity);
+    ASSERT_TRUE(port.SetBaudRate(c.Baud));
+    ASSERT_TRUE(port.SetParity(c.Parity));
     port.SetTimeout(c.Timeout);
     port.SetInitMode(c.Init);
     port.SetUseLRC(c.Lrc);
@@ -262,12 +262,12 @@ TEST_F(PortPage, ShowingChangedPortStoresNothing) {
     EXPECT_EQ(line.LineSettings(), lineApplied);
     EXPECT_EQ(line.Timeouts(), timesApplied);
 
-    EXPECT_EQ(port.Protocol, c.Protocol);
-    EXPECT_EQ(port.BaudRate, c.Baud);
-    EXPECT_EQ(port.Parity, c.Parity);
-    EXPECT_EQ(port.Timeout, c.Timeout);
-    EXPECT_EQ(port.InitMode, c.Init);
-    EXPECT_EQ(port.UseLRC, c.Lrc);
+    EXPECT_EQ(port.Protocol(), c.Protocol);
+    EXPECT_EQ(port.BaudRate(), c.Baud);
+    EXPECT_EQ(port.Parity(), c.Parity);
+    EXPECT_EQ(port.Timeout(), c.Timeout);
+    EXPECT_EQ(port.InitMode(), c.Init);
+    EXPECT_EQ(port.UseLRC(), c.Lrc);
 
     EXPECT_EQ(page->cbProtocol.ItemIndex, c.Protocol);
     EXPECT_EQ(page->cbBaud.ItemIndex, c.BaudItem);
@@ -297,7 +297,7 @@ TEST_F(PortPage, HidingPushesTheSettingsOnlyOntoItsOwnPortsLine) {
   line.SetBaudRate(br1200);
   page->FormHide();
   EXPECT_EQ(line.BaudRate(), br1200);
-  EXPECT_EQ(port.BaudRate, "38400");
+  EXPECT_EQ(port.BaudRate(), 38400);
 }
 
 TEST(PortPageRegistry, PortNodesGetThePortPage) {

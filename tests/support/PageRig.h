@@ -148,7 +148,7 @@ class TPageRig {
     for (const TRegisterDef& def : Model->Map()) {
       const TprDevReg* reg = Model->FindRegister(def.Name);
       const int length =
-          Port.Protocol == ptVela ? reg->VelaRead.ReplyLength : reg->ModbusRead.ReplyLength;
+          Port.Protocol() == ptVela ? reg->VelaRead.ReplyLength : reg->ModbusRead.ReplyLength;
       const int ms = t.ReadTotalMultiplier * length + t.ReadTotalConstant;
       lo = std::min(lo, ms);
       hi = std::max(hi, ms);
