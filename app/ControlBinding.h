@@ -17,7 +17,7 @@
 #include <memory>
 
 #include "app/ChoiceWidgets.h"
-#include "pages/Controls.h"
+#include "shell/Controls.h"
 
 // Runs a model action started by the user or a timer; an error that reaches this boundary is
 // shown in the program's default error box and the program goes on.

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "models/prDevice.h"
-#include "pages/Controls.h"
+#include "shell/Controls.h"
 #include "pages/PageRules.h"
 #include "pages/Rows.h"
 #include "shell/UiServices.h"

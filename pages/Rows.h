@@ -24,7 +24,7 @@
 #include <utility>
 #include <vector>
 
-#include "pages/Controls.h"
+#include "shell/Controls.h"
 
 enum class TPartKind {
   Label,     // a text cell, no control

@@ -1,5 +1,5 @@
 #pragma once
-// The controls of a module page as plain objects. Page logic reads and changes them; the Qt
+// The controls of a page as plain objects. Page logic reads and changes them; the Qt
 // front binds each kind once to its widget and reports the user's actions back through the
 // User* calls, so a page can be driven the same way by a test without any window.
 #include <cstdint>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "pages/Layout.h"
+#include "shell/Layout.h"
 
 class TControlSet;
 

@@ -1,4 +1,4 @@
-#include "pages/Controls.h"
+#include "shell/Controls.h"
 
 #include "comm/Clock.h"
 #include "comm/Resources.h"
