@@ -13,11 +13,24 @@ namespace {
 // Values (the contents of a text field, names) as they are.
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
+// Hides the widget of a hidden control, and shows again only what was hidden here: a widget
+// on a sheet not yet shown must not be shown on its own.
+void FollowVisible(QWidget* widget, const TControl& control) {
+  if (!control.Visible())
+    widget->hide();
+  else if (widget->isHidden() && widget->testAttribute(Qt::WA_WState_ExplicitShowHide))
+    widget->show();
+}
+
 // A widget of kind W for a control of kind M, following the model from now on.
 template <class W, class M>
 QWidget* MakeBound(TControl& control, const TLife& life, QWidget* parent) {
   auto* widget = new W(static_cast<M&>(control), life, parent);
-  control.OnViewUpdate = [widget] { widget->Sync(); };
+  FollowVisible(widget, control);
+  control.OnViewUpdate = [widget, &control] {
+    widget->Sync();
+    FollowVisible(widget, control);
+  };
   return widget;
 }
 }  // namespace
@@ -43,7 +56,11 @@ void TBoundLineEdit::Sync() {
   setEnabled(Model->Enabled());
   setToolTip(ToQt(Model->Hint));
   const QString text = Q(Model->Text());
-  if (this->text() != text) setText(text);
+  if (this->text() != text) {
+    setText(text);
+    // A text that is only shown reads from its start when it is longer than the field.
+    if (Model->ReadOnly()) setCursorPosition(0);
+  }
   QPalette p = NormalPalette;
   if (Model->Color() == TTextColor::Red) p.setColor(QPalette::Text, Qt::red);
   setPalette(p);
@@ -118,6 +135,40 @@ void TBoundComboBox::showPopup() {
 void TBoundComboBox::hidePopup() {
   QComboBox::hidePopup();
   if (Life->Ok()) RunGuarded([&] { Model->UserCloseUp(); });
+}
+
+TBoundLabel::TBoundLabel(TLabel& model, TLife life, QWidget* parent)
+    : QLabel(parent), Model(&model), Life(std::move(life)) {
+  Sync();
+}
+
+void TBoundLabel::Sync() {
+  if (!Life->Ok()) return;
+  setText(ToQt(Model->Caption));
+  setEnabled(Model->Enabled());
+  setToolTip(ToQt(Model->Hint));
+}
+
+TBoundSpinBox::TBoundSpinBox(TSpinEdit& model, TLife life, QWidget* parent)
+    : TChoiceSpinBox(parent), Model(&model), Life(std::move(life)) {
+  setRange(model.MinValue(), model.MaxValue());
+  // Each step and each digit typed is the user's: the model takes it at once.
+  connect(this, &QSpinBox::valueChanged, this, [this](int value) {
+    if (!Life->Ok()) return;
+    RunGuarded([&] { Model->UserSetValue(value); });
+    Sync();
+  });
+  Sync();
+}
+
+void TBoundSpinBox::Sync() {
+  if (!Life->Ok()) return;
+  setEnabled(Model->Enabled());
+  setToolTip(ToQt(Model->Hint));
+  if (value() != Model->Value()) {
+    const QSignalBlocker block(this);
+    setValue(Model->Value());
+  }
 }
 
 TBoundToolButton::TBoundToolButton(TButton& model, TLife life, QWidget* parent)
@@ -196,6 +247,12 @@ QWidget* TControlBinding::CreateWidget(TControl& control, QWidget* parent) {
       break;
     case TControlKind::Button:
       widget = MakeBound<TBoundToolButton, TButton>(control, Life, parent);
+      break;
+    case TControlKind::Label:
+      widget = MakeBound<TBoundLabel, TLabel>(control, Life, parent);
+      break;
+    case TControlKind::SpinEdit:
+      widget = MakeBound<TBoundSpinBox, TSpinEdit>(control, Life, parent);
       break;
     case TControlKind::Tabs: {
       auto* w = new QTabWidget(parent);

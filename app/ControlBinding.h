@@ -1,11 +1,13 @@
 #pragma once
 // One binding per control kind between the page's control model and a Qt widget: text field
 // to QLineEdit, check box to a tri-state QCheckBox, list to QComboBox, button to QToolButton,
-// tabs to QTabWidget, container to a plain QWidget. The model is the truth: a change made by
+// label to QLabel, number spinner to QSpinBox, tabs to QTabWidget, container to a plain
+// QWidget. The model is the truth: a change made by
 // the page is copied into the widget, a user's action is reported to the model, and the one
 // input focus of the page is kept in step both ways.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QObject>
 #include <QPalette>
@@ -114,6 +116,28 @@ class TBoundComboBox : public TChoiceComboBox {
 
  private:
   TComboBox* Model;
+  TLife Life;
+};
+
+class TBoundLabel : public QLabel {
+  Q_OBJECT
+ public:
+  TBoundLabel(TLabel& model, TLife life, QWidget* parent);
+  void Sync();
+
+ private:
+  TLabel* Model;
+  TLife Life;
+};
+
+class TBoundSpinBox : public TChoiceSpinBox {
+  Q_OBJECT
+ public:
+  TBoundSpinBox(TSpinEdit& model, TLife life, QWidget* parent);
+  void Sync();
+
+ private:
+  TSpinEdit* Model;
   TLife Life;
 };
 

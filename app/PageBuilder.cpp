@@ -97,6 +97,7 @@ Qt::Alignment AlignmentOf(TCellAlign align) {
   switch (align) {
     case TCellAlign::Right: return Qt::AlignRight | Qt::AlignVCenter;
     case TCellAlign::Center: return Qt::AlignHCenter | Qt::AlignVCenter;
+    case TCellAlign::Fill: return Qt::AlignVCenter;
     case TCellAlign::Left: break;
   }
   return Qt::AlignLeft | Qt::AlignVCenter;
@@ -130,6 +131,12 @@ QWidget* BuildCell(const TLayoutCell& cell, TControlBinding& binding, QWidget* p
   if (control.Kind() == TControlKind::Container)
     return BuildContainerView(static_cast<TContainer&>(control), binding, parent);
   QWidget* widget = binding.CreateWidget(control, parent);
+  if (control.Kind() == TControlKind::Button && !cell.FitTexts.empty()) {
+    int text = 0;
+    for (const std::string& fit : cell.FitTexts)
+      text = std::max(text, widget->fontMetrics().horizontalAdvance(ToQt(fit)));
+    widget->setMinimumWidth(text + 32);
+  }
   if (control.Kind() == TControlKind::Edit) {
     const auto& edit = static_cast<const TEdit&>(control);
     const int chars = cell.WidthChars > 0 ? cell.WidthChars : edit.MaxLength();
@@ -163,7 +170,8 @@ QWidget* BuildContainerView(TContainer& container, TControlBinding& binding, QWi
       column->addWidget(title);
     }
     auto* layout = new QGridLayout;
-    layout->setHorizontalSpacing(3);
+    layout->setHorizontalSpacing(grid.ColumnGap);
+    if (grid.RowGap >= 0) layout->setVerticalSpacing(grid.RowGap);
     int columns = 0;
     int wholeColumn = -1;  // the column of a tab control or container: it takes the width
     for (int r = 0; r < static_cast<int>(grid.Rows.size()); ++r) {

@@ -57,9 +57,9 @@ bool Scan(bool withModules, bool vela) {
   auto* page = dynamic_cast<TPortForm*>(portNode->Data->Page);
   auto* port = dynamic_cast<TprPort*>(portNode->Data);
   if (!page || !port) return false;
-  page->cbProtocol.ItemIndex = vela ? ptVela : ptModbus;
+  page->cbProtocol->SetItemIndex(vela ? ptVela : ptModbus);
   page->cbProtocolChange();
-  page->cbBaud.SelectText("115200");
+  page->cbBaud->SetItemIndex(BaudRateIndex(115200));
   page->cbBaudChange();
 
   // What the rules prescribe, from the line's settings and time-outs as the search sets them.

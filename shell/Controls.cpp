@@ -1,5 +1,7 @@
 #include "shell/Controls.h"
 
+#include <algorithm>
+
 #include "comm/Clock.h"
 #include "comm/Resources.h"
 
@@ -30,7 +32,14 @@ void TControl::SetEnabled(bool enabled) {
   Changed();
 }
 
-bool TControl::CanFocus() const { return IsEnabled; }
+void TControl::SetVisible(bool visible) {
+  if (IsVisible == visible) return;
+  IsVisible = visible;
+  if (!visible && Focused()) ReleaseFocus();
+  Changed();
+}
+
+bool TControl::CanFocus() const { return IsEnabled && IsVisible; }
 
 bool TControl::Focused() const { return Owner->Focus() == this; }
 
@@ -108,6 +117,8 @@ void TComboBox::SetItemIndex(int index) {
   Changed();
 }
 
+std::string TComboBox::Text() const { return Index < 0 ? std::string() : ItemTexts[size_t(Index)]; }
+
 void TComboBox::UserDropDown() {
   if (!Enabled()) return;
   SetFocus();
@@ -142,10 +153,41 @@ TButton::TButton(TControlSet& set, std::string name, TControl* parent, std::stri
   Hint = std::move(hint);
 }
 
+void TButton::SetCaption(const std::string& caption) {
+  if (Caption == caption) return;
+  Caption = caption;
+  Changed();
+}
+
 void TButton::UserClick() {
   if (!Enabled()) return;
   SetFocus();
   if (OnClick) OnClick(*this);
+}
+
+// ---- TSpinEdit
+
+TSpinEdit::TSpinEdit(TControlSet& set, std::string name, TControl* parent, int minValue,
+                     int maxValue)
+    : TControl(set, TControlKind::SpinEdit, std::move(name), parent),
+      Min(minValue),
+      Max(maxValue),
+      Current(minValue) {}
+
+void TSpinEdit::SetValue(int value) {
+  value = std::clamp(value, Min, Max);
+  if (Current == value) return;
+  Current = value;
+  Changed();
+}
+
+void TSpinEdit::UserSetValue(int value) {
+  if (!Enabled()) return;
+  SetFocus();
+  value = std::clamp(value, Min, Max);
+  if (Current == value) return;
+  Current = value;
+  if (OnChange) OnChange(*this);
 }
 
 // ---- TPageControl

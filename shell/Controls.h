@@ -12,7 +12,7 @@
 
 class TControlSet;
 
-enum class TControlKind { Container, Edit, CheckBox, ComboBox, Button, Tabs };
+enum class TControlKind { Container, Edit, CheckBox, ComboBox, Button, Tabs, Label, SpinEdit };
 
 class TControl {
  public:
@@ -32,6 +32,9 @@ class TControl {
 
   bool Enabled() const { return IsEnabled; }
   void SetEnabled(bool enabled);
+  // A hidden control takes no room and cannot take the focus.
+  bool Visible() const { return IsVisible; }
+  void SetVisible(bool visible);
   // Whether the control can take the input focus at all (enabled input controls).
   bool CanFocus() const;
   bool Focused() const;
@@ -54,6 +57,7 @@ class TControl {
   std::string ControlName;
   TControl* ParentControl;
   bool IsEnabled = true;
+  bool IsVisible = true;
 };
 
 // A panel or a tab sheet: it only holds other controls and can hold the focus itself.
@@ -130,6 +134,8 @@ class TComboBox : public TControl {
   int ItemIndex() const { return Index; }
   // An index outside the items means no selection (-1).
   void SetItemIndex(int index);
+  // The selected item's text, empty when none is selected.
+  std::string Text() const;
   bool DroppedDown() const { return IsDroppedDown; }
 
   // A selection made by the user.
@@ -155,9 +161,39 @@ class TButton : public TControl {
   TButton(TControlSet& set, std::string name, TControl* parent, std::string caption = {},
           std::string hint = {});
   std::string Caption;
+  void SetCaption(const std::string& caption);
   std::function<void(TButton&)> OnClick;
   // A press focuses the button and fires OnClick (nothing on a disabled button).
   void UserClick();
+};
+
+// A text on the page, such as the label of a row whose state the page changes.
+class TLabel : public TControl {
+ public:
+  TLabel(TControlSet& set, std::string name, TControl* parent, std::string caption)
+      : TControl(set, TControlKind::Label, std::move(name), parent), Caption(std::move(caption)) {}
+  std::string Caption;
+};
+
+// A whole number in a range, stepped up and down or typed.
+class TSpinEdit : public TControl {
+ public:
+  TSpinEdit(TControlSet& set, std::string name, TControl* parent, int minValue, int maxValue);
+
+  int MinValue() const { return Min; }
+  int MaxValue() const { return Max; }
+  int Value() const { return Current; }
+  // A value outside the range is taken to its nearest end.
+  void SetValue(int value);
+
+  // A value changed by the user.
+  std::function<void(TSpinEdit&)> OnChange;
+  // The user steps or types a value (taken into the range): focus to the field, then OnChange
+  // when the value changed.
+  void UserSetValue(int value);
+
+ private:
+  int Min, Max, Current;
 };
 
 // The tab control: a row of tab sheets of which one is visible.

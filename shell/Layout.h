@@ -8,7 +8,8 @@
 
 class TControl;
 
-enum class TCellAlign { Left, Right, Center };
+// Fill: the control takes the whole width of its cell.
+enum class TCellAlign { Left, Right, Center, Fill };
 
 struct TLayoutCell {
   // A label's text (may hold line breaks) when Control is null.
@@ -18,7 +19,8 @@ struct TLayoutCell {
   TCellAlign Align = TCellAlign::Left;
   // Width of a text field in characters (0: from its maximum length, or stretching).
   int WidthChars = 0;
-  // Texts the field must show whole as well (a time of day in the user's format).
+  // Texts the field or button must show whole as well (a time of day in the user's format,
+  // the other caption of a button).
   std::vector<std::string> FitTexts = {};
 };
 
@@ -42,6 +44,9 @@ struct TLayoutGrid {
   // A text line above the grid (empty for none).
   std::string Title;
   std::vector<TLayoutRow> Rows;
+  // Pixels between columns and between rows (-1: the style's own).
+  int ColumnGap = 3;
+  int RowGap = -1;
 
   TLayoutGrid& Row(TLayoutRow row) {
     Rows.push_back(std::move(row));

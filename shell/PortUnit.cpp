@@ -4,6 +4,7 @@
 #include <iterator>
 #include <memory>
 
+#include "comm/LineCodes.h"
 #include "comm/prPort.h"
 #include "shell/MainUnit.h"
 #include "shell/SearchUnit.h"
@@ -27,23 +28,54 @@ constexpr TProtocolRule kProtocolRules[] = {
     {ptVela, 0, false, false, true},
 };
 
+std::vector<std::string> ItemsOf(const auto& texts) { return {std::begin(texts), std::end(texts)}; }
+
 }  // namespace
 
-std::string TPortPageList::Text() const {
-  if (ItemIndex < 0 || ItemIndex >= static_cast<int>(Items.size())) return {};
-  return Items[static_cast<size_t>(ItemIndex)];
-}
+TPortForm::TPortForm(TprNode* owner) : TprForm(owner) {
+  TContainer& panel = Controls.Root();
+  lbById = Controls.Add<TLabel>("lbById", &panel, "Постоянное имя:");
+  edById = Controls.Add<TEdit>("edById", &panel, 0, true);
+  lbProtocol = Controls.Add<TLabel>("lbProtocol", &panel, "Протокол обмена:");
+  cbProtocol = Controls.Add<TComboBox>(
+      "cbProtocol", &panel, std::vector<std::string>{"Modbus", "DCS (отключен)", "Vela"});
+  chbInit = Controls.Add<TCheckBox>("chbInit", &panel, "Режим INIT");
+  lbBaud = Controls.Add<TLabel>("lbBaud", &panel, "Скорость обмена:");
+  cbBaud = Controls.Add<TComboBox>("cbBaud", &panel, ItemsOf(BaudRateItems));
+  lbParity = Controls.Add<TLabel>("lbParity", &panel, "Четность (Modbus):");
+  cbParity = Controls.Add<TComboBox>("cbParity", &panel, ItemsOf(ParityItems));
+  chbLRC = Controls.Add<TCheckBox>("chbLRC", &panel, "Использовать LRC (DCS)");
+  lbTimeout = Controls.Add<TLabel>("lbTimeout", &panel, "Таймаут (0 - Авто):");
+  seTimeout = Controls.Add<TSpinEdit>("seTimeout", &panel, 0, 65000);
+  bbSearch = Controls.Add<TButton>("bbSearch", &panel, "Поиск модулей");
+  lbById->SetVisible(false);
+  edById->SetVisible(false);
 
-void TPortPageList::SelectText(const std::string& text) {
-  ItemIndex = -1;
-  for (size_t i = 0; i < Items.size(); ++i)
-    if (Items[i] == text) {
-      ItemIndex = static_cast<int>(i);
-      return;
-    }
-}
+  TLayoutGrid& grid = panel.Layout.AddGrid();
+  grid.ColumnGap = 12;
+  grid.RowGap = 8;
+  // The settings share one column, each as wide as the widest.
+  const auto setting = [](TControl* control) { return ControlCell(control, 1, TCellAlign::Fill); };
+  grid.Row({ControlCell(lbById), setting(edById)})
+      .Row({ControlCell(lbProtocol), setting(cbProtocol)})
+      .Row({EmptyCell(), ControlCell(chbInit)})
+      .Row({ControlCell(lbBaud), setting(cbBaud)})
+      .Row({ControlCell(lbParity), setting(cbParity)})
+      .Row({EmptyCell(), ControlCell(chbLRC)})
+      .Row({ControlCell(lbTimeout), setting(seTimeout)});
+  // Wide enough for either caption, so that switching INIT mode never cuts it.
+  TLayoutCell search = ControlCell(bbSearch, 1, TCellAlign::Right);
+  search.FitTexts = {"Поиск модулей", "Поиск модуля"};
+  grid.Row({EmptyCell(), search});
 
-TPortForm::TPortForm(TprNode* owner) : TprForm(owner) {}
+  cbProtocol->OnChange = [this](TComboBox&) { cbProtocolChange(); };
+  chbInit->OnClick = [this](TCheckBox&) { chbInitClick(); };
+  cbBaud->OnChange = [this](TComboBox&) { cbBaudChange(); };
+  cbParity->OnChange = [this](TComboBox&) { cbParityChange(); };
+  chbLRC->OnClick = [this](TCheckBox&) { chbLRCClick(); };
+  seTimeout->OnChange = [this](TSpinEdit&) { seTimeoutChange(); };
+  bbSearch->OnClick = [this](TButton&) { bbSearchClick(); };
+}
 
 TprPort* TPortForm::Port() const { return dynamic_cast<TprPort*>(OwnerNode()); }
 
@@ -53,16 +85,20 @@ void TPortForm::FormShow() {
   if (!port) return;
   ById = SerialByIdName(port->PortName());
   if (ById == port->PortName()) ById.clear();
+  edById->SetText(ById);
+  edById->Hint = ById;
+  lbById->SetVisible(!ById.empty());
+  edById->SetVisible(!ById.empty());
   Loading = true;
-  cbProtocol.ItemIndex = port->Protocol() < cbProtocol.Items.size() ? port->Protocol() : -1;
-  cbBaud.ItemIndex = BaudRateIndex(port->BaudRate());
-  cbParity.ItemIndex = ParityIndex(port->Parity());
-  chbLRC.Checked = port->UseLRC();
-  seTimeout.Value = port->Timeout();
+  cbProtocol->SetItemIndex(port->Protocol());
+  cbBaud->SetItemIndex(BaudRateIndex(port->BaudRate()));
+  cbParity->SetItemIndex(ParityIndex(port->Parity()));
+  chbLRC->SetChecked(port->UseLRC());
+  seTimeout->SetValue(port->Timeout());
   cbProtocolChange();
   // Setting the box runs its click handler only when this changes its state.
-  if (chbInit.Checked != port->InitMode()) {
-    chbInit.Checked = port->InitMode();
+  if (chbInit->Checked() != port->InitMode()) {
+    chbInit->SetChecked(port->InitMode());
     chbInitClick();
   }
   Loading = false;
@@ -77,60 +113,64 @@ void TPortForm::FormHide() {
 }
 
 void TPortForm::ResetLineOptions(int timeoutMs) {
-  cbParity.ItemIndex = kParityNone;
+  cbParity->SetItemIndex(kParityNone);
   cbParityChange();
-  chbLRC.Checked = false;
+  chbLRC->SetChecked(false);
   chbLRCClick();
-  seTimeout.Value = timeoutMs;
+  seTimeout->SetValue(timeoutMs);
   seTimeoutChange();
 }
 
 void TPortForm::cbProtocolChange() {
   TprPort* port = Port();
-  bbSearch.Enabled = true;
-  const int index = cbProtocol.ItemIndex;
+  bbSearch->SetEnabled(true);
+  const int index = cbProtocol->ItemIndex();
   if (index >= 0 && index < static_cast<int>(std::size(kProtocolRules))) {
     const TProtocolRule& rule = kProtocolRules[index];
     if (!Loading && port) {
       port->SetProtocol(rule.Protocol);
       ResetLineOptions(rule.TimeoutMs);
     }
-    cbParity.Enabled = lbParity.Enabled = rule.ParityEnabled;
-    chbLRC.Enabled = rule.LrcEnabled;
-    if (!rule.SearchEnabled) bbSearch.Enabled = false;
+    cbParity->SetEnabled(rule.ParityEnabled);
+    lbParity->SetEnabled(rule.ParityEnabled);
+    chbLRC->SetEnabled(rule.LrcEnabled);
+    if (!rule.SearchEnabled) bbSearch->SetEnabled(false);
   }
-  if (chbInit.Checked) chbInitClick();
+  if (chbInit->Checked()) chbInitClick();
 }
 
 void TPortForm::chbInitClick() {
-  if (chbInit.Checked) {
+  if (chbInit->Checked()) {
     if (!Loading) {
-      cbBaud.ItemIndex = kBaudInit;
+      cbBaud->SetItemIndex(kBaudInit);
       cbBaudChange();
     }
-    cbBaud.Enabled = lbBaud.Enabled = false;
-    if (cbParity.Enabled) {
+    cbBaud->SetEnabled(false);
+    lbBaud->SetEnabled(false);
+    if (cbParity->Enabled()) {
       if (!Loading) {
-        cbParity.ItemIndex = kParityNone;
+        cbParity->SetItemIndex(kParityNone);
         cbParityChange();
       }
-      cbParity.Enabled = lbParity.Enabled = false;
+      cbParity->SetEnabled(false);
+      lbParity->SetEnabled(false);
     }
-    if (chbLRC.Enabled) {
+    if (chbLRC->Enabled()) {
       if (!Loading) {
-        chbLRC.Checked = false;
+        chbLRC->SetChecked(false);
         chbLRCClick();
       }
-      chbLRC.Enabled = false;
+      chbLRC->SetEnabled(false);
     }
-    bbSearch.Caption = "Поиск модуля";
+    bbSearch->SetCaption("Поиск модуля");
   } else {
-    cbBaud.Enabled = lbBaud.Enabled = true;
+    cbBaud->SetEnabled(true);
+    lbBaud->SetEnabled(true);
     cbProtocolChange();
-    bbSearch.Caption = "Поиск модулей";
+    bbSearch->SetCaption("Поиск модулей");
   }
   if (!Loading)
-    if (TprPort* port = Port()) port->SetInitMode(chbInit.Checked);
+    if (TprPort* port = Port()) port->SetInitMode(chbInit->Checked());
 }
 
 // The storing handlers write nothing while the page is loading: copying a setting into its
@@ -138,23 +178,23 @@ void TPortForm::chbInitClick() {
 void TPortForm::cbBaudChange() {
   if (Loading) return;
   if (TprPort* port = Port())
-    if (auto rate = BaudRateAt(cbBaud.ItemIndex)) port->SetBaudRate(*rate);
+    if (auto rate = BaudRateAt(cbBaud->ItemIndex())) port->SetBaudRate(*rate);
 }
 
 void TPortForm::cbParityChange() {
   if (Loading) return;
   if (TprPort* port = Port())
-    if (auto parity = ParityAt(cbParity.ItemIndex)) port->SetParity(*parity);
+    if (auto parity = ParityAt(cbParity->ItemIndex())) port->SetParity(*parity);
 }
 
 void TPortForm::chbLRCClick() {
   if (Loading) return;
-  if (TprPort* port = Port()) port->SetUseLRC(chbLRC.Checked);
+  if (TprPort* port = Port()) port->SetUseLRC(chbLRC->Checked());
 }
 
 void TPortForm::seTimeoutChange() {
   if (Loading) return;
-  if (TprPort* port = Port()) port->SetTimeout(seTimeout.Value);
+  if (TprPort* port = Port()) port->SetTimeout(seTimeout->Value());
 }
 
 void TPortForm::bbSearchClick() {

@@ -1,46 +1,14 @@
 #pragma once
 // The settings page of a serial-port node: protocol and line settings of the port, INIT mode,
-// and the module search. Controls are plain state that the Qt view renders; a handler reads
-// and changes them and stores the settings in the port node.
+// and the module search. Its controls are the shared control model that the Qt view binds like
+// those of a module page; a handler reads and changes them and stores the settings in the port
+// node.
 #include <string>
-#include <vector>
 
+#include "shell/Controls.h"
 #include "shell/prUnit.h"
 
 class TprPort;
-
-struct TPortPageLabel {
-  std::string Caption;
-  bool Enabled = true;
-};
-
-struct TPortPageList {
-  std::vector<std::string> Items;
-  int ItemIndex = -1;  // -1: no item selected
-  bool Enabled = true;
-  // The selected item's text, empty when none is selected.
-  std::string Text() const;
-  // Selects the item bearing the text; no item when none does.
-  void SelectText(const std::string& text);
-};
-
-struct TPortPageCheck {
-  std::string Caption;
-  bool Checked = false;
-  bool Enabled = true;
-};
-
-struct TPortPageSpin {
-  int MinValue = 0;
-  int MaxValue = 0;
-  int Value = 0;
-  bool Enabled = true;
-};
-
-struct TPortPageButton {
-  std::string Caption;
-  bool Enabled = true;
-};
 
 class TPortForm : public TprForm {
  public:
@@ -52,7 +20,7 @@ class TPortForm : public TprForm {
   void FormShow() override;
   void FormHide() override;
 
-  // Handlers, run by the view after it has put the user's change into the control.
+  // Handlers, run once the user has changed their control (and by each other).
   void cbProtocolChange();
   void chbInitClick();
   void cbBaudChange();
@@ -65,20 +33,23 @@ class TPortForm : public TprForm {
   // set enabled states and change no setting.
   bool Loading = false;
 
-  TPortPageLabel lbProtocol{"Протокол обмена:"};
-  TPortPageList cbProtocol{{"Modbus", "DCS (отключен)", "Vela"}};
-  TPortPageCheck chbInit{"Режим INIT"};
-  TPortPageLabel lbBaud{"Скорость обмена:"};
-  TPortPageList cbBaud{{"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"}};
-  TPortPageLabel lbParity{"Четность (Modbus):"};
-  TPortPageList cbParity{{"Нет", "Нечетность", "Четность"}};
-  TPortPageCheck chbLRC{"Использовать LRC (DCS)"};
-  TPortPageLabel lbTimeout{"Таймаут (0 - Авто):"};
-  TPortPageSpin seTimeout{0, 65000};
-  TPortPageButton bbSearch{"Поиск модулей"};
-  // The stable name of the port's USB adapter (/dev/serial/by-id/...) under lbById, found on
-  // show; empty when the device has none besides its own name.
-  TPortPageLabel lbById{"Постоянное имя:"};
+  // The controls, laid out as one panel of rows that the view centres in the page.
+  TControlSet Controls;
+  TLabel* lbProtocol;
+  TComboBox* cbProtocol;
+  TCheckBox* chbInit;
+  TLabel* lbBaud;
+  TComboBox* cbBaud;
+  TLabel* lbParity;
+  TComboBox* cbParity;
+  TCheckBox* chbLRC;
+  TLabel* lbTimeout;
+  TSpinEdit* seTimeout;
+  TButton* bbSearch;
+  // The stable name of the port's USB adapter (/dev/serial/by-id/...), found on show; both
+  // hidden when the device has none besides its own name.
+  TLabel* lbById;
+  TEdit* edById;
   std::string ById;
 
  private:

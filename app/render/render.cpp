@@ -38,6 +38,7 @@
 #include "app/RhoCalibrateDialog.h"
 #include "models/prDevice.h"
 #include "pages/RhoCalibrateUnit.h"
+#include "shell/PortUnit.h"
 #include "shell/prNode.h"
 #include "sim/DemoBus.h"
 
@@ -207,7 +208,7 @@ int main(int argc, char** argv) {
           std::fprintf(stderr, "orbis-render: %s shows no port page\n", qPrintable(node));
           result = 1;
         } else {
-          view->cbProtocol->setCurrentIndex(search == "vela" ? 2 : 0);
+          static_cast<TPortForm*>(view->Page())->cbProtocol->UserChoose(search == "vela" ? 2 : 0);
           bool shot = false;
           QTimer watch;
           watch.setInterval(0);
@@ -224,7 +225,7 @@ int main(int argc, char** argv) {
             }
           });
           watch.start();
-          view->bbSearch->click();
+          qobject_cast<QAbstractButton*>(view->Widget("bbSearch"))->click();
           watch.stop();
           for (TTreeNode* item : logic.Items())
             if (item->Level() == 2)

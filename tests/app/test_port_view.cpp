@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
@@ -65,6 +66,18 @@ class PortViewTest : public ::testing::Test {
     QApplication::processEvents();
   }
   TPortView* View() { return dynamic_cast<TPortView*>(view.get()); }
+  template <class W>
+  W* Get(const char* name) {
+    auto* widget = qobject_cast<W*>(View()->Widget(name));
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+  }
+  // A user's choice from the list, as the open list or the keys report it.
+  void Choose(const char* name, int index) {
+    auto* box = Get<QComboBox>(name);
+    box->setCurrentIndex(index);
+    emit box->activated(index);
+  }
 
   TComPort line{std::make_unique<TScriptedBackend>()};
   TprPort port;
@@ -74,50 +87,51 @@ class PortViewTest : public ::testing::Test {
 
 TEST_F(PortViewTest, ShowsEveryTextWhole) {
   ASSERT_NE(View(), nullptr);
-  EXPECT_EQ(View()->lbProtocol->text(), "Протокол обмена:");
-  EXPECT_EQ(View()->lbBaud->text(), "Скорость обмена:");
-  EXPECT_EQ(View()->lbParity->text(), "Четность (Modbus):");
-  EXPECT_EQ(View()->lbTimeout->text(), "Таймаут (0 - Авто):");
-  EXPECT_EQ(View()->chbInit->text(), "Режим INIT");
-  EXPECT_EQ(View()->chbLRC->text(), "Использовать LRC (DCS)");
-  EXPECT_EQ(View()->bbSearch->text(), "Поиск модулей");
-  EXPECT_EQ(View()->seTimeout->minimum(), 0);
-  EXPECT_EQ(View()->seTimeout->maximum(), 65000);
+  EXPECT_EQ(Get<QLabel>("lbProtocol")->text(), "Протокол обмена:");
+  EXPECT_EQ(Get<QLabel>("lbBaud")->text(), "Скорость обмена:");
+  EXPECT_EQ(Get<QLabel>("lbParity")->text(), "Четность (Modbus):");
+  EXPECT_EQ(Get<QLabel>("lbTimeout")->text(), "Таймаут (0 - Авто):");
+  EXPECT_EQ(Get<QCheckBox>("chbInit")->text(), "Режим INIT");
+  EXPECT_EQ(Get<QCheckBox>("chbLRC")->text(), "Использовать LRC (DCS)");
+  EXPECT_EQ(Get<QAbstractButton>("bbSearch")->text(), "Поиск модулей");
+  EXPECT_EQ(Get<QSpinBox>("seTimeout")->minimum(), 0);
+  EXPECT_EQ(Get<QSpinBox>("seTimeout")->maximum(), 65000);
+  // A port with no stable name besides its own shows no line for it.
+  EXPECT_FALSE(Get<QLineEdit>("edById")->isVisibleTo(view.get()));
   ExpectNothingCut(view.get());
   Screenshot(view.get(), "port_page");
 
-  View()->chbInit->click();
+  Get<QCheckBox>("chbInit")->click();
   QApplication::processEvents();
-  EXPECT_EQ(View()->bbSearch->text(), "Поиск модуля");
+  EXPECT_EQ(Get<QAbstractButton>("bbSearch")->text(), "Поиск модуля");
   ExpectNothingCut(view.get());
 }
 
 TEST_F(PortViewTest, ControlsRunTheHandlers) {
-  TPortView& v = *View();
-  v.cbProtocol->setCurrentIndex(1);
+  Choose("cbProtocol", 1);
   EXPECT_EQ(port.Protocol(), ptDCS);
-  EXPECT_EQ(v.seTimeout->value(), 500);
-  EXPECT_TRUE(v.chbLRC->isEnabled());
-  EXPECT_FALSE(v.cbParity->isEnabled());
-  EXPECT_FALSE(v.lbParity->isEnabled());
-  EXPECT_FALSE(v.bbSearch->isEnabled());
+  EXPECT_EQ(Get<QSpinBox>("seTimeout")->value(), 500);
+  EXPECT_TRUE(Get<QCheckBox>("chbLRC")->isEnabled());
+  EXPECT_FALSE(Get<QComboBox>("cbParity")->isEnabled());
+  EXPECT_FALSE(Get<QLabel>("lbParity")->isEnabled());
+  EXPECT_FALSE(Get<QAbstractButton>("bbSearch")->isEnabled());
 
-  v.cbProtocol->setCurrentIndex(0);
-  v.cbParity->setCurrentIndex(2);
+  Choose("cbProtocol", 0);
+  Choose("cbParity", 2);
   EXPECT_EQ(port.Parity(), TLineParity::Even);
-  v.cbBaud->setCurrentIndex(7);
+  Choose("cbBaud", 7);
   EXPECT_EQ(port.BaudRate(), 115200);
-  v.seTimeout->setValue(321);
+  Get<QSpinBox>("seTimeout")->setValue(321);
   EXPECT_EQ(port.Timeout(), 321);
 
-  v.chbInit->click();
+  Get<QCheckBox>("chbInit")->click();
   EXPECT_TRUE(port.InitMode());
   EXPECT_EQ(port.BaudRate(), 9600);
-  EXPECT_EQ(v.cbBaud->currentText(), "9600");
-  EXPECT_EQ(v.cbParity->currentText(), "Нет");
-  EXPECT_FALSE(v.cbBaud->isEnabled());
-  EXPECT_FALSE(v.lbBaud->isEnabled());
-  EXPECT_FALSE(v.cbParity->isEnabled());
+  EXPECT_EQ(Get<QComboBox>("cbBaud")->currentText(), "9600");
+  EXPECT_EQ(Get<QComboBox>("cbParity")->currentText(), "Нет");
+  EXPECT_FALSE(Get<QComboBox>("cbBaud")->isEnabled());
+  EXPECT_FALSE(Get<QLabel>("lbBaud")->isEnabled());
+  EXPECT_FALSE(Get<QComboBox>("cbParity")->isEnabled());
 }
 
 TEST(SearchDialogTest, ToolWindowWithProgressAndStop) {

@@ -111,7 +111,7 @@ TEST_F(LineFollowsSelection, EveryPairOfNodesEndsWithTheSelectedPortsSettings) {
       }
       // The settings shown on a port page are its own port's.
       if (auto* page = dynamic_cast<TPortForm*>(nodes[to]->Data->Page)) {
-        EXPECT_EQ(page->cbBaud.ItemIndex, BaudRateIndex(port->BaudRate()));
+        EXPECT_EQ(page->cbBaud->ItemIndex(), BaudRateIndex(port->BaudRate()));
       }
     }
   // Neither port's settings were changed by the moves.

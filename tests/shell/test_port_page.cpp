@@ -26,11 +26,11 @@ class PortPage : public ::testing::Test {
   }
 
   void SelectProtocol(int item) {
-    page->cbProtocol.ItemIndex = item;
+    page->cbProtocol->SetItemIndex(item);
     page->cbProtocolChange();
   }
   void SetInit(bool on) {
-    page->chbInit.Checked = on;
+    page->chbInit->SetChecked(on);
     page->chbInitClick();
   }
 
@@ -45,18 +45,18 @@ class PortPage : public ::testing::Test {
 TEST_F(PortPage, ShowsCaptionItemsAndDefaults) {
   TPortForm& p = Show();
   EXPECT_EQ(p.lbCaption, " COM7 - Последовательный порт");
-  EXPECT_EQ(p.cbProtocol.Text(), "Modbus");
-  EXPECT_EQ(p.cbBaud.Text(), "9600");
-  EXPECT_EQ(p.cbParity.Text(), "Нет");
-  EXPECT_FALSE(p.chbInit.Checked);
-  EXPECT_FALSE(p.chbLRC.Checked);
-  EXPECT_EQ(p.seTimeout.Value, 0);
-  EXPECT_EQ(p.seTimeout.MinValue, 0);
-  EXPECT_EQ(p.seTimeout.MaxValue, 65000);
-  EXPECT_TRUE(p.cbParity.Enabled && p.lbParity.Enabled);
-  EXPECT_FALSE(p.chbLRC.Enabled);
-  EXPECT_TRUE(p.bbSearch.Enabled);
-  EXPECT_EQ(p.bbSearch.Caption, "Поиск модулей");
+  EXPECT_EQ(p.cbProtocol->Text(), "Modbus");
+  EXPECT_EQ(p.cbBaud->Text(), "9600");
+  EXPECT_EQ(p.cbParity->Text(), "Нет");
+  EXPECT_FALSE(p.chbInit->Checked());
+  EXPECT_FALSE(p.chbLRC->Checked());
+  EXPECT_EQ(p.seTimeout->Value(), 0);
+  EXPECT_EQ(p.seTimeout->MinValue(), 0);
+  EXPECT_EQ(p.seTimeout->MaxValue(), 65000);
+  EXPECT_TRUE(p.cbParity->Enabled() && p.lbParity->Enabled());
+  EXPECT_FALSE(p.chbLRC->Enabled());
+  EXPECT_TRUE(p.bbSearch->Enabled());
+  EXPECT_EQ(p.bbSearch->Caption, "Поиск модулей");
   EXPECT_FALSE(p.Loading);
 }
 
@@ -78,27 +78,27 @@ TEST_F(PortPage, ProtocolChoiceResetsLineOptions) {
   };
   Show();
   for (const auto& c : cases) {
-    SCOPED_TRACE(page->cbProtocol.Items[c.Item]);
+    SCOPED_TRACE(page->cbProtocol->Items()[c.Item]);
     // Something other than the protocol's values beforehand.
-    page->cbParity.ItemIndex = 2;
+    page->cbParity->SetItemIndex(2);
     page->cbParityChange();
-    page->chbLRC.Checked = true;
+    page->chbLRC->SetChecked(true);
     page->chbLRCClick();
-    page->seTimeout.Value = 1234;
+    page->seTimeout->SetValue(1234);
     page->seTimeoutChange();
 
     SelectProtocol(c.Item);
     EXPECT_EQ(port.Protocol(), c.Protocol);
     EXPECT_EQ(port.Parity(), TLineParity::None);
-    EXPECT_EQ(page->cbParity.Text(), "Нет");
+    EXPECT_EQ(page->cbParity->Text(), "Нет");
     EXPECT_FALSE(port.UseLRC());
-    EXPECT_FALSE(page->chbLRC.Checked);
+    EXPECT_FALSE(page->chbLRC->Checked());
     EXPECT_EQ(port.Timeout(), c.Timeout);
-    EXPECT_EQ(page->seTimeout.Value, c.Timeout);
-    EXPECT_EQ(page->cbParity.Enabled, c.ParityEnabled);
-    EXPECT_EQ(page->lbParity.Enabled, c.ParityEnabled);
-    EXPECT_EQ(page->chbLRC.Enabled, c.LrcEnabled);
-    EXPECT_EQ(page->bbSearch.Enabled, c.SearchEnabled);
+    EXPECT_EQ(page->seTimeout->Value(), c.Timeout);
+    EXPECT_EQ(page->cbParity->Enabled(), c.ParityEnabled);
+    EXPECT_EQ(page->lbParity->Enabled(), c.ParityEnabled);
+    EXPECT_EQ(page->chbLRC->Enabled(), c.LrcEnabled);
+    EXPECT_EQ(page->bbSearch->Enabled(), c.SearchEnabled);
   }
 }
 
@@ -113,17 +113,17 @@ TEST_F(PortPage, StoringHandlersReachTheLine) {
   EXPECT_EQ(line.StopBits(), sbTwoStopBits);
   EXPECT_EQ(line.EventChar(), 0);
 
-  page->cbBaud.SelectText("115200");
+  page->cbBaud->SetItemIndex(BaudRateIndex(115200));
   page->cbBaudChange();
   EXPECT_EQ(port.BaudRate(), 115200);
   EXPECT_EQ(line.BaudRate(), br115200);
 
-  page->cbParity.SelectText("Нечетность");
+  page->cbParity->SetItemIndex(ParityIndex(TLineParity::Odd));
   page->cbParityChange();
   EXPECT_EQ(port.Parity(), TLineParity::Odd);
   EXPECT_EQ(line.Parity().Bits, prOdd);
 
-  page->seTimeout.Value = 500;
+  page->seTimeout->SetValue(500);
   page->seTimeoutChange();
   EXPECT_EQ(port.Timeout(), 500);
   EXPECT_EQ(line.Timeouts().ReadTotalConstant, 500);
@@ -134,53 +134,53 @@ TEST_F(PortPage, StoringHandlersReachTheLine) {
 
 TEST_F(PortPage, InitModeForcesRateAndLocksLists) {
   Show();
-  page->cbBaud.SelectText("57600");
+  page->cbBaud->SetItemIndex(BaudRateIndex(57600));
   page->cbBaudChange();
-  page->cbParity.SelectText("Четность");
+  page->cbParity->SetItemIndex(ParityIndex(TLineParity::Even));
   page->cbParityChange();
 
   SetInit(true);
   EXPECT_TRUE(port.InitMode());
   EXPECT_EQ(port.BaudRate(), 9600);
-  EXPECT_EQ(page->cbBaud.Text(), "9600");
+  EXPECT_EQ(page->cbBaud->Text(), "9600");
   EXPECT_EQ(line.BaudRate(), br9600);
   EXPECT_EQ(port.Parity(), TLineParity::None);
-  EXPECT_EQ(page->cbParity.Text(), "Нет");
-  EXPECT_FALSE(page->cbBaud.Enabled || page->lbBaud.Enabled);
-  EXPECT_FALSE(page->cbParity.Enabled || page->lbParity.Enabled);
-  EXPECT_EQ(page->bbSearch.Caption, "Поиск модуля");
-  EXPECT_TRUE(page->bbSearch.Enabled);
+  EXPECT_EQ(page->cbParity->Text(), "Нет");
+  EXPECT_FALSE(page->cbBaud->Enabled() || page->lbBaud->Enabled());
+  EXPECT_FALSE(page->cbParity->Enabled() || page->lbParity->Enabled());
+  EXPECT_EQ(page->bbSearch->Caption, "Поиск модуля");
+  EXPECT_TRUE(page->bbSearch->Enabled());
 
   // A protocol chosen while INIT is on keeps the lists locked.
   SelectProtocol(0);
-  EXPECT_FALSE(page->cbParity.Enabled || page->cbBaud.Enabled);
-  EXPECT_EQ(page->bbSearch.Caption, "Поиск модуля");
+  EXPECT_FALSE(page->cbParity->Enabled() || page->cbBaud->Enabled());
+  EXPECT_EQ(page->bbSearch->Caption, "Поиск модуля");
 }
 
 TEST_F(PortPage, InitModeUnderDcsUnchecksAndLocksLrc) {
   Show();
   SelectProtocol(1);
-  page->chbLRC.Checked = true;
+  page->chbLRC->SetChecked(true);
   page->chbLRCClick();
   ASSERT_TRUE(port.UseLRC());
 
   SetInit(true);
   EXPECT_FALSE(port.UseLRC());
-  EXPECT_FALSE(page->chbLRC.Checked);
-  EXPECT_FALSE(page->chbLRC.Enabled);
-  EXPECT_FALSE(page->bbSearch.Enabled);
+  EXPECT_FALSE(page->chbLRC->Checked());
+  EXPECT_FALSE(page->chbLRC->Enabled());
+  EXPECT_FALSE(page->bbSearch->Enabled());
 
   SetInit(false);
-  EXPECT_TRUE(page->chbLRC.Enabled);
-  EXPECT_TRUE(page->cbBaud.Enabled);
-  EXPECT_FALSE(page->cbParity.Enabled);
+  EXPECT_TRUE(page->chbLRC->Enabled());
+  EXPECT_TRUE(page->cbBaud->Enabled());
+  EXPECT_FALSE(page->cbParity->Enabled());
   EXPECT_EQ(port.Timeout(), 500);
 }
 
 TEST_F(PortPage, UncheckingInitUnderModbusResetsAndUnlocks) {
   Show();
   SetInit(true);
-  page->seTimeout.Value = 300;
+  page->seTimeout->SetValue(300);
   page->seTimeoutChange();
   ASSERT_EQ(port.Timeout(), 300);
 
@@ -189,11 +189,11 @@ TEST_F(PortPage, UncheckingInitUnderModbusResetsAndUnlocks) {
   EXPECT_EQ(port.Parity(), TLineParity::None);
   EXPECT_FALSE(port.UseLRC());
   EXPECT_EQ(port.Timeout(), 0);
-  EXPECT_EQ(page->seTimeout.Value, 0);
-  EXPECT_TRUE(page->cbBaud.Enabled && page->lbBaud.Enabled);
-  EXPECT_TRUE(page->cbParity.Enabled && page->lbParity.Enabled);
-  EXPECT_FALSE(page->chbLRC.Enabled);
-  EXPECT_EQ(page->bbSearch.Caption, "Поиск модулей");
+  EXPECT_EQ(page->seTimeout->Value(), 0);
+  EXPECT_TRUE(page->cbBaud->Enabled() && page->lbBaud->Enabled());
+  EXPECT_TRUE(page->cbParity->Enabled() && page->lbParity->Enabled());
+  EXPECT_FALSE(page->chbLRC->Enabled());
+  EXPECT_EQ(page->bbSearch->Caption, "Поиск модулей");
   // The rate forced by INIT stays.
   EXPECT_EQ(port.BaudRate(), 9600);
 }
@@ -269,25 +269,25 @@ TEST_F(PortPage, ShowingChangedPortStoresNothing) {
     EXPECT_EQ(port.InitMode(), c.Init);
     EXPECT_EQ(port.UseLRC(), c.Lrc);
 
-    EXPECT_EQ(page->cbProtocol.ItemIndex, c.Protocol);
-    EXPECT_EQ(page->cbBaud.ItemIndex, c.BaudItem);
-    EXPECT_EQ(page->cbParity.ItemIndex, c.ParityItem);
-    EXPECT_EQ(page->seTimeout.Value, c.Timeout);
-    EXPECT_EQ(page->chbInit.Checked, c.Init);
-    EXPECT_EQ(page->chbLRC.Checked, c.Lrc);
-    EXPECT_EQ(page->cbBaud.Enabled, c.BaudEnabled);
-    EXPECT_EQ(page->lbBaud.Enabled, c.BaudEnabled);
-    EXPECT_EQ(page->cbParity.Enabled, c.ParityEnabled);
-    EXPECT_EQ(page->chbLRC.Enabled, c.LrcEnabled);
-    EXPECT_EQ(page->bbSearch.Enabled, c.SearchEnabled);
-    EXPECT_EQ(page->bbSearch.Caption, c.SearchCaption);
+    EXPECT_EQ(page->cbProtocol->ItemIndex(), c.Protocol);
+    EXPECT_EQ(page->cbBaud->ItemIndex(), c.BaudItem);
+    EXPECT_EQ(page->cbParity->ItemIndex(), c.ParityItem);
+    EXPECT_EQ(page->seTimeout->Value(), c.Timeout);
+    EXPECT_EQ(page->chbInit->Checked(), c.Init);
+    EXPECT_EQ(page->chbLRC->Checked(), c.Lrc);
+    EXPECT_EQ(page->cbBaud->Enabled(), c.BaudEnabled);
+    EXPECT_EQ(page->lbBaud->Enabled(), c.BaudEnabled);
+    EXPECT_EQ(page->cbParity->Enabled(), c.ParityEnabled);
+    EXPECT_EQ(page->chbLRC->Enabled(), c.LrcEnabled);
+    EXPECT_EQ(page->bbSearch->Enabled(), c.SearchEnabled);
+    EXPECT_EQ(page->bbSearch->Caption, c.SearchCaption);
   }
 }
 
 TEST_F(PortPage, HidingPushesTheSettingsOnlyOntoItsOwnPortsLine) {
   port.SetPortName("/dev/sim0");
   Show();
-  page->cbBaud.SelectText("38400");
+  page->cbBaud->SetItemIndex(BaudRateIndex(38400));
   page->cbBaudChange();
   line.SetBaudRate(br1200);  // moved behind the page's back
   page->FormHide();

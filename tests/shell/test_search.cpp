@@ -51,7 +51,7 @@ class Search : public ::testing::Test, protected TPortRig {
   void SetUp() override { ASSERT_TRUE(Start()); }
 
   void SelectProtocol(int item) {
-    Page->cbProtocol.ItemIndex = item;
+    Page->cbProtocol->SetItemIndex(item);
     Page->cbProtocolChange();
   }
   // Presses the search button; returns the addresses probed, in order.
@@ -144,7 +144,7 @@ TEST_F(Search, PausesThirtyMillisecondsAfterEveryAddress) {
 // On the fake clock an address costs what the exchange rules allow and the pause: request
 // wire time plus read total time-out for a silent address.
 TEST_F(Search, SilentAddressTakesItsTimeOutAndThePause) {
-  Page->chbInit.Checked = true;
+  Page->chbInit->SetChecked(true);
   Page->chbInitClick();
   const int64_t start = Fake.NowMs();
   RunSearch();
@@ -163,9 +163,9 @@ TEST_F(Search, SilentAddressTakesItsTimeOutAndThePause) {
 TEST_F(Search, InitModeProbesAddressOneOnly) {
   Bus->AddModel(5, 33, /*initMode=*/true);  // answers at 1
   Bus->AddModel(2, 2);
-  Page->chbInit.Checked = true;
+  Page->chbInit->SetChecked(true);
   Page->chbInitClick();
-  EXPECT_EQ(Page->bbSearch.Caption, "Поиск модуля");
+  EXPECT_EQ(Page->bbSearch->Caption, "Поиск модуля");
 
   EXPECT_EQ(RunSearch(), (std::vector<int>{1}));
   EXPECT_EQ(Found(), (std::vector<FoundModule>{{"IOTA-04", 1, Module}}));
@@ -193,7 +193,7 @@ TEST_F(Search, SameModulesInAddressOrderOverBothProtocols) {
       {"KAPPA-01", 247, Module},
   };
   for (int item : {0, 2}) {
-    SCOPED_TRACE(Page->cbProtocol.Items[item]);
+    SCOPED_TRACE(Page->cbProtocol->Items()[item]);
     SelectProtocol(item);
     const size_t framesBefore = Sim->Frames.size();
     EXPECT_EQ(RunSearch(), Range(1, 247));
