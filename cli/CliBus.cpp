@@ -1,9 +1,12 @@
 #include "cli/CliBus.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "comm/Codecs.h"
+#include "comm/WireText.h"
 #include "comm/prDevOps.h"
 #include "shell/BusScan.h"
 
@@ -86,14 +89,20 @@ const TRegisterDef* FindDef(const TprModel& model, const std::string& name) {
 }
 
 bool CheckValueText(const TRegisterDef& def, const std::string& text, std::string& why) {
-  int64_t value = 0;
   switch (def.DataType) {
-    case dtString:
-      if (int32_t(text.size()) > def.StrLength) {
+    case dtString: {
+      // The module holds the text one byte per character in its code page.
+      std::string bytes;
+      if (!EncodeWireText(text, bytes)) {
+        why = "a text of Windows-1251 characters";
+        return false;
+      }
+      if (int32_t(bytes.size()) > def.StrLength) {
         why = "at most " + std::to_string(def.StrLength) + " characters";
         return false;
       }
       return true;
+    }
     case dtSingle:
       if (CheckSingleRange(text)) {
         why = "a number of magnitude up to 3.4e37";
@@ -101,10 +110,24 @@ bool CheckValueText(const TRegisterDef& def, const std::string& text, std::strin
       }
       return true;
     default: {
-      const int64_t high = def.DataType == dtUInt16 ? 65535 : 255;
-      if (!IntegerValue(text, value) || value < 0 || value > high) {
-        why = "an integer 0.." + std::to_string(high);
+      int64_t value = 0, lo = 0, hi = 0;
+      NumberRange(def, lo, hi);
+      if (!IntegerValue(text, value) || !AcceptsNumber(def, value)) {
+        why = "an integer " + std::to_string(lo) + ".." + std::to_string(hi);
         return false;
+      }
+      // A list that shows no item for other codes holds every code the module knows: a code
+      // beyond it (a baud rate no module has) would leave the module unreachable or undefined.
+      if (def.List && def.List->Other < 0) {
+        std::vector<int64_t> codes;
+        for (size_t i = 0; i < def.List->Items.size(); ++i)
+          codes.push_back(def.List->Codes.empty() ? int64_t(i) : def.List->Codes[i]);
+        if (std::find(codes.begin(), codes.end(), value) == codes.end()) {
+          why = "one of";
+          for (size_t i = 0; i < codes.size(); ++i)
+            why += (i ? ", " : " ") + std::to_string(codes[i]);
+          return false;
+        }
       }
       return true;
     }

@@ -98,6 +98,7 @@ TEST_F(CliBus, WriteThenReadRoundTripsEveryValueKind) {
       {"1", "NETWDT", "65535", "65535"},           // 16 bits
       {"4", "OUTPUTPUPCH1", "4.25", "4.25000"},    // single
       {"4", "OUTPUTSAFECH2", "-0.5", "-0.50000"},  // single, negative
+      {"2", "DISPLAY", "Бак №3", "Бак №3"},        // 8 bytes on the wire, more in UTF-8
       {"2", "DISPLAY", "Tank <3>", "Tank <3>"},    // string
   };
   for (const Case& c : cases) {
@@ -131,6 +132,9 @@ TEST_F(CliBus, ExitCodesOfRefusedAndFailingCommands) {
       {{"read", p, "1", "NOSUCH"}, 2},
       {{"write", p, "1", "DIGINPUT=1"}, 2},   // read-only
       {{"write", p, "1", "FILTER1=256"}, 2},  // beyond one byte
+      {{"write", p, "1", "NETADDR=0"}, 2},    // beyond the register's own range
+      {{"write", p, "1", "NETBDRT=11"}, 2},   // a code no baud rate has
+      {{"write", p, "2", "DISPLAY=✓"}, 2},     // no byte for the mark in the code page
       {{"write", p, "1", "NETWDT"}, 2},
       {{"write", p, "4", "SETPOINTCH1=1e38"}, 2},
       {{"read", p, "9"}, 1},  // nobody there
