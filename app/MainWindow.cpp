@@ -113,7 +113,6 @@ TMainWindow::TMainWindow(std::unique_ptr<TCustomComPort> comPort, QWidget* paren
   if (QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
 
-  Form->PagePanel = pMain;
   Form->OnTreeChanged = [this] { RebuildTree(); };
   Form->OnPageShown = [this](TprNode* node) { ShowPageView(node); };
   Form->OnPageReleased = [this](TprForm* page) { ReleasePageView(page); };

@@ -78,7 +78,6 @@ bool TMainForm::FormShowFirst() {
   node->NameText = "Мой компьютер";
   node->KindText = "Этот персональный компьютер";
   node->PageClass = "TCompForm";
-  node->PagePanel = PagePanel;
   computer->Data = node;
   RootNode = std::move(computer);
   for (const auto& name : ports) AddPort(RootNode.get(), name);
@@ -115,7 +114,6 @@ TTreeNode* TMainForm::AddPort(TTreeNode* computer, const std::string& portName) 
   port->KindText = "Последовательный порт";
   port->Page = nullptr;
   port->PageClass = "TPortForm";
-  port->PagePanel = PagePanel;
   port->SetPortName(portName);
   TreeChanged();
   return result;
@@ -135,7 +133,6 @@ TTreeNode* TMainForm::AddDevice(TTreeNode* port, int modelIndex, uint32_t addres
   if (device) {
     device->PageShown = false;
     device->Page = nullptr;
-    device->PagePanel = PagePanel;
   }
   TreeChanged();
   return result;

@@ -72,9 +72,6 @@ class TMainForm {
   // The port enumeration FindPorts uses (the machine's serial ports; tests supply a list).
   std::function<void(std::vector<std::string>&)> EnumPorts = EnumComPorts;
 
-  // The container pages are placed in (the view's right-hand pane); handed to every node.
-  void* PagePanel = nullptr;
-
   // Notifications for the view.
   // The tree changed (built, nodes added or deleted, the selection moved by the logic):
   // show it again, wholly expanded, with Selected() as the current node.

@@ -17,8 +17,6 @@ class TprNode : public TComponent {
   TprForm* Page = nullptr;
   // Class name of the node's page ("TCompForm", "TPortForm", "TKappaForm", ..., "TprForm").
   std::string PageClass;
-  // The container the page is placed in (the main window's right-hand pane); opaque here.
-  void* PagePanel = nullptr;
   bool PageShown = false;
   // The node one level up: the computer for a port, the port for a module.
   TprNode* ParentNode = nullptr;
