@@ -4,30 +4,42 @@
 #include "comm/prPort.h"
 
 namespace {
+
 constexpr int ReadPauseMs = 10;
 constexpr int WritePauseMs = 200;
+
+// The register operations of each protocol.
+struct TProtocolOps {
+  uint8_t Protocol;
+  bool (*Read)(TprPort& port, TprDevReg& reg);
+  bool (*Write)(TprPort& port, TprDevReg& reg, const std::string& text);
+};
+
+constexpr TProtocolOps ProtocolOps[] = {
+    {ptModbus, ReadModbus, WriteModbus},
+    {ptDCS, ReadDcs, WriteDcs},
+    {ptVela, ReadVela, WriteVela},
+};
+
+// The operations of the port's protocol; nullptr for a code no protocol has.
+const TProtocolOps* OpsOf(const TprPort& port) {
+  for (const TProtocolOps& ops : ProtocolOps)
+    if (ops.Protocol == port.Protocol()) return &ops;
+  return nullptr;
+}
+
 }  // namespace
 
 bool ReadRegister(TprPort& port, TprDevReg& reg) {
-  bool ok = false;
-  switch (port.Protocol()) {
-    case ptModbus: ok = ReadModbus(port, reg); break;
-    case ptDCS: ok = ReadDcs(port, reg); break;
-    case ptVela: ok = ReadVela(port, reg); break;
-    default: break;
-  }
+  const TProtocolOps* ops = OpsOf(port);
+  const bool ok = ops && ops->Read(port, reg);
   Clock().Sleep(ReadPauseMs);
   return ok;
 }
 
 bool WriteRegister(TprPort& port, TprDevReg& reg, const std::string& text) {
-  bool ok = false;
-  switch (port.Protocol()) {
-    case ptModbus: ok = WriteModbus(port, reg, text); break;
-    case ptDCS: ok = WriteDcs(port, reg, text); break;
-    case ptVela: ok = WriteVela(port, reg, text); break;
-    default: break;
-  }
+  const TProtocolOps* ops = OpsOf(port);
+  const bool ok = ops && ops->Write(port, reg, text);
   Clock().Sleep(WritePauseMs);
   return ok;
 }
