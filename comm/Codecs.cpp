@@ -64,6 +64,27 @@ uint8_t Crc8(const uint8_t* bytes, int count, uint8_t value) {
   return value;
 }
 
+void SealCrc8(uint8_t* frame, int length) {
+  if (length >= 1) frame[length - 1] = Crc8(frame, length - 1, 0xFF);
+}
+
+void SealCrc16(uint8_t* frame, int length) {
+  if (length < 2) return;
+  const uint16_t crc = Crc16(frame, length - 2, 0xFFFF);
+  frame[length - 2] = uint8_t(crc);
+  frame[length - 1] = uint8_t(crc >> 8);
+}
+
+bool Crc8Sealed(const uint8_t* frame, int length) {
+  return length >= 1 && frame[length - 1] == Crc8(frame, length - 1, 0xFF);
+}
+
+bool Crc16Sealed(const uint8_t* frame, int length) {
+  if (length < 2) return false;
+  const uint16_t crc = Crc16(frame, length - 2, 0xFFFF);
+  return frame[length - 2] == uint8_t(crc) && frame[length - 1] == uint8_t(crc >> 8);
+}
+
 void SwapWords(uint8_t* buffer, int count) {
   for (int i = 0; i + 1 < count; i += 2) std::swap(buffer[i], buffer[i + 1]);
 }

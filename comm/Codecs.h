@@ -18,6 +18,15 @@ uint16_t Crc16(const uint8_t* bytes, int count, uint16_t value);
 // CRC-8 (reflected 0x8C, start 0xFF) over count bytes, continuing from value.
 uint8_t Crc8(const uint8_t* bytes, int count, uint8_t value);
 
+// The frames' seals. A Vela frame of length bytes ends in the CRC-8 of the bytes before its
+// last; a Modbus frame in the CRC-16 of the bytes before its last two, low byte first.
+// Sealing writes the checksum into those bytes (nothing for a frame too short to hold it);
+// the check tells whether they hold it (false for such a frame).
+void SealCrc8(uint8_t* frame, int length);
+void SealCrc16(uint8_t* frame, int length);
+bool Crc8Sealed(const uint8_t* frame, int length);
+bool Crc16Sealed(const uint8_t* frame, int length);
+
 // Exchanges the two bytes of each whole 16-bit word among the first count bytes.
 void SwapWords(uint8_t* buffer, int count);
 

@@ -129,17 +129,17 @@ void TprDevReg::Setup(uint8_t address, uint8_t bank, uint8_t regNo, uint16_t mod
   ModbusWrite.StrLength = strLength;
 }
 
-void TprDevReg::SealVelaRead() {
-  const int n = std::clamp<int>(VelaRead.RequestLength, 1, int(sizeof VelaRead.Frame));
-  VelaRead.Frame[n - 1] = Crc8(VelaRead.Frame, n - 1, 0xFF);
+void SealRequest(TVelaRecord& request) {
+  SealCrc8(request.Frame, std::clamp<int>(request.RequestLength, 1, int(sizeof request.Frame)));
 }
 
-void TprDevReg::SealModbusRead() {
-  const int n = std::clamp<int>(ModbusRead.RequestLength, 2, int(sizeof ModbusRead.Frame));
-  const uint16_t crc = Crc16(ModbusRead.Frame, n - 2, 0xFFFF);
-  ModbusRead.Frame[n - 2] = uint8_t(crc);
-  ModbusRead.Frame[n - 1] = uint8_t(crc >> 8);
+void SealRequest(TModbusRecord& request) {
+  SealCrc16(request.Frame, std::clamp<int>(request.RequestLength, 2, int(sizeof request.Frame)));
 }
+
+void TprDevReg::SealVelaRead() { SealRequest(VelaRead); }
+
+void TprDevReg::SealModbusRead() { SealRequest(ModbusRead); }
 
 void TprDevReg::EncodeVelaWrite(const std::string& text) {
   uint8_t value[ValueBufferSize + 8] = {};
@@ -176,8 +176,7 @@ void TprDevReg::EncodeVelaWrite(const std::string& text) {
     std::memcpy(VelaWrite.Frame + 5, value, size_t(length + 1));
     VelaWrite.RequestLength = length + 7;
   }
-  const int n = std::clamp<int>(VelaWrite.RequestLength, 1, int(sizeof VelaWrite.Frame));
-  VelaWrite.Frame[n - 1] = Crc8(VelaWrite.Frame, n - 1, 0xFF);
+  SealRequest(VelaWrite);
 }
 
 bool VelaReplyAccepted(const TVelaRecord& reply, const TVelaRecord& request) {
@@ -185,7 +184,7 @@ bool VelaReplyAccepted(const TVelaRecord& reply, const TVelaRecord& request) {
   // Header (5 bytes) and CRC at the least, within the frame, and no more data than the value
   // buffer takes.
   if (n < 6 || n > int(sizeof reply.Frame) || n - 6 > ValueBufferSize) return false;
-  if (Crc8(reply.Frame, n - 1, 0xFF) != reply.Frame[n - 1]) return false;
+  if (!Crc8Sealed(reply.Frame, n)) return false;
   if (std::memcmp(reply.Frame, request.Frame, 4) != 0) return false;
   const int type = reply.Frame[4] & 0x0F;
   if (type > dtString) return false;
@@ -212,8 +211,7 @@ bool TprDevReg::DecodeVelaReply(const TVelaRecord& reply) {
 
 bool TprDevReg::CheckVelaWriteReply(const TVelaRecord& reply) const {
   if (reply.RequestLength != 5) return false;
-  return Crc8(reply.Frame, 4, 0xFF) == reply.Frame[4] &&
-         std::memcmp(reply.Frame, VelaWrite.Frame, 4) == 0;
+  return Crc8Sealed(reply.Frame, 5) && std::memcmp(reply.Frame, VelaWrite.Frame, 4) == 0;
 }
 
 void TprDevReg::EncodeModbusWrite(const std::string& text) {
@@ -263,17 +261,13 @@ void TprDevReg::EncodeModbusWrite(const std::string& text) {
     ModbusWrite.Frame[6] = uint8_t(length);
     ModbusWrite.RequestLength = length + 9;
   }
-  const int n = std::clamp<int>(ModbusWrite.RequestLength, 2, int(sizeof ModbusWrite.Frame));
-  const uint16_t crc = Crc16(ModbusWrite.Frame, n - 2, 0xFFFF);
-  ModbusWrite.Frame[n - 2] = uint8_t(crc);
-  ModbusWrite.Frame[n - 1] = uint8_t(crc >> 8);
+  SealRequest(ModbusWrite);
 }
 
 bool ModbusReplyAccepted(const TModbusRecord& reply, const TModbusRecord& request) {
   const int n = reply.RequestLength;
   if (n < 5 || n > int(sizeof reply.Frame)) return false;
-  const uint16_t crc = Crc16(reply.Frame, n - 2, 0xFFFF);
-  if (reply.Frame[n - 2] != uint8_t(crc) || reply.Frame[n - 1] != uint8_t(crc >> 8)) return false;
+  if (!Crc16Sealed(reply.Frame, n)) return false;
   if (reply.Frame[0] != request.Frame[0] || reply.Frame[1] != request.Frame[1]) return false;
   if (reply.Frame[2] != 2 * RegisterCount(request)) return false;
   return n == reply.Frame[2] + 5;
@@ -327,7 +321,5 @@ bool TprDevReg::DecodeModbusReply(const TModbusRecord& reply) {
 
 bool TprDevReg::CheckModbusWriteReply(const TModbusRecord& reply) const {
   if (reply.RequestLength != 8) return false;
-  const uint16_t crc = Crc16(reply.Frame, 6, 0xFFFF);
-  return reply.Frame[6] == uint8_t(crc) && reply.Frame[7] == uint8_t(crc >> 8) &&
-         std::memcmp(reply.Frame, ModbusWrite.Frame, 6) == 0;
+  return Crc16Sealed(reply.Frame, 8) && std::memcmp(reply.Frame, ModbusWrite.Frame, 6) == 0;
 }

@@ -45,6 +45,11 @@ struct TDcsRecord {
   uint8_t Frame[256];
 };
 
+// Seals the first RequestLength bytes of a request frame with its protocol's checksum; a
+// length outside the frame is taken as the frame's size, one too short as the checksum's.
+void SealRequest(TVelaRecord& request);
+void SealRequest(TModbusRecord& request);
+
 class TprDevReg : public TComponent {
  public:
   explicit TprDevReg(TComponent* owner = nullptr, const std::string& name = {});

@@ -112,14 +112,12 @@ namespace {
 // request: a Vela text is shorter than its reply length, a Modbus module may answer with an
 // exception. A whole frame of another request (a late one) is no answer.
 bool WholeVelaAnswer(const uint8_t* request, const uint8_t* reply, int count) {
-  return count >= 6 && std::memcmp(reply, request, 4) == 0 &&
-         Crc8(reply, count - 1, 0xFF) == reply[count - 1];
+  return count >= 6 && std::memcmp(reply, request, 4) == 0 && Crc8Sealed(reply, count);
 }
 
 bool WholeModbusAnswer(const uint8_t* request, const uint8_t* reply, int count) {
-  if (count != 5 || reply[0] != request[0] || reply[1] != (request[1] | 0x80)) return false;
-  const uint16_t crc = Crc16(reply, 3, 0xFFFF);
-  return reply[3] == uint8_t(crc) && reply[4] == uint8_t(crc >> 8);
+  return count == 5 && reply[0] == request[0] && reply[1] == (request[1] | 0x80) &&
+         Crc16Sealed(reply, 5);
 }
 
 bool NoAnswer(const uint8_t*, const uint8_t*, int) { return false; }
@@ -253,17 +251,13 @@ TDcsRecord DcsProbeTemplate() {
 void PrepareVelaProbe(const TVelaRecord& tmpl, uint8_t address, TVelaRecord& request) {
   request = tmpl;
   request.Frame[0] = address;
-  const int n = std::clamp<int>(request.RequestLength, 1, int(sizeof request.Frame));
-  request.Frame[n - 1] = Crc8(request.Frame, n - 1, 0xFF);
+  SealRequest(request);
 }
 
 void PrepareModbusProbe(const TModbusRecord& tmpl, uint8_t address, TModbusRecord& request) {
   request = tmpl;
   request.Frame[0] = address;
-  const int n = std::clamp<int>(request.RequestLength, 2, int(sizeof request.Frame));
-  const uint16_t crc = Crc16(request.Frame, n - 2, 0xFFFF);
-  request.Frame[n - 2] = uint8_t(crc);
-  request.Frame[n - 1] = uint8_t(crc >> 8);
+  SealRequest(request);
 }
 
 void PrepareDcsProbe(const TDcsRecord& tmpl, TDcsRecord& request) { request = tmpl; }

@@ -32,9 +32,7 @@ size_t CompleteFrameLength(const std::vector<uint8_t>& rx, TSimProtocol protocol
     size_t length = 0;
     if (rx[1] == 0x03) length = 8;
     else if (rx[1] == 0x10 && n >= 7) length = 9 + size_t(rx[6]);
-    if (length > 0 && n >= length &&
-        Crc16(rx.data(), int(length - 2), 0xFFFF) == (rx[length - 2] | rx[length - 1] << 8))
-      return length;
+    if (length > 0 && n >= length && Crc16Sealed(rx.data(), int(length))) return length;
   }
   if (protocol != TSimProtocol::Modbus && rx[1] <= 1) {
     size_t length = 0;
@@ -49,8 +47,7 @@ size_t CompleteFrameLength(const std::vector<uint8_t>& rx, TSimProtocol protocol
         if (nul != rx.end()) length = size_t(nul - rx.begin()) + 2;
       }
     }
-    if (length > 0 && n >= length && Crc8(rx.data(), int(length - 1), 0xFF) == rx[length - 1])
-      return length;
+    if (length > 0 && n >= length && Crc8Sealed(rx.data(), int(length))) return length;
   }
   return 0;
 }

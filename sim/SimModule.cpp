@@ -45,13 +45,13 @@ int64_t SignedValue(int type, uint32_t raw) {
 }
 
 void AppendCrc16(std::vector<uint8_t>& frame) {
-  const uint16_t crc = Crc16(frame.data(), int(frame.size()), 0xFFFF);
-  frame.push_back(uint8_t(crc & 0xFF));
-  frame.push_back(uint8_t(crc >> 8));
+  frame.resize(frame.size() + 2);
+  SealCrc16(frame.data(), int(frame.size()));
 }
 
 void AppendCrc8(std::vector<uint8_t>& frame) {
-  frame.push_back(Crc8(frame.data(), int(frame.size()), 0xFF));
+  frame.push_back(0);
+  SealCrc8(frame.data(), int(frame.size()));
 }
 
 constexpr uint16_t ProbeModbusAddress = 256;
@@ -327,8 +327,8 @@ std::optional<std::vector<uint8_t>> TSimModule::Serve(const uint8_t* f, int n, i
   Update(nowMs);
   if (n < 4) return std::nullopt;
   const TSimProtocol protocol = busProtocol != TSimProtocol::Auto ? busProtocol : Protocol;
-  const bool crc16ok = Crc16(f, n - 2, 0xFFFF) == (f[n - 2] | f[n - 1] << 8);
-  const bool crc8ok = n >= 5 && Crc8(f, n - 1, 0xFF) == f[n - 1];
+  const bool crc16ok = Crc16Sealed(f, n);
+  const bool crc8ok = n >= 5 && Crc8Sealed(f, n);
   const bool velaShape = f[1] <= 1 && f[3] <= 1;
   const bool vela = protocol != TSimProtocol::Modbus && crc8ok && velaShape;
   const bool modbus = !vela && protocol != TSimProtocol::Vela && crc16ok;
