@@ -8,11 +8,12 @@
 #include <QSpinBox>
 #include <QWheelEvent>
 
+// A list is named for a screen reader by its label (or accessible name), its current item
+// being its value, on every platform alike.
 class TChoiceComboBox : public QComboBox {
+  Q_OBJECT
  public:
-  explicit TChoiceComboBox(QWidget* parent = nullptr) : QComboBox(parent) {
-    setFocusPolicy(Qt::StrongFocus);
-  }
+  explicit TChoiceComboBox(QWidget* parent = nullptr);
 
  protected:
   void wheelEvent(QWheelEvent* event) override { event->ignore(); }

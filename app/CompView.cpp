@@ -32,6 +32,8 @@ class TCompView : public TPageWidget {
     if (!Page()) return;
     const QString text = ToQt(Form->mMain);
     if (mMain->toPlainText() != text) mMain->setPlainText(text);
+    // No label stands beside the text: its first line ("...поддерживает:") names it.
+    mMain->setAccessibleName(text.section('\n', 0, 0).trimmed());
     mMain->setLineWrapMode(Form->WordWrap ? QPlainTextEdit::WidgetWidth
                                           : QPlainTextEdit::NoWrap);
   }

@@ -192,6 +192,9 @@ void TBoundToolButton::Sync() {
     // A reset button without a caption shows the style's reset glyph.
     setIcon(style()->standardIcon(QStyle::SP_DialogResetButton));
     if (icon().isNull()) setText("X");
+    // The glyph says nothing to a screen reader: the hint names the button (the page
+    // builder may add the channel it stands for).
+    if (accessibleName().isEmpty()) setAccessibleName(ToQt(Model->Hint));
   }
 }
 

@@ -1,9 +1,11 @@
 #include "app/PageBuilder.h"
 
+#include <QAbstractButton>
 #include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -118,6 +120,115 @@ QWidget* BuildTabs(TPageControl& tabs, TControlBinding& binding, QWidget* parent
   return widget;
 }
 
+// A widget the builder placed in a grid, at its row and columns.
+struct TPlaced {
+  QWidget* Widget;
+  const TLayoutCell* Cell;
+  int Row, Column, Span;
+};
+
+QLabel* LabelOf(const TPlaced& placed) { return qobject_cast<QLabel*>(placed.Widget); }
+
+bool IsControl(const TPlaced& placed) {
+  if (LabelOf(placed) || !placed.Cell->Control) return false;
+  const TControlKind kind = placed.Cell->Control->Kind();
+  return kind != TControlKind::Tabs && kind != TControlKind::Container;
+}
+
+// A line number of a grid of channels turned on its side ("1:").
+bool IsNumberLabel(const QLabel* label) {
+  static const QRegularExpression number(QStringLiteral("^\\d+:$"));
+  return label && number.match(label->text().trimmed()).hasMatch();
+}
+
+// A header as part of a name: "3:" says "3".
+QString HeaderText(const QLabel* label) {
+  QString text = label->text().simplified();
+  if (text.endsWith(':')) text.chop(1);
+  return text;
+}
+
+// Names the controls of a grid after its labels (see NameByLabel): a row's label is the label
+// in its first column, or the row label above for a row that starts empty (a second line of a
+// row); in a row of several controls, the headers over a control's columns tell it apart. The
+// headers are the rows without controls nearest above; a control spanning several headers is
+// told by the first and the last ("5–8"). In a grid whose lines are numbered, the header over
+// the column is the label and the line's number tells the control apart.
+void NameGridControls(const std::vector<TPlaced>& placed, int rows) {
+  std::vector<std::vector<const TPlaced*>> byRow(static_cast<size_t>(rows));
+  for (const TPlaced& p : placed) byRow[size_t(p.Row)].push_back(&p);
+  std::vector<QLabel*> rowLabel(size_t(rows), nullptr);
+  std::vector<bool> header(size_t(rows), false);
+  for (size_t r = 0; r < size_t(rows); ++r) {
+    const auto& cells = byRow[r];
+    if (!cells.empty() && cells.front()->Column == 0 && LabelOf(*cells.front())) {
+      if (cells.front()->Span == 1) rowLabel[r] = LabelOf(*cells.front());
+    } else if (r > 0) {
+      rowLabel[r] = rowLabel[r - 1];
+    }
+    header[r] = std::none_of(cells.begin(), cells.end(), [](const TPlaced* p) { return IsControl(*p); }) &&
+                std::any_of(cells.begin(), cells.end(), [](const TPlaced* p) { return LabelOf(*p) && p->Column > 0; });
+  }
+  // The labels of a header row over the columns of a control.
+  auto over = [&](int h, const TPlaced& control) {
+    std::vector<QLabel*> labels;
+    for (const TPlaced* p : byRow[size_t(h)])
+      if (QLabel* label = LabelOf(*p);
+          label && p->Column < control.Column + control.Span && control.Column < p->Column + p->Span)
+        labels.push_back(label);
+    return labels;
+  };
+  auto headerText = [](const std::vector<QLabel*>& labels) {
+    if (labels.empty()) return QString();
+    const QString first = HeaderText(labels.front());
+    return labels.size() == 1 ? first : first + QChar(0x2013) + HeaderText(labels.back());
+  };
+
+  struct TGroup {
+    QLabel* Label;
+    QString Text;
+    std::vector<TLabelledWidget> Controls;
+  };
+  std::vector<TGroup> groups;
+  for (int r = 0; r < rows; ++r) {
+    std::vector<const TPlaced*> controls;
+    for (const TPlaced* p : byRow[size_t(r)])
+      if (IsControl(*p)) controls.push_back(p);
+    if (controls.empty()) continue;
+    int bottom = r - 1;
+    while (bottom >= 0 && !header[size_t(bottom)]) --bottom;
+    int top = bottom;
+    while (top > 0 && header[size_t(top - 1)]) --top;
+    for (const TPlaced* p : controls) {
+      QLabel* label = rowLabel[size_t(r)];
+      QString text = label ? label->text().simplified() : QString();
+      QStringList which;
+      if (!p->Cell->What.empty()) which << ToQt(p->Cell->What);
+      if (IsNumberLabel(label) && bottom >= 0) {
+        // The headers over the column, top down, say what the control is; the lowest of them
+        // is its label.
+        QStringList heads;
+        label = nullptr;
+        for (int h = top; h <= bottom; ++h)
+          if (const auto labels = over(h, *p); !labels.empty()) {
+            heads << headerText(labels);
+            label = labels.front();
+          }
+        which << HeaderText(rowLabel[size_t(r)]);
+        text = heads.isEmpty() ? QString() : heads.join(QStringLiteral(", ")) + ':';
+      } else if (controls.size() > 1) {
+        for (int h = top; h >= 0 && h <= bottom; ++h) which << headerText(over(h, *p));
+      }
+      which.removeAll(QString());
+      auto group = std::find_if(groups.begin(), groups.end(),
+                                [&](const TGroup& g) { return g.Label == label && g.Text == text; });
+      if (group == groups.end()) group = groups.insert(groups.end(), TGroup{label, text, {}});
+      group->Controls.push_back({p->Widget, which.join(QStringLiteral(", "))});
+    }
+  }
+  for (const TGroup& g : groups) NameByLabel(g.Label, g.Controls, g.Text);
+}
+
 QWidget* BuildCell(const TLayoutCell& cell, TControlBinding& binding, QWidget* parent) {
   if (!cell.Control) {
     if (cell.Text.empty()) return nullptr;
@@ -174,10 +285,12 @@ QWidget* BuildContainerView(TContainer& container, TControlBinding& binding, QWi
     if (grid.RowGap >= 0) layout->setVerticalSpacing(grid.RowGap);
     int columns = 0;
     int wholeColumn = -1;  // the column of a tab control or container: it takes the width
+    std::vector<TPlaced> placed;
     for (int r = 0; r < static_cast<int>(grid.Rows.size()); ++r) {
       int c = 0;
       for (const TLayoutCell& cell : grid.Rows[r]) {
         if (QWidget* w = BuildCell(cell, binding, widget)) {
+          placed.push_back({w, &cell, r, c, cell.ColumnSpan});
           const bool whole = cell.Control && (cell.Control->Kind() == TControlKind::Tabs ||
                                               cell.Control->Kind() == TControlKind::Container);
           layout->addWidget(w, r, c, 1, cell.ColumnSpan, whole ? Qt::Alignment() : AlignmentOf(cell.Align));
@@ -187,6 +300,7 @@ QWidget* BuildContainerView(TContainer& container, TControlBinding& binding, QWi
       }
       columns = std::max(columns, c);
     }
+    NameGridControls(placed, static_cast<int>(grid.Rows.size()));
     // Rows stay packed to the left; what is left over goes to an empty last column, or to the
     // tab control (or container) that fills the pane.
     layout->setColumnStretch(wholeColumn >= 0 ? wholeColumn : columns, 1);
@@ -199,6 +313,28 @@ QWidget* BuildContainerView(TContainer& container, TControlBinding& binding, QWi
         fills = fills || (cell.Control && cell.Control->Kind() == TControlKind::Tabs);
   if (!fills) column->addStretch(1);
   return widget;
+}
+
+QString JoinedName(const QString& what, const QString& which) {
+  if (which.isEmpty()) return what;
+  if (what.isEmpty()) return which;
+  return what + (what.endsWith(':') ? QStringLiteral(" ") : QStringLiteral(": ")) + which;
+}
+
+void NameByLabel(QLabel* label, const std::vector<TLabelledWidget>& controls, QString text) {
+  if (text.isEmpty() && label) text = label->text().simplified();
+  for (const TLabelledWidget& c : controls) {
+    QString own = c.Widget->accessibleName();
+    if (auto* button = qobject_cast<QAbstractButton*>(c.Widget); button && own.isEmpty())
+      own = button->text();
+    if (!own.isEmpty()) {
+      if (!c.What.isEmpty()) c.Widget->setAccessibleName(JoinedName(own, c.What));
+      continue;
+    }
+    if (label && !label->buddy()) label->setBuddy(c.Widget);
+    // Set even where the buddy names the control: the name of a label on two lines is one line.
+    c.Widget->setAccessibleName(JoinedName(text, c.What));
+  }
 }
 
 QWidget* BuildControlsView(TControlSet& set, QWidget* parent, TControlBinding** bindingOut) {

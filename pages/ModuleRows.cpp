@@ -224,6 +224,7 @@ std::function<void()> TModuleForm::BuildRows(TContainer* sheet, TRowsTable table
         control ? ControlCell(control, part.ColumnSpan, align) : LabelCell(part.LabelText, part.ColumnSpan, align);
     cell.WidthChars = part.WidthChars;
     cell.FitTexts = part.FitTextList;
+    cell.What = part.AccessibleText;
     return cell;
   };
   if (table.Orientation == TRowsOrientation::Lines) {

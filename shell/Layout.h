@@ -1,7 +1,11 @@
 #pragma once
 // What a tab sheet shows, as data: grids of cells, each a label or a control, stacked top to
 // bottom. One Qt builder renders every page from this, so a page describes its rows and channel
-// columns here and never places a widget itself.
+// columns here and never places a widget itself. The builder also names each control after the
+// labels around it: its row label (the label at the left of the row, or of the row above when
+// the row starts empty) and, in a row of several controls, the channel headers over its column;
+// a grid whose lines are labelled "1:", "2:"... takes the header over the column as the row
+// label, so a grid of channels turned on its side is named the same way.
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -22,6 +26,9 @@ struct TLayoutCell {
   // Texts the field or button must show whole as well (a time of day in the user's format,
   // the other caption of a button).
   std::vector<std::string> FitTexts = {};
+  // What tells the control apart from the others its row label names ("время" for the time
+  // after the days); empty: the row label and the channel headers over it name it.
+  std::string What = {};
 };
 
 inline TLayoutCell LabelCell(std::string text, int span = 1, TCellAlign align = TCellAlign::Left) {

@@ -1,8 +1,13 @@
 // Every page of every model builds against its device object, model and view alike; a row
-// naming a register the model lacks fails when the page is built.
+// naming a register the model lacks fails when the page is built. Every control of a page is
+// named on the accessibility bus and found by its name, and Tab goes through it in reading order.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QGridLayout>
+#include <QSet>
 #include <memory>
+#include <tuple>
 #include <stdexcept>
 
 #include "app/PageView.h"
@@ -43,6 +48,71 @@ TEST(AllPagesBuild, EveryModelsPageAndViewBuild) {
       if (control->Name().empty()) continue;
       EXPECT_NE(b.View->findChild<QWidget*>(QString::fromStdString(control->Name())), nullptr)
           << ModelNames[model].Name << " " << control->Name();
+    }
+  }
+}
+
+// Where a widget stands in its container: the grid, its row, its column.
+std::tuple<int, int, int> PlaceOf(QWidget* widget) {
+  QLayout* column = widget->parentWidget()->layout();
+  for (int g = 0; column && g < column->count(); ++g)
+    if (auto* grid = qobject_cast<QGridLayout*>(column->itemAt(g)->layout()); grid && grid->indexOf(widget) >= 0) {
+      int row = 0, col = 0, rows = 0, cols = 0;
+      grid->getItemPosition(grid->indexOf(widget), &row, &col, &rows, &cols);
+      return {g, row, col};
+    }
+  return {-1, -1, -1};
+}
+
+TEST(AllPagesBuild, AccessibleNameAndObjectNameOfEveryControl) {
+  TestApp();
+  TprPort port;
+  {
+    // The computer's page: its one text, once read from the page.
+    TBuiltPage b = Build(0, port);
+    b.View.reset();
+    b.Page.reset(CreatePage("TCompForm", b.Device.get()));
+    b.View.reset(CreatePageView(b.Page->ClassName, b.Page.get(), nullptr));
+    qobject_cast<TPageWidget*>(b.View.get())->RefreshAll();
+    auto* text = b.View->findChild<QWidget*>("mMain");
+    ASSERT_NE(text, nullptr);
+    EXPECT_FALSE(QAccessible::queryAccessibleInterface(text)->text(QAccessible::Name).isEmpty());
+  }
+  for (int model = 1; model < ModelCount; ++model) {
+    const TBuiltPage b = Build(model, port);
+    const TControlSet& set = static_cast<TModuleForm*>(b.Page.get())->Controls;
+    QSet<QString> names;
+    for (const auto& control : set.Controls()) {
+      const TControlKind kind = control->Kind();
+      if (kind == TControlKind::Container || kind == TControlKind::Tabs) continue;
+      const std::string what = std::string(ModelNames[model].Name) + " " + control->Name();
+      // The object name is the control's: exactly one widget answers to it.
+      const auto widgets = b.View->findChildren<QWidget*>(QString::fromStdString(control->Name()));
+      ASSERT_EQ(widgets.size(), 1) << what;
+      QAccessibleInterface* bus = QAccessible::queryAccessibleInterface(widgets.front());
+      const QString name = bus->text(QAccessible::Name);
+      EXPECT_FALSE(name.isEmpty()) << what;
+      EXPECT_NE(name, bus->text(QAccessible::Value)) << what;
+      // Named by a label beside it, or by what the builder put together; no two alike, but
+      // for a button's hint.
+      EXPECT_TRUE(!bus->relations(QAccessible::Label).isEmpty() || !widgets.front()->accessibleName().isEmpty() ||
+                  kind == TControlKind::Button || kind == TControlKind::CheckBox)
+          << what;
+      if (kind != TControlKind::Button) {
+        EXPECT_FALSE(names.contains(name)) << what << " " << name.toStdString();
+      }
+      names.insert(name);
+    }
+    // Tab goes through the controls of each container as they read: row by row, left to right.
+    QWidget* previous = nullptr;
+    for (QWidget* w = b.View->nextInFocusChain(); w != b.View.get(); w = w->nextInFocusChain()) {
+      if (!set.Find(w->objectName().toStdString()) || w->focusPolicy() == Qt::NoFocus) continue;
+      if (previous && previous->parentWidget() == w->parentWidget()) {
+        EXPECT_LT(PlaceOf(previous), PlaceOf(w)) << ModelNames[model].Name << " "
+                                                 << previous->objectName().toStdString() << " "
+                                                 << w->objectName().toStdString();
+      }
+      previous = w;
     }
   }
 }
