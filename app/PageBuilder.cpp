@@ -112,6 +112,8 @@ QWidget* BuildTabs(TPageControl& tabs, TControlBinding& binding, QWidget* parent
     auto* scroll = new QScrollArea(widget);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
+    // No stop of its own for Tab: it scrolls to the control that takes the focus.
+    scroll->setFocusPolicy(Qt::NoFocus);
     QWidget* content = BuildContainerView(*sheet, binding, scroll);
     scroll->setWidget(content);
     new TRowLabelsPin(scroll, content);

@@ -18,6 +18,7 @@ TPasswordForm::TPasswordForm(QWidget* parent) : QDialog(parent) {
   lbPassword->setObjectName("lbPassword");
   edPassword = new QLineEdit(this);
   edPassword->setObjectName("edPassword");
+  lbPassword->setBuddy(edPassword);
   edPassword->setEchoMode(QLineEdit::Password);
   // Every character shows as the one mask character, whatever the style's own.
   edPassword->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: %1; }")

@@ -121,9 +121,12 @@ TRhoCalibrateDialog::TRhoCalibrateDialog(TRhoCalibrateForm& model, QWidget* pare
   auto* tsValue = new QWidget(pcWizard);
   {
     auto* column = new QVBoxLayout(tsValue);
-    for (const char* line : texts::ValueLines) column->addWidget(Label(line, tsValue));
+    std::vector<QLabel*> lines;
+    for (const char* line : texts::ValueLines) column->addWidget(lines.emplace_back(Label(line, tsValue)));
     edValue = new QLineEdit(tsValue);
     edValue->setObjectName("edValue");
+    // The lines above the field ask for the value: the first names it.
+    lines.front()->setBuddy(edValue);
     edValue->setMaxLength(texts::ValueMaxLength);
     edValue->setMaximumWidth(edValue->fontMetrics().horizontalAdvance(QString(20, QChar('0'))));
     column->addSpacing(6);
