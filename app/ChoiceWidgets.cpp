@@ -10,7 +10,8 @@ namespace {
 // accessible name or its label, and its current item is its value.
 class TChoiceComboBoxAccessible : public QAccessibleWidget {
  public:
-  explicit TChoiceComboBoxAccessible(QComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
+  explicit TChoiceComboBoxAccessible(QComboBox* box)
+      : QAccessibleWidget(box, QAccessible::ComboBox) {}
 
   QString text(QAccessible::Text t) const override {
     if (t == QAccessible::Value) return Box()->currentText();

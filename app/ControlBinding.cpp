@@ -275,7 +275,8 @@ QWidget* TControlBinding::CreateWidget(TControl& control, QWidget* parent) {
       // The tab bar is the focus proxy of the tab widget: focus on either is the tab control's.
       ControlsOf[w->tabBar()] = &control;
       // Its scroll arrows do what the arrow keys on the tabs do: Tab goes past them.
-      for (QToolButton* arrow : w->tabBar()->findChildren<QToolButton*>()) arrow->setFocusPolicy(Qt::NoFocus);
+      for (QToolButton* arrow : w->tabBar()->findChildren<QToolButton*>())
+        arrow->setFocusPolicy(Qt::NoFocus);
       w->tabBar()->installEventFilter(this);
       widget = w;
       break;

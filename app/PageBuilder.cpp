@@ -168,15 +168,17 @@ void NameGridControls(const std::vector<TPlaced>& placed, int rows) {
     } else if (r > 0) {
       rowLabel[r] = rowLabel[r - 1];
     }
-    header[r] = std::none_of(cells.begin(), cells.end(), [](const TPlaced* p) { return IsControl(*p); }) &&
-                std::any_of(cells.begin(), cells.end(), [](const TPlaced* p) { return LabelOf(*p) && p->Column > 0; });
+    header[r] =
+        std::none_of(cells.begin(), cells.end(), [](const TPlaced* p) { return IsControl(*p); }) &&
+        std::any_of(cells.begin(), cells.end(),
+                    [](const TPlaced* p) { return LabelOf(*p) && p->Column > 0; });
   }
   // The labels of a header row over the columns of a control.
   auto over = [&](int h, const TPlaced& control) {
     std::vector<QLabel*> labels;
     for (const TPlaced* p : byRow[size_t(h)])
-      if (QLabel* label = LabelOf(*p);
-          label && p->Column < control.Column + control.Span && control.Column < p->Column + p->Span)
+      if (QLabel* label = LabelOf(*p); label && p->Column < control.Column + control.Span &&
+                                       control.Column < p->Column + p->Span)
         labels.push_back(label);
     return labels;
   };
@@ -222,8 +224,9 @@ void NameGridControls(const std::vector<TPlaced>& placed, int rows) {
         for (int h = top; h >= 0 && h <= bottom; ++h) which << headerText(over(h, *p));
       }
       which.removeAll(QString());
-      auto group = std::find_if(groups.begin(), groups.end(),
-                                [&](const TGroup& g) { return g.Label == label && g.Text == text; });
+      auto group = std::find_if(groups.begin(), groups.end(), [&](const TGroup& g) {
+        return g.Label == label && g.Text == text;
+      });
       if (group == groups.end()) group = groups.insert(groups.end(), TGroup{label, text, {}});
       group->Controls.push_back({p->Widget, which.join(QStringLiteral(", "))});
     }

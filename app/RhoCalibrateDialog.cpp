@@ -122,7 +122,8 @@ TRhoCalibrateDialog::TRhoCalibrateDialog(TRhoCalibrateForm& model, QWidget* pare
   {
     auto* column = new QVBoxLayout(tsValue);
     std::vector<QLabel*> lines;
-    for (const char* line : texts::ValueLines) column->addWidget(lines.emplace_back(Label(line, tsValue)));
+    for (const char* line : texts::ValueLines)
+      column->addWidget(lines.emplace_back(Label(line, tsValue)));
     edValue = new QLineEdit(tsValue);
     edValue->setObjectName("edValue");
     // The lines above the field ask for the value: the first names it.

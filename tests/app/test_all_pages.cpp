@@ -3,12 +3,14 @@
 // named on the accessibility bus and found by its name, and Tab goes through it in reading order.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QGridLayout>
 #include <QSet>
+#include <QTabBar>
 #include <memory>
-#include <tuple>
 #include <stdexcept>
+#include <tuple>
 
 #include "app/PageView.h"
 #include "app/PageWidget.h"
@@ -56,7 +58,8 @@ TEST(AllPagesBuild, EveryModelsPageAndViewBuild) {
 std::tuple<int, int, int> PlaceOf(QWidget* widget) {
   QLayout* column = widget->parentWidget()->layout();
   for (int g = 0; column && g < column->count(); ++g)
-    if (auto* grid = qobject_cast<QGridLayout*>(column->itemAt(g)->layout()); grid && grid->indexOf(widget) >= 0) {
+    if (auto* grid = qobject_cast<QGridLayout*>(column->itemAt(g)->layout());
+        grid && grid->indexOf(widget) >= 0) {
       int row = 0, col = 0, rows = 0, cols = 0;
       grid->getItemPosition(grid->indexOf(widget), &row, &col, &rows, &cols);
       return {g, row, col};
@@ -93,24 +96,31 @@ TEST(AllPagesBuild, AccessibleNameAndObjectNameOfEveryControl) {
       const QString name = bus->text(QAccessible::Name);
       EXPECT_FALSE(name.isEmpty()) << what;
       EXPECT_NE(name, bus->text(QAccessible::Value)) << what;
-      // Named by a label beside it, or by what the builder put together; no two alike, but
-      // for a button's hint.
-      EXPECT_TRUE(!bus->relations(QAccessible::Label).isEmpty() || !widgets.front()->accessibleName().isEmpty() ||
-                  kind == TControlKind::Button || kind == TControlKind::CheckBox)
+      // Named by a label beside it, by what the builder put together or by its own caption;
+      // no two alike, but for a button's hint.
+      auto* button = qobject_cast<QAbstractButton*>(widgets.front());
+      EXPECT_TRUE(!bus->relations(QAccessible::Label).isEmpty() ||
+                  !widgets.front()->accessibleName().isEmpty() ||
+                  (button && !button->text().isEmpty()))
           << what;
       if (kind != TControlKind::Button) {
         EXPECT_FALSE(names.contains(name)) << what << " " << name.toStdString();
       }
       names.insert(name);
     }
-    // Tab goes through the controls of each container as they read: row by row, left to right.
+    // Tab stops at the controls only, and goes through those of each container as they read:
+    // row by row, left to right.
     QWidget* previous = nullptr;
     for (QWidget* w = b.View->nextInFocusChain(); w != b.View.get(); w = w->nextInFocusChain()) {
-      if (!set.Find(w->objectName().toStdString()) || w->focusPolicy() == Qt::NoFocus) continue;
+      if (!(w->focusPolicy() & Qt::TabFocus)) continue;
+      const bool control = set.Find(w->objectName().toStdString()) != nullptr;
+      EXPECT_TRUE(control || qobject_cast<QTabBar*>(w))
+          << ModelNames[model].Name << " " << w->metaObject()->className();
+      if (!control) continue;
       if (previous && previous->parentWidget() == w->parentWidget()) {
-        EXPECT_LT(PlaceOf(previous), PlaceOf(w)) << ModelNames[model].Name << " "
-                                                 << previous->objectName().toStdString() << " "
-                                                 << w->objectName().toStdString();
+        EXPECT_LT(PlaceOf(previous), PlaceOf(w))
+            << ModelNames[model].Name << " " << previous->objectName().toStdString() << " "
+            << w->objectName().toStdString();
       }
       previous = w;
     }
