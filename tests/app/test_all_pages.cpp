@@ -17,6 +17,7 @@
 #include "comm/prPort.h"
 #include "models/prDevice.h"
 #include "pages/ModuleForm.h"
+#include "shell/PortUnit.h"
 #include "support/QtApp.h"
 #include "support/RecordingUi.h"
 
@@ -67,64 +68,76 @@ std::tuple<int, int, int> PlaceOf(QWidget* widget) {
   return {-1, -1, -1};
 }
 
+// What the accessibility bus tells of each control of a page: a name that is not its value, from
+// a label beside it, from what the builder put together or from its own caption, no two alike
+// but for a button's hint; its object name is the control's. Tab stops at the controls only,
+// and goes through those of each container as they read: row by row, left to right.
+void ExpectNamedInReadingOrder(const TControlSet& set, QWidget* view, const std::string& page) {
+  QSet<QString> names;
+  for (const auto& control : set.Controls()) {
+    const TControlKind kind = control->Kind();
+    if (kind == TControlKind::Container || kind == TControlKind::Tabs ||
+        kind == TControlKind::Label)
+      continue;
+    const std::string what = page + " " + control->Name();
+    const auto widgets = view->findChildren<QWidget*>(QString::fromStdString(control->Name()));
+    ASSERT_EQ(widgets.size(), 1) << what;
+    QAccessibleInterface* bus = QAccessible::queryAccessibleInterface(widgets.front());
+    const QString name = bus->text(QAccessible::Name);
+    EXPECT_FALSE(name.isEmpty()) << what;
+    EXPECT_NE(name, bus->text(QAccessible::Value)) << what;
+    auto* button = qobject_cast<QAbstractButton*>(widgets.front());
+    EXPECT_TRUE(!bus->relations(QAccessible::Label).isEmpty() ||
+                !widgets.front()->accessibleName().isEmpty() ||
+                (button && !button->text().isEmpty()))
+        << what;
+    if (kind != TControlKind::Button) {
+      EXPECT_FALSE(names.contains(name)) << what << " " << name.toStdString();
+    }
+    names.insert(name);
+  }
+  QWidget* previous = nullptr;
+  for (QWidget* w = view->nextInFocusChain(); w != view; w = w->nextInFocusChain()) {
+    // A widget with a focus proxy is no stop of its own; the proxy stands for it.
+    if (!(w->focusPolicy() & Qt::TabFocus) || w->focusProxy()) continue;
+    QWidget* stop = w;
+    while (stop->parentWidget() && stop->parentWidget()->focusProxy() == stop)
+      stop = stop->parentWidget();
+    const bool control = set.Find(stop->objectName().toStdString()) != nullptr;
+    EXPECT_TRUE(control || qobject_cast<QTabBar*>(w))
+        << page << " " << w->metaObject()->className();
+    if (!control) continue;
+    if (previous && previous->parentWidget() == stop->parentWidget()) {
+      EXPECT_LT(PlaceOf(previous), PlaceOf(stop))
+          << page << " " << previous->objectName().toStdString() << " "
+          << stop->objectName().toStdString();
+    }
+    previous = stop;
+  }
+}
+
 TEST(AllPagesBuild, AccessibleNameAndObjectNameOfEveryControl) {
   TestApp();
   TprPort port;
-  {
-    // The computer's page: its one text, once read from the page.
-    TBuiltPage b = Build(0, port);
-    b.View.reset();
-    b.Page.reset(CreatePage("TCompForm", b.Device.get()));
-    b.View.reset(CreatePageView(b.Page->ClassName, b.Page.get(), nullptr));
-    qobject_cast<TPageWidget*>(b.View.get())->RefreshAll();
-    auto* text = b.View->findChild<QWidget*>("mMain");
-    ASSERT_NE(text, nullptr);
-    EXPECT_FALSE(QAccessible::queryAccessibleInterface(text)->text(QAccessible::Name).isEmpty());
-  }
   for (int model = 1; model < ModelCount; ++model) {
     const TBuiltPage b = Build(model, port);
-    const TControlSet& set = static_cast<TModuleForm*>(b.Page.get())->Controls;
-    QSet<QString> names;
-    for (const auto& control : set.Controls()) {
-      const TControlKind kind = control->Kind();
-      if (kind == TControlKind::Container || kind == TControlKind::Tabs) continue;
-      const std::string what = std::string(ModelNames[model].Name) + " " + control->Name();
-      // The object name is the control's: exactly one widget answers to it.
-      const auto widgets = b.View->findChildren<QWidget*>(QString::fromStdString(control->Name()));
-      ASSERT_EQ(widgets.size(), 1) << what;
-      QAccessibleInterface* bus = QAccessible::queryAccessibleInterface(widgets.front());
-      const QString name = bus->text(QAccessible::Name);
-      EXPECT_FALSE(name.isEmpty()) << what;
-      EXPECT_NE(name, bus->text(QAccessible::Value)) << what;
-      // Named by a label beside it, by what the builder put together or by its own caption;
-      // no two alike, but for a button's hint.
-      auto* button = qobject_cast<QAbstractButton*>(widgets.front());
-      EXPECT_TRUE(!bus->relations(QAccessible::Label).isEmpty() ||
-                  !widgets.front()->accessibleName().isEmpty() ||
-                  (button && !button->text().isEmpty()))
-          << what;
-      if (kind != TControlKind::Button) {
-        EXPECT_FALSE(names.contains(name)) << what << " " << name.toStdString();
-      }
-      names.insert(name);
-    }
-    // Tab stops at the controls only, and goes through those of each container as they read:
-    // row by row, left to right.
-    QWidget* previous = nullptr;
-    for (QWidget* w = b.View->nextInFocusChain(); w != b.View.get(); w = w->nextInFocusChain()) {
-      if (!(w->focusPolicy() & Qt::TabFocus)) continue;
-      const bool control = set.Find(w->objectName().toStdString()) != nullptr;
-      EXPECT_TRUE(control || qobject_cast<QTabBar*>(w))
-          << ModelNames[model].Name << " " << w->metaObject()->className();
-      if (!control) continue;
-      if (previous && previous->parentWidget() == w->parentWidget()) {
-        EXPECT_LT(PlaceOf(previous), PlaceOf(w))
-            << ModelNames[model].Name << " " << previous->objectName().toStdString() << " "
-            << w->objectName().toStdString();
-      }
-      previous = w;
-    }
+    ExpectNamedInReadingOrder(static_cast<TModuleForm*>(b.Page.get())->Controls, b.View.get(),
+                              ModelNames[model].Name);
   }
+  {
+    std::unique_ptr<TprForm> page(CreatePage("TPortForm", &port));
+    std::unique_ptr<QWidget> view(CreatePageView(page->ClassName, page.get(), nullptr));
+    ExpectNamedInReadingOrder(static_cast<TPortForm*>(page.get())->Controls, view.get(), "port");
+  }
+  // The computer's page: its one text, once read from the page.
+  TBuiltPage b = Build(0, port);
+  b.View.reset();
+  b.Page.reset(CreatePage("TCompForm", b.Device.get()));
+  b.View.reset(CreatePageView(b.Page->ClassName, b.Page.get(), nullptr));
+  qobject_cast<TPageWidget*>(b.View.get())->RefreshAll();
+  auto* text = b.View->findChild<QWidget*>("mMain");
+  ASSERT_NE(text, nullptr);
+  EXPECT_FALSE(QAccessible::queryAccessibleInterface(text)->text(QAccessible::Name).isEmpty());
 }
 
 // A page whose one extra tab is declared by the rows given.
