@@ -81,6 +81,8 @@ TMainWindow::TMainWindow(std::unique_ptr<TCustomComPort> comPort, QWidget* paren
 
   tvDevices = new QTreeWidget(spTreePanel);
   tvDevices->setObjectName("tvDevices");
+  // The tree shows no header, so a screen reader has only this to announce it by.
+  tvDevices->setAccessibleName(ToQt("Устройства"));
   tvDevices->setHeaderHidden(true);
   tvDevices->setColumnCount(1);
   tvDevices->setEditTriggers(QAbstractItemView::NoEditTriggers);

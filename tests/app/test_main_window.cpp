@@ -2,6 +2,7 @@
 // selection and the line, the error box at the top, the about box and the password dialog.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
@@ -73,6 +74,9 @@ TEST_F(MainWindowTest, WindowHasItsCaptionAndMinimumSize) {
   EXPECT_EQ(Window->size(), QSize(600, 494));
   EXPECT_EQ(Window->tvDevices->indentation(), 19);
   EXPECT_EQ(Window->tvDevices->editTriggers(), QAbstractItemView::NoEditTriggers);
+  // The tree is announced by a name of its own, not by its first row.
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(Window->tvDevices)->text(QAccessible::Name),
+            "Устройства");
 }
 
 TEST_F(MainWindowTest, SplitterDragStopsAtTheTreeBounds) {
