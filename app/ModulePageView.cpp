@@ -5,26 +5,18 @@
 #include "app/ModulePageView.h"
 #include "app/PageBuilder.h"
 #include "app/PageView.h"
-#include "app/PageWidget.h"
 #include "pages/ModuleForm.h"
 
 namespace {
-class TModulePageView : public TPageWidget {
+class TModulePageView : public TControlsPageView {
  public:
-  TModulePageView(TModuleForm* page, QWidget* parent) : TPageWidget(page, parent) {
+  TModulePageView(TModuleForm* page, QWidget* parent)
+      : TControlsPageView(page, page->Controls, parent) {
     auto* layout = new QVBoxLayout(Content());
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(BuildControlsView(page->Controls, Content(), &Binding));
-    // A released page may be freed before its view: the view stops touching it then.
-    Binding->WatchLifetime(page->Alive());
+    layout->addWidget(Body());
     Binding->BindTimer(page->MainTimer);
   }
-
- protected:
-  void Refresh() override { Binding->SyncAll(); }
-
- private:
-  TControlBinding* Binding = nullptr;
 };
 }  // namespace
 

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "app/QtUi.h"
+#include "shell/prUnit.h"
 
 namespace {
 // Keeps the row labels of a sheet in view while it scrolls sideways: over each grid whose first
@@ -340,6 +341,17 @@ void NameByLabel(QLabel* label, const std::vector<TLabelledWidget>& controls, QS
     // Set even where the buddy names the control: the name of a label on two lines is one line.
     c.Widget->setAccessibleName(JoinedName(text, c.What));
   }
+}
+
+TControlsPageView::TControlsPageView(TprForm* page, TControlSet& controls, QWidget* parent)
+    : TPageWidget(page, parent), Built(BuildControlsView(controls, Content(), &Binding)) {
+  // A released page may be freed before its view: the view stops touching it then.
+  Binding->WatchLifetime(page->Alive());
+}
+
+QWidget* TControlsPageView::Widget(const char* controlName) const {
+  if (!Binding->ModelAlive()) return nullptr;
+  return Binding->WidgetOf(Binding->Set().Find(controlName));
 }
 
 QWidget* BuildControlsView(TControlSet& set, QWidget* parent, TControlBinding** bindingOut) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/ControlBinding.h"
+#include "app/PageWidget.h"
 
 // Builds the widgets of the container and of everything it holds, binding them in binding.
 QWidget* BuildContainerView(TContainer& container, TControlBinding& binding, QWidget* parent);
@@ -13,6 +14,26 @@ QWidget* BuildContainerView(TContainer& container, TControlBinding& binding, QWi
 // A whole page body: the root container of the set with a binding that lives as a child of
 // the returned widget.
 QWidget* BuildControlsView(TControlSet& set, QWidget* parent, TControlBinding** bindingOut = nullptr);
+
+// The view of a page whose controls are a control set: the controls built under the caption
+// line, bound, and brought in line with the model on every refresh. A derived view places
+// Body() in Content().
+class TControlsPageView : public TPageWidget {
+  Q_OBJECT
+ public:
+  TControlsPageView(TprForm* page, TControlSet& controls, QWidget* parent);
+  // The widget of the page's control of that name (nullptr if none, or once the page is gone),
+  // for tests and the renderer.
+  QWidget* Widget(const char* controlName) const;
+
+ protected:
+  void Refresh() override { Binding->SyncAll(); }
+  QWidget* Body() const { return Built; }
+  TControlBinding* Binding = nullptr;
+
+ private:
+  QWidget* Built;
+};
 
 // A control named by a label, and what tells it apart from the others the label names (the
 // channel over its column, "время" for a second field of a row; empty for none).
