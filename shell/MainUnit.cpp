@@ -84,15 +84,14 @@ bool TMainForm::FormShowFirst() {
   Building = false;
   TreeChanged();
 
-  // The first selection only opens the line on the first port (nothing is selected yet, so no
-  // page is shown); the second closes it again and shows the computer page.
-  std::vector<TTreeNode*> items = Items();
+  // Start shows the computer page with the line closed: no port is opened (or reported as
+  // unusable) before the user selects it.
   try {
-    Select(items[1]);
-  } catch (const std::exception& e) {
-    Ui().ShowError(e.what());
+    ComPort->Close();
+  } catch (const EComPort&) {
   }
-  Select(items[0]);
+  SelectedNode = RootNode.get();
+  SetPageShown(SelectedNode->Data, true);
   TreeChanged();
   return true;
 }

@@ -114,8 +114,7 @@ TEST_F(MainFormTest, StartWithOnePortShowsTheComputerPageWithTheLineClosed) {
   EXPECT_FALSE(portNode->PageShown);
   EXPECT_EQ(portNode->Page, nullptr);
 
-  // The first start selection opened the first port, the second closed it again.
-  EXPECT_EQ(Rec().Log, (Log{"open /dev/ttyUSB0", "close"}));
+  EXPECT_TRUE(Rec().Log.empty());
   EXPECT_FALSE(Line.Line->Connected());
   EXPECT_EQ(Form.Selected(), computer);
   TprNode* comp = computer->Data;
@@ -309,13 +308,17 @@ TEST_F(MainFormTest, AFailedOpenLetsTheSelectionMoveWithTheLineClosed) {
   EXPECT_TRUE(Form.Root()->Data->PageShown);
 }
 
-TEST_F(MainFormTest, AFailedOpenAtStartIsShownAndStartGoesOn) {
+// A port the user may not open is reported when the user selects it, not at start.
+using RoughEdgesStartup = MainFormTest;
+TEST_F(RoughEdgesStartup, NoPortIsOpenedOrReportedBeforeItIsSelected) {
   Rec().FailOpen = true;
-  MachinePorts = {"/dev/ttyA"};
+  MachinePorts = {"/dev/ttyA", "/dev/ttyB"};
   ASSERT_TRUE(Form.FormShowFirst());
-  EXPECT_EQ(Ui.Errors.size(), 1u);
+  EXPECT_TRUE(Ui.Errors.empty());
+  EXPECT_TRUE(Rec().Log.empty());
   EXPECT_EQ(Form.Selected(), Form.Root());
   EXPECT_TRUE(Form.Root()->Data->PageShown);
+  EXPECT_THROW(Form.Select(Port(1)), EComPort);
 }
 
 // --- calibration password ---------------------------------------------------------------
