@@ -66,17 +66,7 @@ void SleepUntil(TNanos deadline) {
 
 // A looked-up text with each "%s" replaced by the next argument, in order.
 std::string CPortFormat(const char* text, std::initializer_list<std::string> args) {
-  std::string format = CPortStr(text), out;
-  auto arg = args.begin();
-  for (size_t i = 0; i < format.size(); ++i) {
-    if (format.compare(i, 2, "%s") == 0 && arg != args.end()) {
-      out += *arg++;
-      ++i;
-    } else {
-      out += format[i];
-    }
-  }
-  return out;
+  return FillIn(CPortStr(text), args);
 }
 
 }  // namespace

@@ -118,7 +118,7 @@ TTreeNode* TMainForm::AddPort(TTreeNode* computer, const std::string& portName) 
   return result;
 }
 
-TTreeNode* TMainForm::AddDevice(TTreeNode* port, int modelIndex, uint32_t address) {
+TTreeNode* TMainForm::AddDevice(TTreeNode* port, int modelIndex, uint32_t address, int modelCode) {
   // An index outside the model table is an unrecognised module.
   auto child = std::make_unique<TTreeNode>();
   child->Text = ModelRow(modelIndex).Name;
@@ -129,6 +129,7 @@ TTreeNode* TMainForm::AddDevice(TTreeNode* port, int modelIndex, uint32_t addres
 
   TprNode* device = CreateDevice(modelIndex, address, static_cast<TprPort*>(port->Data));
   result->Data = device;
+  if (auto* unknown = dynamic_cast<TprDevice*>(device)) unknown->ModelCode = modelCode;
   if (device) {
     device->PageShown = false;
     device->Page = nullptr;

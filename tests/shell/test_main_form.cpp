@@ -288,7 +288,7 @@ TEST_F(MainFormTest, AddDeviceSetsTheModuleUpUnderItsPort) {
   EXPECT_EQ(dynamic_cast<TprModel*>(known->Data)->Address, 17u);
   EXPECT_EQ(unknown->Text, "Неизвестный");
   EXPECT_EQ(unknown->Data->KindText, "Модуль ввода-вывода (адрес: 33)");
-  EXPECT_EQ(unknown->Data->PageClass, "TprForm");
+  EXPECT_EQ(unknown->Data->PageClass, "TUnknownForm");
   EXPECT_EQ(dynamic_cast<TprDevice*>(unknown->Data)->Address, 33u);
   EXPECT_FALSE(unknown->Data->PageShown);
   EXPECT_EQ(Form.Items().size(), 4u);
@@ -319,6 +319,24 @@ TEST_F(RoughEdgesStartup, NoPortIsOpenedOrReportedBeforeItIsSelected) {
   EXPECT_EQ(Form.Selected(), Form.Root());
   EXPECT_TRUE(Form.Root()->Data->PageShown);
   EXPECT_THROW(Form.Select(Port(1)), EComPort);
+}
+
+// A module of no known model: its page says which code it reported and that this version
+// does not support it.
+using RoughEdgesUnknownModule = MainFormTest;
+TEST_F(RoughEdgesUnknownModule, ThePageNamesTheReportedCode) {
+  Start({"/dev/ttyA"});
+  for (int code : {215, -1}) {
+    SCOPED_TRACE(code);
+    TTreeNode* unknown = Form.AddDevice(Port(0), 0, 33, code);
+    Form.Select(unknown);
+    auto* page = dynamic_cast<TCompForm*>(unknown->Data->Page);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->mMain, UnknownModuleText(code));
+    EXPECT_NE(page->mMain.find(code < 0 ? "?" : "215"), std::string::npos) << page->mMain;
+    EXPECT_NE(page->mMain, SupportedModulesText());
+    Form.Select(Form.Root());
+  }
 }
 
 // --- calibration password ---------------------------------------------------------------

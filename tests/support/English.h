@@ -10,6 +10,10 @@
 
 #include "comm/Resources.h"
 
+// Bumped to make gettext drop the translations it has cached, as its manual tells a program
+// that changes LANGUAGE while it runs.
+extern "C" int _nl_msg_cat_cntr;
+
 class TEnglishGuard {
  public:
   TEnglishGuard() {
@@ -19,14 +23,15 @@ class TEnglishGuard {
     const auto folder = std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
     BindTextDomains((folder / "locale").string());
     setenv("LANGUAGE", "en", 1);
-    // gettext ignores LANGUAGE in the plain C locale; setting the locale also drops the
-    // translations it has cached.
+    // gettext ignores LANGUAGE in the plain C locale.
     std::setlocale(LC_MESSAGES, "C.UTF-8");
+    ++_nl_msg_cat_cntr;
   }
   ~TEnglishGuard() {
     if (Saved.empty()) unsetenv("LANGUAGE");
     else setenv("LANGUAGE", Saved.c_str(), 1);
     std::setlocale(LC_MESSAGES, Messages.c_str());
+    ++_nl_msg_cat_cntr;
   }
   TEnglishGuard(const TEnglishGuard&) = delete;
   TEnglishGuard& operator=(const TEnglishGuard&) = delete;
