@@ -68,6 +68,9 @@ class TMainWindow : public QMainWindow {
   static constexpr int TreeMaxWidth = 241;
 
  protected:
+  // The first size grows from the minimum to what the widest and the tallest tab of the model
+  // pages need, as far as the screen allows.
+  void FitPages();
   void showEvent(QShowEvent* event) override;
 
  private:
