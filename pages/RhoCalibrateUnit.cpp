@@ -46,7 +46,11 @@ std::string TRhoCalibrateForm::SettingsText(const char* format) const {
     int32_t value = 0;
     if (def && def->List && TryStrToInt(code, value))
       for (size_t i = 0; i < def->List->Items.size(); ++i)
-        if (CodeOf(*def->List, i) == value) return ResStr(def->List->Items[i]);
+        if (CodeOf(*def->List, i) == value) {
+          std::string name = ResStr(def->List->Items[i]);
+          while (!name.empty() && name.back() == ' ') name.pop_back();
+          return name;
+        }
     return code;
   };
   return FillIn(ResStr(format), {std::to_string(Kept.Channel), item("OUTTYPE", Kept.OutType),

@@ -36,7 +36,7 @@ struct TRow {
 #define PREP2V "OUTTYPE2=2 SLEWRATE2=0 TUNINGENABLE=2 "
 #define END "TUNINGENABLE=0"
 // The settings the preparation changed, put back after the tuning mode ends.
-#define BACK1 " OUTTYPE1=1 SLEWRATE1=5"
+#define BACK1 " OUTTYPE1=3 SLEWRATE1=5"
 #define BACK2 " OUTTYPE2=3 SLEWRATE2=7"
 constexpr auto Cancel = TModalResult::Cancel;
 
@@ -77,7 +77,7 @@ const TRow kRows[] = {
 // Settings unlike those the preparation writes, so that putting them back shows.
 void KeepApart(TPageRig& rig) {
   for (const auto& [name, value] :
-       {std::pair{"OUTTYPE1", 1}, {"SLEWRATE1", 5}, {"OUTTYPE2", 3}, {"SLEWRATE2", 7}})
+       {std::pair{"OUTTYPE1", 3}, {"SLEWRATE1", 5}, {"OUTTYPE2", 3}, {"SLEWRATE2", 7}})
     rig.Module->SetInt(name, value);
 }
 
@@ -176,10 +176,10 @@ TEST(RoughEdgesWizard, SuccessNamesTheOldSettingsAndAFailedRestoreIsTold) {
                               : rig.Ui.MessageTexts.empty() ? std::string()
                                                             : rig.Ui.MessageTexts.back();
     const bool told = c.Success || c.Silent;
-    EXPECT_EQ(named.find(RhoOutputTypeItems[1]) != std::string::npos, told) << named;
+    EXPECT_EQ(named.find(RhoOutputTypeItems[3]) != std::string::npos, told) << named;
     EXPECT_EQ(named.find(RhoSlewRateItems[5]) != std::string::npos, told) << named;
     if (c.Silent) continue;
-    EXPECT_EQ(rig.Module->Int("OUTTYPE1"), c.Success ? 0u : 1u);
+    EXPECT_EQ(rig.Module->Int("OUTTYPE1"), c.Success ? 0u : 3u);
     EXPECT_EQ(rig.Module->Int("SLEWRATE1"), c.Success ? 0u : 5u);
   }
 }
