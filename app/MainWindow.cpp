@@ -227,7 +227,7 @@ void TMainWindow::StartUp() {
 
 void TMainWindow::FitPages() {
   // Maximised or resized by the user (or the window system) already: their size stands.
-  if (isMaximized() || isFullScreen() || size() != minimumSize()) return;
+  if (!FitToPages || isMaximized() || isFullScreen() || size() != minimumSize()) return;
   const QSize grow = PagesOverflow(pMain->size());
   if (grow.width() <= 0 && grow.height() <= 0) return;
   QSize wanted = size() + grow.expandedTo(QSize(0, 0));

@@ -64,6 +64,10 @@ class TMainWindow : public QMainWindow {
   QAction* miShowHelp;
   QAction* miAbout;
 
+  // Whether the first show grows the window to fit the model pages (off for a size given on
+  // purpose, as the renderer's --size).
+  bool FitToPages = true;
+
   static constexpr int TreeMinWidth = 141;
   static constexpr int TreeMaxWidth = 241;
 
