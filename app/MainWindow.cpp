@@ -125,9 +125,9 @@ TMainWindow::TMainWindow(std::unique_ptr<TCustomComPort> comPort, QWidget* paren
   tvDevices->setSelectionMode(QAbstractItemView::SingleSelection);
   tvDevices->setIndentation(19);
   tvDevices->setIconSize(QSize(16, 16));
-  // Long port names (by-id paths) differ at their end: they are cut in the middle, and the
-  // whole name is the row's tool tip.
-  tvDevices->setTextElideMode(Qt::ElideMiddle);
+  // Long port names (by-id paths) differ near their end: the tail is kept, and the whole name
+  // is the row's tool tip.
+  tvDevices->setItemDelegate(new TTailElideDelegate(tvDevices));
   tvDevices->setMinimumWidth(TreeMinWidth);
   tvDevices->setMaximumWidth(TreeMaxWidth);
   // The selection stays as visible when the tree loses the focus.

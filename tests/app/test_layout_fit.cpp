@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/MainWindow.h"
+#include "app/TreeRowTips.h"
 #include "models/prDevice.h"
 #include "support/QtApp.h"
 #include "support/RecordingComBackend.h"
@@ -54,6 +55,14 @@ TEST(RoughEdgesLayout, EveryTabFitsTheFirstWindowAndGridColumnsLineUp) {
   window.tvDevices->setCurrentItem(window.ItemOf(port));
   QApplication::processEvents();
   EXPECT_EQ(window.tvDevices->width(), treeWidth);
+  // Two by-id names that differ near their end still differ as the tree shows them.
+  const QFontMetrics metrics(window.tvDevices->font());
+  const QString a = TTailElideDelegate::Elided(QString::fromStdString(ports[0]), metrics, 110);
+  const QString b = TTailElideDelegate::Elided(QString::fromStdString(ports[1]), metrics, 110);
+  EXPECT_LE(metrics.horizontalAdvance(a), 110);
+  EXPECT_NE(a, b);
+  EXPECT_TRUE(a.endsWith(QStringLiteral("XYZ-if00-port0"))) << a.toStdString();
+  EXPECT_EQ(TTailElideDelegate::Elided(QStringLiteral("/dev/ttyS0"), metrics, 110), "/dev/ttyS0");
 
   for (int model = 1; model < ModelCount; ++model) {
     TTreeNode* module = logic.AddDevice(port, model, 10 + model);
