@@ -18,7 +18,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <fstream>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -61,21 +60,6 @@ void SleepUntil(TNanos deadline) {
   timespec ts = ToTimespec(deadline);
   while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
   }
-}
-
-// A looked-up text with each "%s" replaced by the next argument, in order.
-std::string CPortFormat(const char* text, std::initializer_list<std::string> args) {
-  std::string format = CPortStr(text), out;
-  auto arg = args.begin();
-  for (size_t i = 0; i < format.size(); ++i) {
-    if (format.compare(i, 2, "%s") == 0 && arg != args.end()) {
-      out += *arg++;
-      ++i;
-    } else {
-      out += format[i];
-    }
-  }
-  return out;
 }
 
 // Serial devices are usually open to their group (dialout on Debian); the user has to join it.

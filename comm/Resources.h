@@ -1,5 +1,6 @@
 #pragma once
 // Resource strings of the program and the locale format settings shared by codecs and pages.
+#include <initializer_list>
 #include <string>
 
 // Looks a text up in the translation domain "default"; with no catalogue it comes back as is.
@@ -11,6 +12,8 @@ std::string CPortStr(const char* text);
 // Marks a serial line text for the "cport" catalogue where it is written (a table entry); it
 // is looked up with CPortStr where it is shown.
 constexpr const char* CPortText(const char* text) { return text; }
+// Looks a serial line text up and replaces each "%s" in it by the next argument, in order.
+std::string CPortFormat(const char* text, std::initializer_list<std::string> args);
 // Binds the two translation domains to a locale folder (the program does this at start).
 void BindTextDomains(const std::string& localeDir);
 
