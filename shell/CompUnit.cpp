@@ -1,5 +1,7 @@
 #include "shell/CompUnit.h"
 
+#include "shell/MainUnit.h"
+
 const std::string& SupportedModulesText() {
   // Fixed text, not built from the model table: it names the variants of each model.
   static const std::string text =
@@ -19,6 +21,10 @@ const std::string& SupportedModulesText() {
 }
 
 TCompForm::TCompForm(TprNode* owner) : TprForm(owner), mMain(SupportedModulesText()) {}
+
+void TCompForm::bbAddNetPortClick() {
+  if (TMainForm* main = MainForm()) main->AddNetworkPortClick();
+}
 
 void TCompForm::FormResize() {
   WordWrap = false;

@@ -44,8 +44,8 @@ class TMainForm {
   TTreeNode* AddDevice(TTreeNode* port, int modelIndex, uint32_t address);
   void ClearDevices(TTreeNode* port);
   void SetPageShown(TprNode* node, bool shown);
-  // The serial line's port for a node: its own name for a port, its parent's for a module,
-  // empty for the computer.
+  // The serial line's port for a node: its own port name for a port ("tcp://HOST:PORT" for a
+  // gateway shown as "HOST:PORT"), its parent's for a module, empty for the computer.
   static std::string LinePortOf(const TTreeNode* node);
   void SetCalibrationEnabled(bool enabled) { CalibrationEnabled = enabled; }
   // The selection change to node (runs before the selection moves; always allowed).
@@ -59,6 +59,9 @@ class TMainForm {
   // The menu item "Разрешить калибровку": the password dialog (Ui().PasswordDialog), then
   // EnableCalibration.
   void miEnableCalibrateClick();
+  // "Добавить сетевой порт…": asks for a gateway's host and port (Ui().NetworkPortDialog),
+  // adds its port node unless the tree has it already, and selects it, which connects.
+  void AddNetworkPortClick();
 
   TTreeNode* Root() const { return RootNode.get(); }
   TTreeNode* Selected() const { return SelectedNode; }
@@ -67,6 +70,9 @@ class TMainForm {
 
   TCustomComPort* ComPort;
   bool CalibrationEnabled = false;
+  // What the network port dialog offers first: the gateway entered last.
+  std::string LastNetworkHost;
+  int LastNetworkPort = 4001;
   // Devices named on the command line and the demo bus, appended to the port list.
   std::vector<std::string> ExtraPorts;
   // The port enumeration FindPorts uses (the machine's serial ports; tests supply a list).
