@@ -115,7 +115,7 @@ TTreeNode* TMainForm::AddPort(TTreeNode* computer, const std::string& portName) 
   port->SetComPort(ComPort);
   port->PageShown = false;
   port->NameText = shownName;
-  port->KindText = network ? "сетевой шлюз" : "Последовательный порт";
+  port->KindText = network ? kGatewayKindText : "Последовательный порт";
   port->Page = nullptr;
   port->PageClass = "TPortForm";
   port->SetPortName(portName);

@@ -12,6 +12,9 @@
 class TprNode;
 class TprForm;
 
+// The kind of a port reached through a serial-to-Ethernet gateway.
+inline constexpr const char* kGatewayKindText = "сетевой шлюз";
+
 // One node of the device tree; it owns its node object (Data) and its children.
 struct TTreeNode {
   std::string Text;
