@@ -159,19 +159,26 @@ bool TPtyBus::StartTcp(const std::string& address, int port, std::string* error)
   return StartThread(error);
 }
 
-void TPtyBus::AcceptClient() {
+bool TPtyBus::AcceptClient() {
   const int fd = accept4(Listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-  if (fd < 0) return;
+  if (fd < 0) return false;
+  // The client served may have gone without this loop having seen it yet.
+  uint8_t peek = 0;
+  if (Master >= 0) {
+    const ssize_t n = recv(Master, &peek, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) DropClient();
+  }
   if (Master >= 0) {
     // A gateway serves one client; the next one is reset at once rather than left waiting.
     const linger reset{1, 0};
     setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
     close(fd);
-    return;
+    return false;
   }
   const int on = 1;
   setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   Master = fd;
+  return true;
 }
 
 void TPtyBus::DropClient() {
@@ -308,7 +315,8 @@ void TPtyBus::Run() {
     const int ready = ppoll(fds, 3, &ts, nullptr);
     if (ready < 0 && errno != EINTR) break;
     if (fds[1].revents) break;
-    if (fds[2].revents & POLLIN) AcceptClient();
+    // A new client starts on a quiet line.
+    if ((fds[2].revents & POLLIN) && AcceptClient()) rx.clear();
     if (ready == 0 && rx.empty()) {
       std::lock_guard<std::mutex> lock(SimBus->Mutex());
       const auto now = int64_t(NowMs() - OriginMs);

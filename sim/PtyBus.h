@@ -66,7 +66,8 @@ class TPtyBus {
   // The character format replies are paced at: the pty's, or the gateway's serial side.
   TPtyLineSettings LineSettings() const;
   bool SendToLine(const uint8_t* bytes, size_t count);
-  void AcceptClient();
+  // Takes a waiting client; true when it is the one served from now on.
+  bool AcceptClient();
   void DropClient();
   bool StartThread(std::string* error);
   // Waits until the monotonic time ms; false when Stop asked to end.
