@@ -1,9 +1,9 @@
 // The view of the computer node's page: the list of supported models in a read-only, flat
 // text field with the button-face background, wrapped to the page's width.
+#include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QResizeEvent>
-#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 #include "app/PageView.h"

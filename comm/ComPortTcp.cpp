@@ -95,8 +95,9 @@ class TTcpBackend : public TComBackend {
     for (addrinfo* a = found; a && Fd < 0; a = a->ai_next) err = Connect(*a, deadline);
     freeaddrinfo(found);
     if (Fd < 0)
-      throw EComPort(CError_OpenFailed, err,
-                     CPortFormat("нет соединения с %s: %s", {Label, ConnectReason(err, ConnectTimeoutMs)}));
+      throw EComPort(
+          CError_OpenFailed, err,
+          CPortFormat("нет соединения с %s: %s", {Label, ConnectReason(err, ConnectTimeoutMs)}));
     Dropped = 0;
   }
 
@@ -128,10 +129,12 @@ class TTcpBackend : public TComBackend {
     if (count <= 0) return 0;
     const TNanos deadline =
         MonotonicNow() + (int64_t(std::max(0, Times.WriteTotalMultiplier)) * count +
-                          std::max(0, Times.WriteTotalConstant)) * kMs;
+                          std::max(0, Times.WriteTotalConstant)) *
+                             kMs;
     int written = 0;
     while (written < count) {
-      const ssize_t n = ::send(Fd, bytes + written, size_t(count - written), MSG_NOSIGNAL | MSG_DONTWAIT);
+      const ssize_t n =
+          ::send(Fd, bytes + written, size_t(count - written), MSG_NOSIGNAL | MSG_DONTWAIT);
       if (n > 0) {
         written += int(n);
         continue;
@@ -152,7 +155,8 @@ class TTcpBackend : public TComBackend {
     if (count <= 0) return 0;
     const TNanos start = MonotonicNow();
     const TNanos deadline = start + (int64_t(std::max(0, Times.ReadTotalMultiplier)) * count +
-                                     std::max(0, Times.ReadTotalConstant)) * kMs;
+                                     std::max(0, Times.ReadTotalConstant)) *
+                                        kMs;
     const TNanos interval = Times.ReadInterval > 0 ? Times.ReadInterval * kMs : 0;
     int got = 0;
     TNanos lastByte = start;
@@ -186,7 +190,8 @@ class TTcpBackend : public TComBackend {
  private:
   // One address: the error that kept it from connecting, 0 when connected (Fd is set).
   int Connect(const addrinfo& a, TNanos deadline) {
-    const int fd = ::socket(a.ai_family, a.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a.ai_protocol);
+    const int fd =
+        ::socket(a.ai_family, a.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a.ai_protocol);
     if (fd < 0) return errno;
     int err = 0;
     if (::connect(fd, a.ai_addr, a.ai_addrlen) != 0) {

@@ -56,8 +56,8 @@ TPortForm::TPortForm(TprNode* owner) : TprForm(owner) {
                                    "и должны совпадать с выбранными здесь:\n"
                                    "по ним рассчитываются таймауты.");
   bbSearch = Controls.Add<TButton>("bbSearch", &panel, "Поиск модулей");
-  for (TControl* control : std::initializer_list<TControl*>{lbById, edById, lbGateway,
-                                                            lbNetAllowance, seNetAllowance})
+  for (TControl* control :
+       std::initializer_list<TControl*>{lbById, edById, lbGateway, lbNetAllowance, seNetAllowance})
     control->SetVisible(false);
 
   TLayoutGrid& grid = panel.Layout.AddGrid();
@@ -102,7 +102,8 @@ void TPortForm::FormShow() {
   lbById->SetVisible(!ById.empty());
   edById->SetVisible(!ById.empty());
   const bool network = port->IsNetworkPort();
-  for (TControl* control : std::initializer_list<TControl*>{lbGateway, lbNetAllowance, seNetAllowance})
+  for (TControl* control :
+       std::initializer_list<TControl*>{lbGateway, lbNetAllowance, seNetAllowance})
     control->SetVisible(network);
   Loading = true;
   seNetAllowance->SetValue(port->NetworkAllowance());

@@ -131,14 +131,15 @@ bool TPtyBus::StartTcp(const std::string& address, int port, std::string* error)
   hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
   addrinfo* found = nullptr;
   const std::string service = std::to_string(port);
-  if (const int rc = getaddrinfo(address.empty() ? nullptr : address.c_str(), service.c_str(),
-                                 &hints, &found);
+  if (const int rc =
+          getaddrinfo(address.empty() ? nullptr : address.c_str(), service.c_str(), &hints, &found);
       rc != 0) {
     if (error) *error = address + ": " + gai_strerror(rc);
     return false;
   }
   for (addrinfo* a = found; a && Listener < 0; a = a->ai_next) {
-    const int fd = socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol);
+    const int fd =
+        socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol);
     if (fd < 0) continue;
     const int on = 1;
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
@@ -154,8 +155,9 @@ bool TPtyBus::StartTcp(const std::string& address, int port, std::string* error)
   sockaddr_storage bound{};
   socklen_t size = sizeof bound;
   getsockname(Listener, reinterpret_cast<sockaddr*>(&bound), &size);
-  ListenPort = ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
-                                                 : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
+  ListenPort =
+      ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
+                                        : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
   return StartThread(error);
 }
 
@@ -189,15 +191,19 @@ void TPtyBus::DropClient() {
 
 TPtyLineSettings TPtyBus::LineSettings() const {
   TPtyLineSettings settings;
-  if (Listener < 0) ReadPtyLineSettings(Master, settings);
-  else if (TcpBaud > 0) settings.Baud = TcpBaud;
+  if (Listener < 0) {
+    ReadPtyLineSettings(Master, settings);
+  } else if (TcpBaud > 0) {
+    settings.Baud = TcpBaud;
+  }
   return settings;
 }
 
 bool TPtyBus::SendToLine(const uint8_t* bytes, size_t count) {
   if (Master < 0) return false;
   // A client that went away must not end the simulator with SIGPIPE.
-  const ssize_t n = Listener >= 0 ? send(Master, bytes, count, MSG_NOSIGNAL) : write(Master, bytes, count);
+  const ssize_t n =
+      Listener >= 0 ? send(Master, bytes, count, MSG_NOSIGNAL) : write(Master, bytes, count);
   return n >= 0;
 }
 

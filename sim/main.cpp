@@ -193,7 +193,8 @@ int main(int argc, char** argv) {
   if (modules.empty()) modules = {"kappa@1", "eta@2", "beta@3", "rho@4", "iota@5", "unknown@6"};
   for (const auto& description : modules)
     if (!AddModule(*bus, description)) return 2;
-  if (tcpPort < 0 && tcpBaud > 0) return Fail("--baud goes with --tcp (a pty takes the rate its program sets)"), 2;
+  if (tcpPort < 0 && tcpBaud > 0)
+    return Fail("--baud goes with --tcp (a pty takes the rate its program sets)"), 2;
   if (tcpPort >= 0 && !link.empty()) return Fail("--link goes with a pty, not with --tcp"), 2;
 
   // The signals are taken by sigwait below; the bus thread inherits the blocked mask. A shell

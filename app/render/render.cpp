@@ -11,7 +11,7 @@
 // refuses) over the demo bus and saves the wizard's window into --wizard-out.
 //
 //   orbis-render [--node INDEX|TEXT] [--tab N] [--scroll-right] [--wait MS] [--size WxH] [--no-modules]
-//                [--port NAME]... (a port besides the demo bus's, e.g. tcp://127.0.0.1:4001)
+//                [--port NAME...] (ports besides the demo bus's, e.g. tcp://127.0.0.1:4001)
 //                [--about] [--out FILE.png]
 //                [--search modbus|vela [--search-out FILE.png] [--search-shot N] [--stop-at N]]
 //                [--wizard N [--wizard-out FILE.png]]

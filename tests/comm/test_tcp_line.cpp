@@ -3,7 +3,6 @@
 // failures, the search and a page cycle. Real time with tolerance bands; the pauses between
 // exchanges run on the fake clock.
 #include <gtest/gtest.h>
-
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <time.h>
