@@ -211,6 +211,15 @@ class TTcpBackend : public TComBackend {
     // A request is one small write: it must leave at once, not wait for more to come.
     const int on = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    // A gateway that loses power sends no goodbye. Probes on an idle connection and a limit on
+    // unacknowledged requests turn that into a lost connection within seconds, instead of
+    // modules that merely look silent for the quarter of an hour TCP would keep trying.
+    const int idleS = 5, probeS = 2, probes = 3, unackedMs = 10000;
+    setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idleS, sizeof idleS);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &probeS, sizeof probeS);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+    setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &unackedMs, sizeof unackedMs);
     Fd = fd;
     return 0;
   }
