@@ -16,6 +16,7 @@
 
 #include "comm/CPort.h"
 #include "comm/prPort.h"
+#include "pages/ModuleForm.h"
 #include "shell/MainUnit.h"
 #include "shell/PortUnit.h"
 #include "shell/prNode.h"
@@ -107,6 +108,7 @@ int main(int argc, char** argv) {
     vela = vela || std::strcmp(argv[i], "vela") == 0;
     tcp = tcp || std::strcmp(argv[i], "tcp") == 0;
   }
+  RegisterPageClasses();
   bool ok = Scan(false, vela, tcp);
   ok = Scan(true, vela, tcp) && ok;
   return ok ? 0 : 1;
