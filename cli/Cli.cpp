@@ -37,8 +37,9 @@ Commands:
                                  baud rate and parity)
   diff A B                       compare two configurations, each a FILE or PORT:ADDRESS
 
-PORT is a serial device (/dev/ttyUSB0) or a serial-to-Ethernet gateway in transparent mode,
-tcp://HOST:PORT (an IPv6 address in brackets: tcp://[fe80::1]:4001).
+PORT is a serial device (/dev/ttyUSB0), a serial-to-Ethernet gateway in transparent mode,
+tcp://HOST:PORT (an IPv6 address in brackets: tcp://[fe80::1]:4001), or a gateway converting
+to Modbus TCP, modbustcp://HOST:PORT (Modbus only).
 
 Line options (as on the port page):
   --protocol modbus|vela   (default modbus)

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "comm/Codecs.h"
 #include "comm/Resources.h"
 
 namespace {
@@ -257,11 +258,78 @@ class TTcpBackend : public TComBackend {
   TComTimeouts Times;
 };
 
+// Modbus RTU frames through a Modbus TCP gateway. The ADU's header carries a transaction
+// number, so a reply is known for its request's.
+class TModbusTcpBackend : public TComBackend {
+ public:
+  explicit TModbusTcpBackend(int connectTimeoutMs) : Link(MakeTcpBackend(connectTimeoutMs)) {}
+
+  void Open(const std::string& port) override {
+    Label = TcpPortLabel(port);
+    // The connection itself is the plain TCP line's (its name checks and its errors).
+    Link->Open(IsModbusTcpPortName(port) ? kTcpPortPrefix + Label : port);
+  }
+  void Close() override { Link->Close(); }
+  void ApplyBuffer(const TComBuffer& buffer) override { Link->ApplyBuffer(buffer); }
+  void ApplyLine(const TComLineSettings& settings) override { Link->ApplyLine(settings); }
+  void ApplyTimeouts(const TComTimeouts& timeouts) override { Link->ApplyTimeouts(timeouts); }
+  void Purge(bool input, bool output) override { Link->Purge(input, output); }
+  int InputCount() override { return Link->InputCount(); }
+
+  // An RTU frame: unit (bus address), PDU, CRC-16. The ADU: transaction, protocol 0, length of
+  // what follows, unit, PDU.
+  int Write(const uint8_t* bytes, int count) override {
+    if (count < 4 || count > kMaxFrame || !Crc16Sealed(bytes, count))
+      throw EComPort(CError_WriteFailed, EINVAL,
+                     CPortFormat("%s: шлюз Modbus TCP передает только протокол Modbus", {Label}));
+    ++Transaction;
+    const int length = count - 2;
+    uint8_t adu[kHeader + kMaxFrame];
+    const uint8_t header[kHeader] = {uint8_t(Transaction >> 8), uint8_t(Transaction), 0, 0,
+                                     uint8_t(length >> 8),      uint8_t(length)};
+    std::memcpy(adu, header, kHeader);
+    std::memcpy(adu + kHeader, bytes, size_t(length));
+    return Link->Write(adu, kHeader + length) == kHeader + length ? count : 0;
+  }
+
+  // Asked for an RTU reply of count bytes: reads the ADU of the same unit and PDU (four bytes
+  // longer), and hands back its unit and PDU sealed with the CRC-16 a module would have sent.
+  int Read(uint8_t* buffer, int count) override {
+    if (count <= 0) return 0;
+    const int wanted = std::min(count, kMaxFrame) - 2 + kHeader;
+    uint8_t adu[kHeader + kMaxFrame];
+    // Replies to earlier transactions (late ones) are passed over, a few at most.
+    for (int frames = 0; frames < 4; ++frames) {
+      const int got = Link->Read(adu, wanted);
+      if (got < kHeader + 2) return 0;
+      const int tid = adu[0] << 8 | adu[1];
+      const int length = std::min(adu[4] << 8 | adu[5], got - kHeader);
+      if (tid != (Transaction & 0xFFFF) || adu[2] != 0 || adu[3] != 0) continue;
+      uint8_t rtu[kMaxFrame + 2];
+      std::memcpy(rtu, adu + kHeader, size_t(length));
+      SealCrc16(rtu, length + 2);
+      const int handed = std::min(count, length + 2);
+      std::memcpy(buffer, rtu, size_t(handed));
+      return handed;
+    }
+    return 0;
+  }
+
+ private:
+  static constexpr int kHeader = 6;
+  static constexpr int kMaxFrame = 256;
+  std::unique_ptr<TComBackend> Link;
+  std::string Label;
+  uint16_t Transaction = 0;
+};
+
 // The serial device or the connection, by the name each open is given.
 class TLineBackend : public TComBackend {
  public:
   void Open(const std::string& port) override {
-    Active = IsTcpPortName(port) ? Network.get() : Serial.get();
+    Active = IsModbusTcpPortName(port) ? ModbusTcp.get()
+             : IsTcpPortName(port)     ? Network.get()
+                                       : Serial.get();
     Active->Open(port);
   }
   void Close() override { Active->Close(); }
@@ -277,6 +345,7 @@ class TLineBackend : public TComBackend {
  private:
   std::unique_ptr<TComBackend> Serial = MakeTermiosBackend();
   std::unique_ptr<TComBackend> Network = MakeTcpBackend();
+  std::unique_ptr<TComBackend> ModbusTcp = MakeModbusTcpBackend();
   TComBackend* Active = Serial.get();
 };
 
@@ -299,13 +368,24 @@ bool ValidHost(const std::string& host) {
 
 }  // namespace
 
-bool IsTcpPortName(const std::string& name) {
-  return strncasecmp(name.c_str(), kTcpPortPrefix, std::strlen(kTcpPortPrefix)) == 0;
+namespace {
+// The length of the name's network prefix, 0 for a serial device.
+size_t PrefixLength(const std::string& name) {
+  for (const char* prefix : {kTcpPortPrefix, kModbusTcpPortPrefix})
+    if (strncasecmp(name.c_str(), prefix, std::strlen(prefix)) == 0) return std::strlen(prefix);
+  return 0;
+}
+}  // namespace
+
+bool IsTcpPortName(const std::string& name) { return PrefixLength(name) > 0; }
+
+bool IsModbusTcpPortName(const std::string& name) {
+  return strncasecmp(name.c_str(), kModbusTcpPortPrefix, std::strlen(kModbusTcpPortPrefix)) == 0;
 }
 
 bool ParseTcpPortName(const std::string& name, std::string& host, int& port) {
   if (!IsTcpPortName(name)) return false;
-  const std::string rest = name.substr(std::strlen(kTcpPortPrefix));
+  const std::string rest = name.substr(PrefixLength(name));
   size_t colon;
   if (!rest.empty() && rest[0] == '[') {
     const size_t close = rest.find(']');
@@ -321,9 +401,7 @@ bool ParseTcpPortName(const std::string& name, std::string& host, int& port) {
   return ValidHost(host) && ValidPort(rest.substr(colon + 1), port);
 }
 
-std::string TcpPortLabel(const std::string& name) {
-  return IsTcpPortName(name) ? name.substr(std::strlen(kTcpPortPrefix)) : name;
-}
+std::string TcpPortLabel(const std::string& name) { return name.substr(PrefixLength(name)); }
 
 std::string MakeTcpPortName(const std::string& host, int port) {
   std::string h = host;
@@ -339,6 +417,10 @@ std::string MakeTcpPortName(const std::string& host, int port) {
 
 std::unique_ptr<TComBackend> MakeTcpBackend(int connectTimeoutMs) {
   return std::make_unique<TTcpBackend>(connectTimeoutMs);
+}
+
+std::unique_ptr<TComBackend> MakeModbusTcpBackend(int connectTimeoutMs) {
+  return std::make_unique<TModbusTcpBackend>(connectTimeoutMs);
 }
 
 std::unique_ptr<TComBackend> MakeLineBackend() { return std::make_unique<TLineBackend>(); }

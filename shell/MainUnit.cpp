@@ -115,7 +115,9 @@ TTreeNode* TMainForm::AddPort(TTreeNode* computer, const std::string& portName) 
   port->SetComPort(ComPort);
   port->PageShown = false;
   port->NameText = shownName;
-  port->KindText = network ? kGatewayKindText : "Последовательный порт";
+  port->KindText = !network                        ? "Последовательный порт"
+                   : IsModbusTcpPortName(portName) ? kModbusGatewayKindText
+                                                   : kGatewayKindText;
   port->Page = nullptr;
   port->PageClass = "TPortForm";
   port->SetPortName(portName);

@@ -12,8 +12,10 @@
 class TprNode;
 class TprForm;
 
-// The kind of a port reached through a serial-to-Ethernet gateway.
+// The kind of a port reached through a serial-to-Ethernet gateway, and through one that
+// converts to Modbus TCP.
 inline constexpr const char* kGatewayKindText = "сетевой шлюз";
+inline constexpr const char* kModbusGatewayKindText = "шлюз Modbus TCP";
 
 // One node of the device tree; it owns its node object (Data) and its children.
 struct TTreeNode {

@@ -10,10 +10,16 @@
 
 #include <cerrno>
 
+#include <thread>
+
 #include "comm/ComPortTcp.h"
 #include "shell/BusScan.h"
 #include "sim/PtyBus.h"
 #include "support/PageRig.h"
+
+#ifdef ORBIS_HAVE_LIBMODBUS
+#include <modbus.h>
+#endif
 
 namespace {
 
@@ -245,5 +251,52 @@ TEST(TcpLineName, HostAndPortAreTakenApartAsTheUserWroteThem) {
     EXPECT_EQ(host, c.Host);
   }
 }
+
+#ifdef ORBIS_HAVE_LIBMODBUS
+// A Modbus TCP gateway played by libmodbus, an independent implementation: the module at unit 5
+// is found by the probe and read like one on a serial line; Vela is refused.
+TEST(TcpLineModbusTcp, LibmodbusServesTheProbeAndARegisterAndVelaIsRefused) {
+  modbus_t* ctx = modbus_new_tcp("127.0.0.1", 0);
+  modbus_mapping_t* map = modbus_mapping_new(0, 0, 512, 0);
+  const int server = modbus_tcp_listen(ctx, 1);
+  ASSERT_GE(server, 0);
+  sockaddr_in bound{};
+  socklen_t size = sizeof bound;
+  getsockname(server, reinterpret_cast<sockaddr*>(&bound), &size);
+  map->tab_registers[256] = 201;  // KAPPA-01
+  map->tab_registers[25] = 777;   // DAYS
+  std::thread peer([&] {
+    int client = server;
+    if (modbus_tcp_accept(ctx, &client) < 0) return;
+    uint8_t query[MODBUS_TCP_MAX_ADU_LENGTH];
+    for (int rc; (rc = modbus_receive(ctx, query)) > 0;) modbus_reply(ctx, query, rc, map);
+  });
+
+  TFakeClock clock;
+  TClockGuard guard(&clock);
+  TComPort line;
+  TprPort port;
+  port.SetComPort(&line);
+  port.SetPortName("modbustcp://127.0.0.1:" + std::to_string(ntohs(bound.sin_port)));
+  port.ApplySettings();
+  line.Open();
+  TScanHit hit;
+  EXPECT_TRUE(ProbeAddress(port, 5, hit));
+  EXPECT_EQ(hit.ModelIndex, 1);
+  std::unique_ptr<TprNode> device(CreateDevice(1, 5, &port));
+  auto* kappa = dynamic_cast<TprModel*>(device.get());
+  ASSERT_NE(kappa, nullptr);
+  EXPECT_TRUE(kappa->ReadRegister(kappa->DAYS));
+  EXPECT_EQ(kappa->DAYS->ValueText, "777");
+  port.SetProtocol(ptVela);
+  EXPECT_THROW(kappa->ReadRegister(kappa->DAYS), EComPort);
+  line.Close();
+  peer.join();
+  modbus_close(ctx);
+  modbus_mapping_free(map);
+  modbus_free(ctx);
+  close(server);
+}
+#endif
 
 }  // namespace
