@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-
 #include <thread>
 
 #include "comm/ComPortTcp.h"
