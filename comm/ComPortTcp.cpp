@@ -199,7 +199,14 @@ class TTcpBackend : public TComBackend {
       err = errno;
       if (err == EINPROGRESS || err == EINTR) {
         err = ETIMEDOUT;
-        if (WaitReady(fd, POLLOUT, deadline, CError_OpenFailed) != 0) {
+        short ready = 0;
+        try {
+          ready = WaitReady(fd, POLLOUT, deadline, CError_OpenFailed);
+        } catch (...) {
+          ::close(fd);
+          throw;
+        }
+        if (ready != 0) {
           socklen_t size = sizeof err;
           if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &size) != 0) err = errno;
         }
