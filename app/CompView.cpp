@@ -1,6 +1,8 @@
 // The view of the computer node's page: the list of supported models in a read-only, flat
 // text field with the button-face background, wrapped to the page's width.
+#include <QHBoxLayout>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QResizeEvent>
 #include <QVBoxLayout>
 
@@ -22,9 +24,18 @@ class TCompView : public TPageWidget {
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
       palette.setColor(group, QPalette::Base, palette.color(group, QPalette::Button));
     mMain->setPalette(palette);
+    bbAddNetPort = new QPushButton(ToQt(kAddNetworkPortText), Content());
+    bbAddNetPort->setObjectName("bbAddNetPort");
+    connect(bbAddNetPort, &QPushButton::clicked, this,
+            [this] { Guard([this] { Form->bbAddNetPortClick(); }); });
     auto* layout = new QVBoxLayout(Content());
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(mMain);
+    auto* buttons = new QHBoxLayout;
+    buttons->setContentsMargins(8, 4, 8, 8);
+    buttons->addWidget(bbAddNetPort);
+    buttons->addStretch();
+    layout->addLayout(buttons);
   }
 
  protected:
@@ -46,6 +57,7 @@ class TCompView : public TPageWidget {
  private:
   TCompForm* Form;
   QPlainTextEdit* mMain;
+  QPushButton* bbAddNetPort;
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
 #include <QScrollArea>
@@ -26,6 +27,7 @@
 #include "comm/prPort.h"
 #include "models/prDevice.h"
 #include "pages/ModuleForm.h"
+#include "shell/CompUnit.h"
 #include "shell/prNode.h"
 #include "shell/prUnit.h"
 
@@ -163,6 +165,17 @@ TMainWindow::TMainWindow(std::unique_ptr<TCustomComPort> comPort, QWidget* paren
 
   connect(tvDevices, &QTreeWidget::currentItemChanged, this,
           [this](QTreeWidgetItem* current, QTreeWidgetItem*) { tvDevicesChange(current); });
+  // The computer node's menu adds a port on a network gateway.
+  tvDevices->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(tvDevices, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    const TTreeNode* node = NodeOf(tvDevices->itemAt(at));
+    if (!node || node->Level() != 0) return;
+    QMenu menu(tvDevices);
+    QAction* add = menu.addAction(ToQt(kAddNetworkPortText));
+    add->setObjectName("miAddNetPort");
+    if (menu.exec(tvDevices->viewport()->mapToGlobal(at)) == add)
+      Guarded([this] { Form->AddNetworkPortClick(); });
+  });
 }
 
 TMainWindow::~TMainWindow() {

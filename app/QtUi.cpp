@@ -1,7 +1,14 @@
 #include "app/QtUi.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
 #include <memory>
 
 #include "app/PasswordForm.h"
@@ -66,6 +73,46 @@ bool TQtUiServices::PasswordDialog(std::string& password) {
   TPasswordForm dialog(DialogParent());
   if (dialog.exec() != QDialog::Accepted) return false;
   password = dialog.Password();
+  return true;
+}
+
+bool TQtUiServices::NetworkPortDialog(std::string& host, int& port) {
+  QDialog dialog(DialogParent());
+  dialog.setObjectName("NetPortForm");
+  dialog.setWindowTitle(ToQt("Сетевой порт"));
+  dialog.setWindowFlags(dialog.windowFlags() & ~Qt::WindowContextHelpButtonHint);
+  auto* lbNote = new QLabel(ToQt("Шлюз RS-485/Ethernet в прозрачном режиме: кадры проходят\n"
+                                 "через соединение TCP без изменений."),
+                            &dialog);
+  auto* edHost = new QLineEdit(QString::fromStdString(host), &dialog);
+  edHost->setObjectName("edHost");
+  edHost->setPlaceholderText(QStringLiteral("10.0.0.5"));
+  auto* seTcpPort = new QSpinBox(&dialog);
+  seTcpPort->setObjectName("seTcpPort");
+  seTcpPort->setRange(1, 65535);
+  seTcpPort->setValue(port >= 1 && port <= 65535 ? port : 4001);
+  auto* buttons = new QDialogButtonBox(&dialog);
+  QPushButton* btOK = buttons->addButton(ToQt("OK"), QDialogButtonBox::AcceptRole);
+  btOK->setObjectName("btOK");
+  btOK->setDefault(true);
+  buttons->addButton(ToQt("Отмена"), QDialogButtonBox::RejectRole)->setObjectName("btCancel");
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  // OK waits for a host to connect to.
+  const auto update = [edHost, btOK] { btOK->setEnabled(!edHost->text().trimmed().isEmpty()); };
+  QObject::connect(edHost, &QLineEdit::textChanged, &dialog, update);
+  update();
+  auto* form = new QFormLayout;
+  form->addRow(ToQt("Адрес шлюза:"), edHost);
+  form->addRow(ToQt("Порт TCP:"), seTcpPort);
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->addWidget(lbNote);
+  layout->addLayout(form);
+  layout->addWidget(buttons);
+  edHost->setFocus();
+  if (dialog.exec() != QDialog::Accepted) return false;
+  host = edHost->text().trimmed().toStdString();
+  port = seTcpPort->value();
   return true;
 }
 

@@ -16,6 +16,7 @@ class TQtUiServices : public TUiServices {
   TCursorKind Cursor() override { return Current; }
   void SetCursor(TCursorKind cursor) override;
   bool PasswordDialog(std::string& password) override;
+  bool NetworkPortDialog(std::string& host, int& port) override;
   // The window of the dialog's class, shown modally over the active window.
   TModalResult ShowModal(TModalDialog& dialog) override;
 

@@ -2,10 +2,12 @@
 // program's own serial line: KAPPA-01 "Общие" (10 reads), "Входы и выходы" (14) and
 // "Счетчики" (20), ETA-03 "Масштабирование" (33) and "Входы" (up to 28: fewer while channels
 // are switched off or flagged), RHO-05 "Индикация" (11), "Выходы" (up to 7: an output is not
-// read while its channel is off or shows a load fault) and "Параметры выходов" (11). Each prints the period between cycle starts beside the sum of
-// the cycle's exchanges on the wire, 10 ms after each read and the 100 ms timer interval; the
-// ratio also with the simulated modules' own turnaround added to that sum. A second run uses a
-// bus whose modules answer with no turnaround, to show what the page itself adds.
+// read while its channel is off or shows a load fault) and "Параметры выходов" (11). Each prints
+// the period between cycle starts beside the sum of the cycle's exchanges on the wire, 10 ms after
+// each read and the 100 ms timer interval; the ratio also with the simulated modules' own
+// turnaround added to that sum. A second run uses a bus whose modules answer with no turnaround, to
+// show what the page itself adds; a third the demo modules behind a gateway stand-in on loopback
+// (tcp://).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -137,6 +139,7 @@ void Run(const std::string& label, const std::string& path, double turnaroundMs,
   line.SetPort(path);
   TprPort port;
   port.SetComPort(&line);
+  port.SetPortName(path);
   port.SetProtocol(ptModbus);
   port.SetBaudRate(115200);
   line.Open();
@@ -223,5 +226,17 @@ int main() {
   }
   for (const TTab& tab : kTabs) Run("no turnaround, 115200 baud:", quick.DevicePath(), 0.0, tab);
   quick.Stop();
+
+  // The demo bus's modules behind a gateway stand-in on loopback, its serial side at 115200.
+  auto behindGateway = std::make_shared<TSimBus>();
+  for (int model : {1, 2, 4}) behindGateway->AddModel(model, uint8_t(model));
+  TPtyBus gateway(behindGateway);
+  gateway.TcpBaud = 115200;
+  if (!gateway.StartTcp("127.0.0.1", 0, &error)) {
+    std::printf("gateway: %s\n", error.c_str());
+    return 1;
+  }
+  const std::string name = "tcp://127.0.0.1:" + std::to_string(gateway.TcpPort());
+  for (const TTab& tab : kTabs) Run("gateway (TCP), 115200 baud:", name, 2.0, tab);
   return 0;
 }

@@ -3,7 +3,9 @@
 // the wall time beside the time the exchange rules prescribe (per address: the request's wire
 // time, then the read total time-out for a silent address or the reply's wire time for a
 // module, then the 30 ms pause), and the CPU time of the searching thread.
-//   bench_search [vela]
+// With "tcp" the bus sits behind a gateway stand-in on loopback instead (tcp://, its serial
+// side at 115200 baud), and the time-out carries the network allowance.
+//   bench_search [vela] [tcp]
 #include <time.h>
 
 #include <chrono>
@@ -14,6 +16,7 @@
 
 #include "comm/CPort.h"
 #include "comm/prPort.h"
+#include "pages/ModuleForm.h"
 #include "shell/MainUnit.h"
 #include "shell/PortUnit.h"
 #include "shell/prNode.h"
@@ -34,22 +37,24 @@ double ProcessCpuMs() {
   return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
 }
 
-bool Scan(bool withModules, bool vela) {
+bool Scan(bool withModules, bool vela, bool tcp) {
   auto bus = std::make_shared<TSimBus>();
   if (withModules) {
     for (int model = 1; model <= 5; ++model) bus->AddModel(model, uint8_t(model));
     bus->AddModel(0, 6);
   }
   TPtyBus pty(bus);
+  pty.TcpBaud = 115200;
   std::string error;
-  if (!pty.Start(&error)) {
-    std::fprintf(stderr, "pty bus: %s\n", error.c_str());
+  if (!(tcp ? pty.StartTcp("127.0.0.1", 0, &error) : pty.Start(&error))) {
+    std::fprintf(stderr, "bus: %s\n", error.c_str());
     return false;
   }
 
   TComPort line;
   TMainForm form(line);
-  const std::string path = pty.DevicePath();
+  const std::string path =
+      tcp ? "tcp://127.0.0.1:" + std::to_string(pty.TcpPort()) : pty.DevicePath();
   form.EnumPorts = [&](std::vector<std::string>& list) { list = {path}; };
   if (!form.FormShowFirst()) return false;
   TTreeNode* portNode = form.Root()->Children.at(0).get();
@@ -84,9 +89,9 @@ bool Scan(bool withModules, bool vela) {
   const double cpuMs = ThreadCpuMs() - cpu0, procMs = ProcessCpuMs() - proc0;
 
   std::printf(
-      "%-8s %-10s found %zu  wall %9.1f ms  prescribed %9.1f ms  ratio %.4f  "
+      "%-4s %-8s %-10s found %zu  wall %9.1f ms  prescribed %9.1f ms  ratio %.4f  "
       "CPU search thread %6.1f ms (%.2f%%)  whole process %6.1f ms (%.2f%%)\n",
-      vela ? "Vela" : "Modbus", withModules ? "6 modules" : "no module",
+      tcp ? "TCP" : "pty", vela ? "Vela" : "Modbus", withModules ? "6 modules" : "no module",
       portNode->Children.size(), wallMs, prescribedMs, wallMs / prescribedMs, cpuMs,
       100 * cpuMs / wallMs, procMs, 100 * procMs / wallMs);
   std::printf("         per address: char %.4f ms, read time-out %d x %d + %d ms; module turnaround "
@@ -98,8 +103,13 @@ bool Scan(bool withModules, bool vela) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool vela = argc > 1 && std::strcmp(argv[1], "vela") == 0;
-  bool ok = Scan(false, vela);
-  ok = Scan(true, vela) && ok;
+  bool vela = false, tcp = false;
+  for (int i = 1; i < argc; ++i) {
+    vela = vela || std::strcmp(argv[i], "vela") == 0;
+    tcp = tcp || std::strcmp(argv[i], "tcp") == 0;
+  }
+  RegisterPageClasses();
+  bool ok = Scan(false, vela, tcp);
+  ok = Scan(true, vela, tcp) && ok;
   return ok ? 0 : 1;
 }

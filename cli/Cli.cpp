@@ -41,11 +41,16 @@ Commands:
                                  set every setting of the model)
   diff A B                       compare two configurations, each a FILE or PORT:ADDRESS
 
+PORT is a serial device (/dev/ttyUSB0), a serial-to-Ethernet gateway in transparent mode,
+tcp://HOST:PORT (an IPv6 address in brackets: tcp://[fe80::1]:4001), or a gateway converting
+to Modbus TCP, modbustcp://HOST:PORT (Modbus only).
+
 Line options (as on the port page):
   --protocol modbus|vela   (default modbus)
   --baud N                 1200 2400 4800 9600 19200 38400 57600 115200 (default 9600)
   --parity none|even|odd   Modbus only (default none)
   --timeout MS             reply time-out, 0 automatic (default 0)
+  --network-allowance MS   added to the automatic time-out on a gateway (default 50)
 
   --force                  write: let a list register take a code its list does not name
   --json                   one JSON document on standard output
@@ -133,6 +138,8 @@ TArgs ParseArgs(const std::vector<std::string>& args) {
       parityGiven = v != "none";
     } else if (arg == "--timeout") {
       a.Line.Timeout = ParseInt(arg, value(), 0, 65000);
+    } else if (arg == "--network-allowance") {
+      a.Line.NetworkAllowance = ParseInt(arg, value(), 0, kMaxNetworkAllowanceMs);
     } else if (arg == "--from") {
       a.From = ParseInt(arg, value(), 1, 247);
       a.RangeGiven = true;

@@ -48,6 +48,7 @@ TCliLine::TCliLine(const TLineOptions& options, std::unique_ptr<TComBackend> bac
   PortNode.SetBaudRate(options.Baud);
   PortNode.SetParity(options.Parity);
   PortNode.SetTimeout(options.Timeout);
+  PortNode.SetNetworkAllowance(options.NetworkAllowance);
   PortNode.ApplySettings();
   ComPort->Open();
 }

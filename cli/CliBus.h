@@ -22,6 +22,7 @@ struct TLineOptions {
   int32_t Baud = 9600;  // bits per second, one of BaudRates
   TLineParity Parity = TLineParity::None;
   int Timeout = 0;  // ms; 0 automatic
+  int NetworkAllowance = kDefaultNetworkAllowanceMs;  // ms, a gateway's only
 };
 
 // The serial line with its port node, open for the lifetime of the object. The constructor

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <strings.h>
 
+#include "comm/ComPortTcp.h"
 #include "comm/Resources.h"
 
 namespace {
@@ -203,7 +204,7 @@ int TCustomComPort::ReceivedWhileSending() {
   return Impl->ReceivedWhileSending();
 }
 
-TComPort::TComPort(TComponent* owner) : TCustomComPort(MakeTermiosBackend(), owner) {}
+TComPort::TComPort(TComponent* owner) : TCustomComPort(MakeLineBackend(), owner) {}
 
 TComPort::TComPort(std::unique_ptr<TComBackend> backend, TComponent* owner)
     : TCustomComPort(std::move(backend), owner) {}

@@ -180,7 +180,8 @@ class TCustomComPort : public TComponent {
   bool IsOpen = false;
 };
 
-// The line on the operating system's serial devices (termios on Linux).
+// The line on the operating system's serial devices (termios on Linux), or through a TCP
+// connection to a serial-to-Ethernet gateway for a "tcp://HOST:PORT" name.
 class TComPort : public TCustomComPort {
  public:
   explicit TComPort(TComponent* owner = nullptr);

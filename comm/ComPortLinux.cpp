@@ -19,7 +19,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <fstream>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -62,11 +61,6 @@ void SleepUntil(TNanos deadline) {
   timespec ts = ToTimespec(deadline);
   while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
   }
-}
-
-// A looked-up text with each "%s" replaced by the next argument, in order.
-std::string CPortFormat(const char* text, std::initializer_list<std::string> args) {
-  return FillIn(CPortStr(text), args);
 }
 
 }  // namespace

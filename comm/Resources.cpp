@@ -23,6 +23,10 @@ std::string FillIn(const std::string& format, std::initializer_list<std::string>
   return out;
 }
 
+std::string CPortFormat(const char* text, std::initializer_list<std::string> args) {
+  return FillIn(CPortStr(text), args);
+}
+
 void BindTextDomains(const std::string& localeDir) {
   bindtextdomain("default", localeDir.c_str());
   bind_textdomain_codeset("default", "UTF-8");

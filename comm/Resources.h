@@ -15,6 +15,8 @@ constexpr const char* CPortText(const char* text) { return text; }
 // The text with each "%s" replaced by the next argument, in order (a looked-up text keeps its
 // arguments wherever the translation puts them).
 std::string FillIn(const std::string& format, std::initializer_list<std::string> args);
+// Looks a serial line text up and replaces each "%s" in it by the next argument, in order.
+std::string CPortFormat(const char* text, std::initializer_list<std::string> args);
 // Binds the two translation domains to a locale folder (the program does this at start).
 void BindTextDomains(const std::string& localeDir);
 

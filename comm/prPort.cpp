@@ -6,6 +6,7 @@
 
 #include "comm/Clock.h"
 #include "comm/Codecs.h"
+#include "comm/ComPortTcp.h"
 
 namespace {
 
@@ -40,6 +41,13 @@ bool TprPort::SetParity(TLineParity parity) {
   Settings.Parity = parity;
   ApplyParity();
   return true;
+}
+
+bool TprPort::IsNetworkPort() const { return IsTcpPortName(Settings.PortName); }
+
+void TprPort::SetNetworkAllowance(int32_t ms) {
+  Settings.NetworkAllowance = std::clamp(ms, 0, kMaxNetworkAllowanceMs);
+  ApplyTimeouts();
 }
 
 void TprPort::SetTimeout(int32_t timeoutMs) {
@@ -96,6 +104,12 @@ void TprPort::ApplyTimeouts() {
     t.ReadInterval = int(std::trunc(16 * c)) + 1;
     t.ReadTotalMultiplier = int(std::trunc(c)) + 1;
     t.ReadTotalConstant = int(std::trunc(16 * c)) + 50;
+    // Through a gateway the reply comes later by the network's round trip, and the segments
+    // of one reply may lag behind each other by as much.
+    if (IsNetworkPort()) {
+      t.ReadInterval += Settings.NetworkAllowance;
+      t.ReadTotalConstant += Settings.NetworkAllowance;
+    }
   } else {
     t.ReadInterval = 0;
     t.ReadTotalMultiplier = 0;

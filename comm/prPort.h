@@ -12,6 +12,10 @@
 
 enum TprProtocol : uint8_t { ptModbus = 0, ptDCS = 1, ptVela = 2 };
 
+// The network allowance of a new port, and the most the port page takes.
+inline constexpr int32_t kDefaultNetworkAllowanceMs = 50;
+inline constexpr int32_t kMaxNetworkAllowanceMs = 5000;
+
 class TprPort : public TprNode {
  public:
   explicit TprPort(TComponent* owner = nullptr) : TprNode(owner) {}
@@ -38,6 +42,12 @@ class TprPort : public TprNode {
   void SetInitMode(bool on) { Settings.InitMode = on; }
   bool UseLRC() const { return Settings.UseLRC; }
   void SetUseLRC(bool on) { Settings.UseLRC = on; }
+  // Whether the port reaches its bus through a network gateway ("tcp://HOST:PORT").
+  bool IsNetworkPort() const;
+  // Milliseconds the automatic time-out allows a network port for the round trip through the
+  // network and the gateway; a serial port takes none.
+  int32_t NetworkAllowance() const { return Settings.NetworkAllowance; }
+  void SetNetworkAllowance(int32_t ms);
 
   // Pushes everything to the line: event character, baud rate, time-outs, parity.
   void ApplySettings();
@@ -75,6 +85,7 @@ class TprPort : public TprNode {
     int32_t Timeout = 0;
     bool InitMode = false;
     bool UseLRC = false;
+    int32_t NetworkAllowance = kDefaultNetworkAllowanceMs;
   };
   TSettings Settings;
 

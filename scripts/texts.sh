@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 domain=$1
 out=$2
 export LC_ALL=C.UTF-8
-line_files='^comm/(CPort|ComPortLinux|ComPortTermios)\.(cpp|h)$'
+line_files='^comm/(CPort|ComPortLinux|ComPortTermios|ComPortTcp)\.(cpp|h)$'
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 common=(--force-po --from-code=UTF-8 --language=C++ --sort-by-file --no-wrap --package-name=orbis-utility

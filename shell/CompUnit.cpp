@@ -1,6 +1,7 @@
 #include "shell/CompUnit.h"
 
 #include "comm/Resources.h"
+#include "shell/MainUnit.h"
 
 const std::string& SupportedModulesText() {
   // Fixed text, not built from the model table: it names the variants of each model.
@@ -31,6 +32,10 @@ std::string UnknownModuleText(int modelCode) {
 }
 
 TCompForm::TCompForm(TprNode* owner) : TprForm(owner), mMain(SupportedModulesText()) {}
+
+void TCompForm::bbAddNetPortClick() {
+  if (TMainForm* main = MainForm()) main->AddNetworkPortClick();
+}
 
 void TCompForm::FormResize() {
   WordWrap = false;

@@ -10,11 +10,16 @@ class TCompForm : public TprForm {
 
   // Re-wraps mMain to the page's new width (the view wraps again when WordWrap flips).
   void FormResize();
+  // The button under the text: adds a port reached through a network gateway.
+  void bbAddNetPortClick();
 
   // Read-only multi-line text below the caption line, lines separated by "\n".
   std::string mMain;
   bool WordWrap = true;
 };
+
+// The caption of the button (and of the tree's menu item) that adds a network port.
+inline constexpr const char* kAddNetworkPortText = "Добавить сетевой порт…";
 
 // The fixed text of mMain.
 const std::string& SupportedModulesText();

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "comm/ComPortTcp.h"
 #include "comm/prPort.h"
 #include "models/prDevice.h"
 #include "shell/PasswordUnit.h"
@@ -99,7 +100,10 @@ bool TMainForm::FormShowFirst() {
 TTreeNode* TMainForm::AddPort(TTreeNode* computer, const std::string& portName) {
   auto* port = new TprPort();
   auto child = std::make_unique<TTreeNode>();
-  child->Text = portName;
+  // A gateway shows as "HOST:PORT"; its line keeps the whole name.
+  const bool network = IsTcpPortName(portName);
+  const std::string shownName = network ? TcpPortLabel(portName) : portName;
+  child->Text = shownName;
   child->ImageIndex = 1;
   child->Data = port;
   child->Parent = computer;
@@ -109,8 +113,10 @@ TTreeNode* TMainForm::AddPort(TTreeNode* computer, const std::string& portName) 
   port->ParentNode = computer->Data;
   port->SetComPort(ComPort);
   port->PageShown = false;
-  port->NameText = portName;
-  port->KindText = "Последовательный порт";
+  port->NameText = shownName;
+  port->KindText = !network                        ? "Последовательный порт"
+                   : IsModbusTcpPortName(portName) ? kModbusGatewayKindText
+                                                   : kGatewayKindText;
   port->Page = nullptr;
   port->PageClass = "TPortForm";
   port->SetPortName(portName);
@@ -191,14 +197,10 @@ void TMainForm::ReleasePage(TprForm* page) {
 
 std::string TMainForm::LinePortOf(const TTreeNode* node) {
   if (!node) return {};
-  switch (node->Level()) {
-    case 1:
-      return node->Text;
-    case 2:
-      return node->Parent->Text;
-    default:
-      return {};
-  }
+  const TTreeNode* portNode = node->Level() == 2 ? node->Parent : node;
+  if (portNode->Level() != 1) return {};
+  if (const auto* port = dynamic_cast<const TprPort*>(portNode->Data)) return port->PortName();
+  return portNode->Text;
 }
 
 void TMainForm::Select(TTreeNode* node) {
@@ -259,6 +261,39 @@ void TMainForm::miEnableCalibrateClick() {
   std::string entered;
   const bool ok = Ui().PasswordDialog(entered);
   EnableCalibration(ok, entered);
+}
+
+void TMainForm::AddNetworkPortClick() {
+  if (!RootNode) return;
+  std::string host = LastNetworkHost;
+  int port = LastNetworkPort;
+  if (!Ui().NetworkPortDialog(host, port)) return;
+  LastNetworkHost = host;
+  LastNetworkPort = port;
+  const std::string name = MakeTcpPortName(host, port);
+  if (name.empty()) {
+    Ui().MessageBox("Неверный адрес шлюза: " + host + ":" + std::to_string(port), AppTitle,
+                    TMsgIcon::Error);
+    return;
+  }
+  // The same gateway twice would be two nodes sharing one bus.
+  TTreeNode* node = nullptr;
+  for (auto& child : RootNode->Children)
+    if (LinePortOf(child.get()) == name) node = child.get();
+  if (!node) {
+    // The line is closed first: a new port's name reaches the line, which would otherwise
+    // reopen on it at once.
+    Select(RootNode.get());
+    node = AddPort(RootNode.get(), name);
+  }
+  // The view follows the selection even when the gateway cannot be reached.
+  try {
+    Select(node);
+  } catch (...) {
+    TreeChanged();
+    throw;
+  }
+  TreeChanged();
 }
 
 std::vector<TTreeNode*> TMainForm::Items() const {

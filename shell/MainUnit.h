@@ -12,6 +12,11 @@
 class TprNode;
 class TprForm;
 
+// The kind of a port reached through a serial-to-Ethernet gateway, and through one that
+// converts to Modbus TCP.
+inline constexpr const char* kGatewayKindText = "сетевой шлюз";
+inline constexpr const char* kModbusGatewayKindText = "шлюз Modbus TCP";
+
 // One node of the device tree; it owns its node object (Data) and its children.
 struct TTreeNode {
   std::string Text;
@@ -45,8 +50,8 @@ class TMainForm {
   TTreeNode* AddDevice(TTreeNode* port, int modelIndex, uint32_t address, int modelCode = -1);
   void ClearDevices(TTreeNode* port);
   void SetPageShown(TprNode* node, bool shown);
-  // The serial line's port for a node: its own name for a port, its parent's for a module,
-  // empty for the computer.
+  // The serial line's port for a node: its own port name for a port ("tcp://HOST:PORT" for a
+  // gateway shown as "HOST:PORT"), its parent's for a module, empty for the computer.
   static std::string LinePortOf(const TTreeNode* node);
   void SetCalibrationEnabled(bool enabled) { CalibrationEnabled = enabled; }
   // The selection change to node (runs before the selection moves; always allowed).
@@ -60,6 +65,9 @@ class TMainForm {
   // The menu item "Разрешить калибровку": the password dialog (Ui().PasswordDialog), then
   // EnableCalibration.
   void miEnableCalibrateClick();
+  // "Добавить сетевой порт…": asks for a gateway's host and port (Ui().NetworkPortDialog),
+  // adds its port node unless the tree has it already, and selects it, which connects.
+  void AddNetworkPortClick();
 
   TTreeNode* Root() const { return RootNode.get(); }
   TTreeNode* Selected() const { return SelectedNode; }
@@ -68,6 +76,9 @@ class TMainForm {
 
   TCustomComPort* ComPort;
   bool CalibrationEnabled = false;
+  // What the network port dialog offers first: the gateway entered last.
+  std::string LastNetworkHost;
+  int LastNetworkPort = 4001;
   // Devices named on the command line and the demo bus, appended to the port list.
   std::vector<std::string> ExtraPorts;
   // The port enumeration FindPorts uses (the machine's serial ports; tests supply a list).

@@ -1,6 +1,7 @@
 #include "comm/SerialById.h"
 #include "shell/PortUnit.h"
 
+#include <initializer_list>
 #include <iterator>
 #include <memory>
 
@@ -47,22 +48,32 @@ TPortForm::TPortForm(TprNode* owner) : TprForm(owner) {
   chbLRC = Controls.Add<TCheckBox>("chbLRC", &panel, "Использовать LRC (DCS)");
   lbTimeout = Controls.Add<TLabel>("lbTimeout", &panel, "Таймаут (0 - Авто):");
   seTimeout = Controls.Add<TSpinEdit>("seTimeout", &panel, 0, 65000);
+  lbNetAllowance = Controls.Add<TLabel>("lbNetAllowance", &panel, "Запас на сеть (мс):");
+  seNetAllowance = Controls.Add<TSpinEdit>("seNetAllowance", &panel, 0, kMaxNetworkAllowanceMs);
+  seNetAllowance->Hint = "Добавляется к автоматическому таймауту на путь через сеть и шлюз";
+  lbGateway = Controls.Add<TLabel>("lbGateway", &panel,
+                                   "Скорость и четность линии задаются в самом шлюзе\n"
+                                   "и должны совпадать с выбранными здесь:\n"
+                                   "по ним рассчитываются таймауты.");
   bbSearch = Controls.Add<TButton>("bbSearch", &panel, "Поиск модулей");
-  lbById->SetVisible(false);
-  edById->SetVisible(false);
+  for (TControl* control :
+       std::initializer_list<TControl*>{lbById, edById, lbGateway, lbNetAllowance, seNetAllowance})
+    control->SetVisible(false);
 
   TLayoutGrid& grid = panel.Layout.AddGrid();
   grid.ColumnGap = 12;
   grid.RowGap = 8;
   // The settings share one column, each as wide as the widest.
   const auto setting = [](TControl* control) { return ControlCell(control, 1, TCellAlign::Fill); };
-  grid.Row({ControlCell(lbById), setting(edById)})
+  grid.Row({ControlCell(lbGateway, 2)})
+      .Row({ControlCell(lbById), setting(edById)})
       .Row({ControlCell(lbProtocol), setting(cbProtocol)})
       .Row({EmptyCell(), ControlCell(chbInit)})
       .Row({ControlCell(lbBaud), setting(cbBaud)})
       .Row({ControlCell(lbParity), setting(cbParity)})
       .Row({EmptyCell(), ControlCell(chbLRC)})
-      .Row({ControlCell(lbTimeout), setting(seTimeout)});
+      .Row({ControlCell(lbTimeout), setting(seTimeout)})
+      .Row({ControlCell(lbNetAllowance), setting(seNetAllowance)});
   // Wide enough for either caption, so that switching INIT mode never cuts it.
   TLayoutCell search = ControlCell(bbSearch, 1, TCellAlign::Right);
   search.FitTexts = {"Поиск модулей", "Поиск модуля"};
@@ -74,6 +85,7 @@ TPortForm::TPortForm(TprNode* owner) : TprForm(owner) {
   cbParity->OnChange = [this](TComboBox&) { cbParityChange(); };
   chbLRC->OnClick = [this](TCheckBox&) { chbLRCClick(); };
   seTimeout->OnChange = [this](TSpinEdit&) { seTimeoutChange(); };
+  seNetAllowance->OnChange = [this](TSpinEdit&) { seNetAllowanceChange(); };
   bbSearch->OnClick = [this](TButton&) { bbSearchClick(); };
 }
 
@@ -89,7 +101,12 @@ void TPortForm::FormShow() {
   edById->Hint = ById;
   lbById->SetVisible(!ById.empty());
   edById->SetVisible(!ById.empty());
+  const bool network = port->IsNetworkPort();
+  for (TControl* control :
+       std::initializer_list<TControl*>{lbGateway, lbNetAllowance, seNetAllowance})
+    control->SetVisible(network);
   Loading = true;
+  seNetAllowance->SetValue(port->NetworkAllowance());
   cbProtocol->SetItemIndex(port->Protocol());
   cbBaud->SetItemIndex(BaudRateIndex(port->BaudRate()));
   cbParity->SetItemIndex(ParityIndex(port->Parity()));
@@ -190,6 +207,11 @@ void TPortForm::cbParityChange() {
 void TPortForm::chbLRCClick() {
   if (Loading) return;
   if (TprPort* port = Port()) port->SetUseLRC(chbLRC->Checked());
+}
+
+void TPortForm::seNetAllowanceChange() {
+  if (Loading) return;
+  if (TprPort* port = Port()) port->SetNetworkAllowance(seNetAllowance->Value());
 }
 
 void TPortForm::seTimeoutChange() {

@@ -27,6 +27,7 @@ class TPortForm : public TprForm {
   void cbParityChange();
   void chbLRCClick();
   void seTimeoutChange();
+  void seNetAllowanceChange();
   void bbSearchClick();
 
   // True while the page copies the port's settings into its controls: the handlers then only
@@ -51,6 +52,11 @@ class TPortForm : public TprForm {
   TLabel* lbById;
   TEdit* edById;
   std::string ById;
+  // Shown only for a port on a network gateway: the reminder that the line settings are the
+  // gateway's own, and the allowance the automatic time-out adds for the network.
+  TLabel* lbGateway;
+  TLabel* lbNetAllowance;
+  TSpinEdit* seNetAllowance;
 
  private:
   // Puts the controls' common "no parity, no LRC, time-out t" state into the port.

@@ -36,6 +36,13 @@ class TUiServices {
     (void)password;
     return false;
   }
+  // The dialog asking for a network gateway's host and port, modal. Returns false when it
+  // was cancelled; host and port come in as the dialog's initial values.
+  virtual bool NetworkPortDialog(std::string& host, int& port) {
+    (void)host;
+    (void)port;
+    return false;
+  }
   // Shows the dialog modally and returns when it has closed, with its result (None when
   // there is no window for its class).
   virtual TModalResult ShowModal(TModalDialog& dialog) {

@@ -1,8 +1,12 @@
 #include "sim/PtyBus.h"
 
 #include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <time.h>
@@ -98,12 +102,17 @@ bool TPtyBus::Start(std::string* error) {
   fcntl(Master, F_SETFL, fcntl(Master, F_GETFL) | O_NONBLOCK);
   fcntl(Master, F_SETFD, FD_CLOEXEC);
   fcntl(Slave, F_SETFD, FD_CLOEXEC);
+  return StartThread(error);
+}
+
+bool TPtyBus::StartThread(std::string* error) {
   int wake[2];
   if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
     SetError(error, "pipe");
-    close(Master);
-    close(Slave);
-    Master = Slave = -1;
+    for (int* fd : {&Master, &Slave, &Listener}) {
+      if (*fd >= 0) close(*fd);
+      *fd = -1;
+    }
     return false;
   }
   WakeRead = wake[0];
@@ -112,6 +121,90 @@ bool TPtyBus::Start(std::string* error) {
   Stopping = false;
   Thread = std::thread([this] { Run(); });
   return true;
+}
+
+bool TPtyBus::StartTcp(const std::string& address, int port, std::string* error) {
+  if (Running()) return true;
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+  addrinfo* found = nullptr;
+  const std::string service = std::to_string(port);
+  if (const int rc =
+          getaddrinfo(address.empty() ? nullptr : address.c_str(), service.c_str(), &hints, &found);
+      rc != 0) {
+    if (error) *error = address + ": " + gai_strerror(rc);
+    return false;
+  }
+  for (addrinfo* a = found; a && Listener < 0; a = a->ai_next) {
+    const int fd =
+        socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol);
+    if (fd < 0) continue;
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    if (bind(fd, a->ai_addr, a->ai_addrlen) == 0 && listen(fd, 1) == 0) {
+      Listener = fd;
+    } else {
+      SetError(error, "listen on " + address + ":" + service);
+      close(fd);
+    }
+  }
+  freeaddrinfo(found);
+  if (Listener < 0) return false;
+  sockaddr_storage bound{};
+  socklen_t size = sizeof bound;
+  getsockname(Listener, reinterpret_cast<sockaddr*>(&bound), &size);
+  ListenPort =
+      ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
+                                        : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
+  return StartThread(error);
+}
+
+bool TPtyBus::AcceptClient() {
+  const int fd = accept4(Listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+  if (fd < 0) return false;
+  // The client served may have gone without this loop having seen it yet.
+  uint8_t peek = 0;
+  if (Master >= 0) {
+    const ssize_t n = recv(Master, &peek, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) DropClient();
+  }
+  if (Master >= 0) {
+    // A gateway serves one client; the next one is reset at once rather than left waiting.
+    const linger reset{1, 0};
+    setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    close(fd);
+    return false;
+  }
+  const int on = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  Master = fd;
+  return true;
+}
+
+void TPtyBus::DropClient() {
+  if (Listener < 0 || Master < 0) return;
+  close(Master);
+  Master = -1;
+}
+
+TPtyLineSettings TPtyBus::LineSettings() const {
+  TPtyLineSettings settings;
+  if (Listener < 0) {
+    ReadPtyLineSettings(Master, settings);
+  } else if (TcpBaud > 0) {
+    settings.Baud = TcpBaud;
+  }
+  return settings;
+}
+
+bool TPtyBus::SendToLine(const uint8_t* bytes, size_t count) {
+  if (Master < 0) return false;
+  // A client that went away must not end the simulator with SIGPIPE.
+  const ssize_t n =
+      Listener >= 0 ? send(Master, bytes, count, MSG_NOSIGNAL) : write(Master, bytes, count);
+  return n >= 0;
 }
 
 void TPtyBus::Stop() {
@@ -123,10 +216,11 @@ void TPtyBus::Stop() {
     }
     Thread.join();
   }
-  for (int* fd : {&Master, &Slave, &WakeRead, &WakeWrite}) {
+  for (int* fd : {&Master, &Slave, &Listener, &WakeRead, &WakeWrite}) {
     if (*fd >= 0) close(*fd);
     *fd = -1;
   }
+  ListenPort = 0;
   if (!Link.empty()) {
     unlink(Link.c_str());
     Link.clear();
@@ -162,15 +256,16 @@ bool TPtyBus::WaitUntil(double ms) {
 }
 
 void TPtyBus::Serve(const std::vector<uint8_t>& frame, double firstByteMs) {
-  TPtyLineSettings settings;
-  ReadPtyLineSettings(Master, settings);
+  const TPtyLineSettings settings = LineSettings();
   const double c = settings.CharTimeMs();
+  // Without a rate of its serial side the gateway stand-in has no wire time to keep.
+  const bool pace = PaceReplies && (Listener < 0 || TcpBaud > 0);
   // On a real line the request is complete only once its last character has arrived.
   const double requestEnd = firstByteMs + double(frame.size()) * c;
-  if (PaceReplies && !WaitUntil(requestEnd)) return;
+  if (pace && !WaitUntil(requestEnd)) return;
 
   TSimLine line;
-  line.Known = true;
+  line.Known = Listener < 0 || TcpBaud > 0;
   line.Baud = settings.Baud;
   line.ParityKnown = false;  // a pty forces "no parity" whatever the program asked for
   std::optional<TSimReply> reply;
@@ -183,16 +278,21 @@ void TPtyBus::Serve(const std::vector<uint8_t>& frame, double firstByteMs) {
   const double start = std::max(NowMs(), requestEnd) + reply->DelayMs;
   if (!WaitUntil(start)) return;
   if (Log) Log("-> " + Hex(reply->Bytes));
-  if (!PaceReplies) {
-    if (write(Master, reply->Bytes.data(), reply->Bytes.size()) < 0) {
-      // Nobody reads the line (its buffer is full): the reply is lost, as on a real line.
-    }
-    return;
+  size_t length = reply->Bytes.size();
+  int dropAfter = -1;
+  {
+    std::lock_guard<std::mutex> lock(SimBus->Mutex());
+    std::swap(dropAfter, DropAfterReplyBytes);
   }
-  for (size_t i = 0; i < reply->Bytes.size(); ++i) {
-    if (!WaitUntil(start + double(i + 1) * c)) return;
-    if (write(Master, &reply->Bytes[i], 1) < 0) return;
+  if (dropAfter >= 0) length = std::min(length, size_t(dropAfter));
+  if (!pace) {
+    // Nobody reads the line (its buffer is full): the reply is lost, as on a real line.
+    SendToLine(reply->Bytes.data(), length);
+  } else {
+    for (size_t i = 0; i < length; ++i)
+      if (!WaitUntil(start + double(i + 1) * c) || !SendToLine(&reply->Bytes[i], 1)) return;
   }
+  if (dropAfter >= 0) DropClient();
 }
 
 namespace {
@@ -205,12 +305,9 @@ void TPtyBus::Run() {
   uint8_t buffer[512];
   while (!Stopping) {
     double gap = 5.0;
-    if (!rx.empty()) {
-      TPtyLineSettings settings;
-      ReadPtyLineSettings(Master, settings);
-      gap = std::max(3.5 * settings.CharTimeMs(), 5.0);
-    }
-    pollfd fds[2] = {{Master, POLLIN, 0}, {WakeRead, POLLIN, 0}};
+    if (!rx.empty()) gap = std::max(3.5 * LineSettings().CharTimeMs(), 5.0);
+    // A negative descriptor (no TCP client, or no listener) is passed over by ppoll.
+    pollfd fds[3] = {{Master, POLLIN, 0}, {WakeRead, POLLIN, 0}, {Listener, POLLIN, 0}};
     timespec ts{};
     if (!rx.empty()) {
       const double remaining = std::max(0.0, last + gap - NowMs());
@@ -221,9 +318,11 @@ void TPtyBus::Run() {
       // behaviour to be caught up, and miss its master's time-out.
       ts = {0, long(kIdleTickMs * 1e6)};
     }
-    const int ready = ppoll(fds, 2, &ts, nullptr);
+    const int ready = ppoll(fds, 3, &ts, nullptr);
     if (ready < 0 && errno != EINTR) break;
     if (fds[1].revents) break;
+    // A new client starts on a quiet line.
+    if ((fds[2].revents & POLLIN) && AcceptClient()) rx.clear();
     if (ready == 0 && rx.empty()) {
       std::lock_guard<std::mutex> lock(SimBus->Mutex());
       const auto now = int64_t(NowMs() - OriginMs);
@@ -233,12 +332,23 @@ void TPtyBus::Run() {
     if (fds[0].revents & POLLIN) {
       for (;;) {
         const ssize_t n = read(Master, buffer, sizeof buffer);
-        if (n <= 0) break;
+        if (n <= 0) {
+          // The TCP client closed or reset its connection: the next one starts afresh.
+          if (Listener >= 0 && (n == 0 || (errno != EAGAIN && errno != EINTR))) {
+            DropClient();
+            rx.clear();
+          }
+          break;
+        }
         const double now = NowMs();
         if (rx.empty()) first = now;
         last = now;
         rx.insert(rx.end(), buffer, buffer + n);
       }
+    } else if (Listener >= 0 && (fds[0].revents & (POLLHUP | POLLERR))) {
+      DropClient();
+      rx.clear();
+      continue;
     } else if (fds[0].revents & (POLLHUP | POLLERR)) {
       // No program on the other side: wait for one without spinning.
       if (!WaitUntil(NowMs() + 20)) break;

@@ -1,6 +1,8 @@
 #pragma once
 // A bus of simulated modules served on a pseudo-terminal by a background thread: any program
 // opens the slave device like a serial adapter and talks Vela or Modbus RTU to the modules.
+// Started with StartTcp it stands in for a serial-to-Ethernet gateway instead: the frames come
+// and go through a TCP connection unchanged, one client at a time.
 //
 // Requests are framed by their headers (a complete frame with a right checksum is served at
 // once) or, for anything else, by a pause on the line; replies go out after the bus's
@@ -19,6 +21,8 @@
 
 #include "sim/SimBus.h"
 
+struct TPtyLineSettings;
+
 class TPtyBus {
  public:
   explicit TPtyBus(std::shared_ptr<TSimBus> bus);
@@ -28,7 +32,13 @@ class TPtyBus {
 
   // Creates the pty and starts serving; false with the reason in error on failure.
   bool Start(std::string* error = nullptr);
-  // Stops the thread, closes the pty and removes the link, if one was made.
+  // Listens on address:port (port 0: one the system picks) and serves the client connected
+  // there, as a gateway in transparent mode does; a second client is turned away while one is
+  // served. false with the reason in error on failure.
+  bool StartTcp(const std::string& address, int port, std::string* error = nullptr);
+  // The port listened on; 0 unless started with StartTcp.
+  int TcpPort() const { return ListenPort; }
+  // Stops the thread, closes the pty or the listener and removes the link, if one was made.
   void Stop();
   bool Running() const { return Thread.joinable(); }
   // The slave device path (/dev/pts/N) to open; empty before Start.
@@ -40,12 +50,26 @@ class TPtyBus {
 
   // Pace replies at the line's character time (off: write each reply at once).
   bool PaceReplies = true;
+  // The rate of the gateway's serial side: a TCP client cannot set it, so replies to it are
+  // paced at this rate when it is given (0: written at once). Set before StartTcp.
+  int TcpBaud = 0;
+  // A gateway that loses its network in the middle of a reply: the connection is closed after
+  // so many bytes of the next reply (-1: never). Lock Mutex() of the bus to change it while
+  // the bus runs.
+  int DropAfterReplyBytes = -1;
   // Called from the bus thread for every request and reply (orbis-sim --verbose).
   std::function<void(const std::string&)> Log;
 
  private:
   void Run();
   void Serve(const std::vector<uint8_t>& frame, double firstByteMs);
+  // The character format replies are paced at: the pty's, or the gateway's serial side.
+  TPtyLineSettings LineSettings() const;
+  bool SendToLine(const uint8_t* bytes, size_t count);
+  // Takes a waiting client; true when it is the one served from now on.
+  bool AcceptClient();
+  void DropClient();
+  bool StartThread(std::string* error);
   // Waits until the monotonic time ms; false when Stop asked to end.
   bool WaitUntil(double ms);
   double NowMs() const;
@@ -53,8 +77,10 @@ class TPtyBus {
   std::shared_ptr<TSimBus> SimBus;
   std::string Path;
   std::string Link;
-  int Master = -1;
+  int Master = -1;  // the pty's master, or the TCP client's connection (-1 while none)
   int Slave = -1;  // kept open so that the master never sees a hang-up between clients
+  int Listener = -1;
+  int ListenPort = 0;
   int WakeRead = -1, WakeWrite = -1;
   double OriginMs = 0;
   std::atomic<bool> Stopping{false};

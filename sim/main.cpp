@@ -1,4 +1,5 @@
-// orbis-sim: serves a bus of simulated modules on a pseudo-terminal until SIGINT or SIGTERM.
+// orbis-sim: serves a bus of simulated modules on a pseudo-terminal, or on a TCP listener as a
+// serial-to-Ethernet gateway would, until SIGINT or SIGTERM.
 #include <signal.h>
 
 #include <cstdio>
@@ -17,7 +18,8 @@ const char* const Usage = R"(Usage: orbis-sim [OPTION...] [MODULE...]
 
 Serves simulated ORBIS I/O modules on a pseudo-terminal, prints its device path (one line on
 standard output) and runs until SIGINT or SIGTERM. Open the path in any Modbus RTU or Vela
-master, e.g. orbis-utility /dev/pts/7.
+master, e.g. orbis-utility /dev/pts/7. With --tcp it stands in for a serial-to-Ethernet
+gateway instead and prints its name, e.g. orbis-utility tcp://127.0.0.1:4001.
 
 MODULE is MODEL[@ADDRESS][,FLAG...]
   MODEL    kappa, eta, beta, rho, iota (or KAPPA-01, ETA-03, BETA-02, RHO-05, IOTA-04),
@@ -39,11 +41,17 @@ Options:
   --link PATH                  also make PATH a symbolic link to the device (removed on exit)
   --turnaround MS              pause before each reply (default 2)
   --no-pacing                  write replies at once instead of at the line's baud rate
+  --tcp [ADDRESS:]PORT         serve on a TCP listener (default address 127.0.0.1; an IPv6
+                               address in brackets; port 0: any free one), one client at a
+                               time, as a gateway in transparent mode does
+  --baud N                     the rate of the gateway's serial side: replies over --tcp are
+                               paced at it (default: written at once)
   --verbose                    log every request and reply on standard error
   --help                       show this text
 
 Example:
   orbis-sim --link /tmp/orbis-bus kappa@1 rho@4,late=300 eta@7,init
+  orbis-sim --tcp 4001 --baud 9600
 )";
 
 bool Fail(const std::string& message) {
@@ -73,6 +81,24 @@ bool ParseNumber(const std::string& text, long low, long high, long& value) {
   char* end = nullptr;
   value = std::strtol(text.c_str(), &end, 10);
   return !text.empty() && *end == '\0' && value >= low && value <= high;
+}
+
+// "[ADDRESS:]PORT", the address of IPv6 in brackets.
+bool ParseListenAddress(const std::string& text, std::string& address, int& port) {
+  std::string portText = text;
+  address = "127.0.0.1";
+  if (const size_t colon = text.rfind(':'); colon != std::string::npos) {
+    address = text.substr(0, colon);
+    portText = text.substr(colon + 1);
+    if (address.size() >= 2 && address.front() == '[' && address.back() == ']')
+      address = address.substr(1, address.size() - 2);
+    else if (address.find(':') != std::string::npos)
+      return false;
+  }
+  long value = 0;
+  if (address.empty() || !ParseNumber(portText, 0, 65535, value)) return false;
+  port = int(value);
+  return true;
 }
 
 bool AddModule(TSimBus& bus, const std::string& description) {
@@ -121,7 +147,9 @@ bool AddModule(TSimBus& bus, const std::string& description) {
 
 int main(int argc, char** argv) {
   auto bus = std::make_shared<TSimBus>();
-  std::string link;
+  std::string link, tcpAddress;
+  int tcpPort = -1;
+  long tcpBaud = 0;
   bool pacing = true, verbose = false;
   std::vector<std::string> modules;
   for (int i = 1; i < argc; ++i) {
@@ -147,6 +175,11 @@ int main(int argc, char** argv) {
       long ms = 0;
       if (!value(v) || !ParseNumber(v, 0, 10000, ms)) return Fail("bad --turnaround"), 2;
       bus->TurnaroundMs = double(ms);
+    } else if (arg == "--tcp") {
+      if (!value(v) || !ParseListenAddress(v, tcpAddress, tcpPort))
+        return Fail("--tcp takes [ADDRESS:]PORT"), 2;
+    } else if (arg == "--baud") {
+      if (!value(v) || !ParseNumber(v, 50, 4000000, tcpBaud)) return Fail("bad --baud"), 2;
     } else if (arg == "--no-pacing") {
       pacing = false;
     } else if (arg == "--verbose") {
@@ -160,6 +193,9 @@ int main(int argc, char** argv) {
   if (modules.empty()) modules = {"kappa@1", "eta@2", "beta@3", "rho@4", "iota@5", "unknown@6"};
   for (const auto& description : modules)
     if (!AddModule(*bus, description)) return 2;
+  if (tcpPort < 0 && tcpBaud > 0)
+    return Fail("--baud goes with --tcp (a pty takes the rate its program sets)"), 2;
+  if (tcpPort >= 0 && !link.empty()) return Fail("--link goes with a pty, not with --tcp"), 2;
 
   // The signals are taken by sigwait below; the bus thread inherits the blocked mask. A shell
   // starts background jobs with SIGINT ignored, and an ignored signal never reaches sigwait,
@@ -176,14 +212,22 @@ int main(int argc, char** argv) {
 
   TPtyBus pty(bus);
   pty.PaceReplies = pacing;
+  pty.TcpBaud = int(tcpBaud);
   if (verbose) pty.Log = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
   std::string error;
-  if (!pty.Start(&error)) return Fail(error), 1;
+  if (!(tcpPort >= 0 ? pty.StartTcp(tcpAddress, tcpPort, &error) : pty.Start(&error)))
+    return Fail(error), 1;
   if (!link.empty() && !pty.MakeLink(link, &error)) {
     pty.Stop();
     return Fail(error), 1;
   }
-  std::cout << pty.DevicePath() << std::endl;
+  if (tcpPort >= 0) {
+    const bool v6 = tcpAddress.find(':') != std::string::npos;
+    std::cout << "tcp://" << (v6 ? "[" + tcpAddress + "]" : tcpAddress) << ":" << pty.TcpPort()
+              << std::endl;
+  } else {
+    std::cout << pty.DevicePath() << std::endl;
+  }
   if (verbose) {
     for (auto& m : bus->Modules())
       std::fprintf(stderr, "module %s (code %d) at address %d%s\n",

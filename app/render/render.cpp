@@ -12,6 +12,7 @@
 // refuses) over the demo bus and saves the wizard's window into --wizard-out.
 //
 //   orbis-render [--node INDEX|TEXT] [--tab N] [--scroll-right] [--wait MS] [--size WxH] [--no-modules]
+//                [--port NAME...] (ports besides the demo bus's, e.g. tcp://127.0.0.1:4001)
 //                [--about] [--out FILE.png]
 //                [--search modbus|vela [--search-out FILE.png] [--search-shot N] [--stop-at N]]
 //                [--wizard N [--wizard-out FILE.png]]
@@ -86,6 +87,7 @@ bool SaveWizard(TTreeNode* target, int page, const QString& out, QWidget* parent
 int Usage() {
   std::fprintf(stderr,
                "usage: orbis-render [--node INDEX|TEXT] [--tab N] [--scroll-right] [--wait MS] [--size WxH]\n"
+               "                    [--port NAME]...\n"
                "                    [--no-modules] [--about] [--out FILE.png]\n"
                "                    [--search modbus|vela [--search-out FILE.png]\n"
                "                     [--search-shot N] [--stop-at N]]\n"
@@ -119,6 +121,7 @@ int main(int argc, char** argv) {
   bool nodeGiven = false;
   bool sizeGiven = false;
   bool scrollRight = false;
+  std::vector<std::string> ports;
   const QStringList args = QCoreApplication::arguments().mid(1);
   for (int i = 0; i < args.size(); ++i) {
     const QString& a = args[i];
@@ -152,6 +155,8 @@ int main(int argc, char** argv) {
       sizeGiven = true;
     } else if (a == "--scroll-right") {
       scrollRight = true;
+    } else if (a == "--port" && hasValue) {
+      ports.push_back(args[++i].toStdString());
     } else if (a == "--no-modules") {
       modules = false;
     } else if (a == "--about") {
@@ -183,6 +188,7 @@ int main(int argc, char** argv) {
     TMainWindow window;
     ui.MainWindow = &window;
     if (!demo.empty()) window.Logic().ExtraPorts.push_back(demo);
+    for (const std::string& port : ports) window.Logic().ExtraPorts.push_back(port);
     window.resize(size);
     window.FitToPages = !sizeGiven;
     window.show();

@@ -86,6 +86,27 @@ TEST(CliScan, FindsTheDemoBus) {
   EXPECT_EQ(clock.TotalSleptMs, 10 * 30);  // the search's pause after every address
 }
 
+// A gateway's name goes wherever a port does, diff's PORT:ADDRESS included.
+TEST(TcpLineCli, EveryCommandTakesAGateway) {
+  TFakeClock clock;
+  TClockGuard guard(&clock);
+  auto bus = std::make_shared<TSimBus>();
+  for (uint8_t address : {1, 7}) bus->AddModel(1, address).RandomInputs = false;
+  TPtyBus gateway(bus);
+  std::string error;
+  ASSERT_TRUE(gateway.StartTcp("127.0.0.1", 0, &error)) << error;
+  const std::string port = "tcp://127.0.0.1:" + std::to_string(gateway.TcpPort());
+
+  const TRun scan = Cli({"scan", port, "--to", "8", "--json"});
+  ASSERT_EQ(scan.Code, 0) << scan.Err;
+  EXPECT_EQ(scan.Doc()["modules"].size(), 2u) << scan.Out;
+  const TRun write = Cli({"write", port, "7", "MNAME=Pump 7"});
+  EXPECT_EQ(write.Code, 0) << write.Err;
+  const TRun diff = Cli({"diff", port + ":1", port + ":7"});
+  EXPECT_EQ(diff.Code, 1) << diff.Err;
+  EXPECT_NE(diff.Out.find("Pump 7"), std::string::npos) << diff.Out << diff.Err;
+}
+
 // Each value kind written, read back by the tool and found in the module as written.
 TEST_F(CliBus, WriteThenReadRoundTripsEveryValueKind) {
   struct Case {

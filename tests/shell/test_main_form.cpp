@@ -56,6 +56,13 @@ class TPasswordUi : public TRecordingUi {
   int PasswordDialogs = 0;
   bool PasswordOk = false;
   std::string PasswordText;
+  bool NetworkPortDialog(std::string& host, int& port) override {
+    host = GatewayHost;
+    port = GatewayPort;
+    return true;
+  }
+  std::string GatewayHost;
+  int GatewayPort = 0;
 };
 
 class MainFormTest : public ::testing::Test {
@@ -203,6 +210,28 @@ TEST_F(MainFormTest, ModuleOnAnotherPortSwitchesTheNameBeforeOpening) {
   Form.Select(Form.Root());
   EXPECT_EQ(Rec().Log, (Log{"close"}));
   EXPECT_FALSE(Line.Line->Connected());
+}
+
+// A gateway named on the command line or added from the computer's page shows as HOST:PORT,
+// and its line opens on the whole name; adding the same gateway again selects its node.
+TEST_F(MainFormTest, AGatewayPortShowsItsHostAndPortAndOpensItsConnection) {
+  Form.ExtraPorts = {"tcp://10.0.0.5:4001"};
+  Start({"/dev/ttyA"});
+  TTreeNode* gateway = Port(1);
+  EXPECT_EQ(gateway->Text, "10.0.0.5:4001");
+  EXPECT_EQ(gateway->Data->NameText, gateway->Text);
+  EXPECT_EQ(gateway->Data->KindText, kGatewayKindText);
+  Form.Select(gateway);
+  EXPECT_EQ(Rec().Log, (Log{"open tcp://10.0.0.5:4001"}));
+
+  Ui.GatewayHost = "fe80::7";
+  Ui.GatewayPort = 502;
+  for (int twice = 0; twice < 2; ++twice) Form.AddNetworkPortClick();
+  ASSERT_EQ(Form.Root()->Children.size(), 3u);
+  EXPECT_EQ(Form.Selected(), Port(2));
+  EXPECT_EQ(Port(2)->Text, "[fe80::7]:502");
+  EXPECT_EQ(Line.Line->Port(), "tcp://[fe80::7]:502");
+  EXPECT_TRUE(Line.Line->Connected());
 }
 
 TEST_F(MainFormTest, SelectionReleasesTheOldPageAndShowsTheNewOne) {

@@ -42,6 +42,21 @@ class PortPage : public ::testing::Test {
   std::unique_ptr<TPortForm> page;
 };
 
+// Only a gateway's page offers the network allowance (and the reminder that the gateway keeps
+// the line settings); the allowance goes into the automatic time-out at once.
+TEST_F(PortPage, TheNetworkAllowanceIsAGatewaysOnly) {
+  EXPECT_FALSE(Show().seNetAllowance->Visible());
+  EXPECT_FALSE(page->lbGateway->Visible());
+  port.SetPortName("tcp://10.0.0.5:4001");
+  TPortForm& p = Show();
+  EXPECT_TRUE(p.seNetAllowance->Visible() && p.lbNetAllowance->Visible() && p.lbGateway->Visible());
+  EXPECT_EQ(p.seNetAllowance->Value(), kDefaultNetworkAllowanceMs);
+  const int before = line.Timeouts().ReadTotalConstant;
+  p.seNetAllowance->UserSetValue(kDefaultNetworkAllowanceMs + 120);
+  EXPECT_EQ(port.NetworkAllowance(), kDefaultNetworkAllowanceMs + 120);
+  EXPECT_EQ(line.Timeouts().ReadTotalConstant, before + 120);
+}
+
 TEST_F(PortPage, ShowsCaptionItemsAndDefaults) {
   TPortForm& p = Show();
   EXPECT_EQ(p.lbCaption, " COM7 - Последовательный порт");

@@ -81,6 +81,18 @@ class TPageRig {
     Page = dynamic_cast<TModuleForm*>(page);
   }
 
+  // Moves the port, with its device and page, onto another line (a gateway's connection);
+  // the frames are no longer recorded there.
+  void UseLine(std::unique_ptr<TComPort> line, const std::string& portName) {
+    Line->Close();
+    Port.SetComPort(line.get());
+    Port.SetPortName(portName);
+    Port.ApplySettings();
+    line->Open();
+    Line = std::move(line);
+    Sim = nullptr;
+  }
+
   // Runs the next n timer ticks, each when it falls due on the fake clock.
   void Ticks(int n = 1) {
     for (int i = 0; i < n && Page->MainTimer.Enabled(); ++i) {
