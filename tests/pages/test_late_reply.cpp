@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "comm/CPort.h"
+#include "comm/Resources.h"
 #include "support/PageRig.h"
 
 namespace {
@@ -104,6 +105,30 @@ TEST(LateReply, AReadGivesItsOwnValueOrNoneAndValuesComeBackInTime) {
     EXPECT_EQ(read, std::vector<bool>(values.size(), true));
     EXPECT_EQ(rig.Port.LateReplyMs(rig.Model->Address), 0);
   }
+}
+
+// The page says in a line under its caption that the module answers late, and how late,
+// until its replies come in time again.
+TEST(LateReply, ThePageNoticeNamesTheLatenessUntilRepliesComeInTime) {
+  TPageRig rig(1);
+  rig.Page->FormShow();
+  rig.Ticks(2);
+  EXPECT_EQ(rig.Page->lbNotice, "");
+  rig.Module->Fault = LateFault(rig, 240);
+  rig.Ticks(3);
+  const std::string notice = rig.Page->lbNotice;
+  // The lateness counts to the end of the reply: a little over 240 ms.
+  const size_t digits = notice.find_first_of("0123456789");
+  ASSERT_NE(digits, std::string::npos) << notice;
+  const int late = std::stoi(notice.substr(digits));
+  EXPECT_GE(late, 240);
+  EXPECT_LT(late, 240 + 40);
+  EXPECT_EQ(notice.substr(0, digits) + "%d" + notice.substr(notice.find(' ', digits)),
+            ResStr("Модуль отвечает с опозданием: %d мс; увеличьте таймаут порта"));
+  rig.Speak();
+  rig.Ticks(3);
+  EXPECT_EQ(rig.Page->lbNotice, "");
+  EXPECT_NE(rig.LiveLooking(0), std::vector<std::string>{});
 }
 
 // The first byte of a reply that is already there once the request is out came before the
