@@ -35,6 +35,7 @@ TPageWidget::TPageWidget(TprForm* page, QWidget* parent) : QWidget(parent), Mode
   lbNotice = new QLabel(this);
   lbNotice->setObjectName("lbNotice");
   lbNotice->setTextFormat(Qt::PlainText);
+  lbNotice->setWordWrap(true);
   lbNotice->setContentsMargins(4, 2, 4, 2);
   QPalette notice = lbNotice->palette();
   notice.setColor(QPalette::WindowText, QColor(0xB0, 0x00, 0x00));
