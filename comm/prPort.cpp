@@ -232,6 +232,17 @@ void TprPort::AwaitOutstanding(uint8_t address) {
   if (!seen) track.WindowMs /= 2;
 }
 
+int TprPort::AwaitLateReplies(uint8_t address, int withinMs) {
+  TReplyTrack& track = Tracks[address];
+  Forget(track, Clock().NowMs());
+  if (!track.Outstanding.empty() && ComPort)
+    WatchLine(Clock().NowMs(), withinMs, [&](int64_t arrivedMs, uint8_t first) {
+      ReplySeen(address, arrivedMs, first);
+      return track.Outstanding.empty();
+    });
+  return LateReplyMs(address);
+}
+
 bool TprPort::OwnReply(uint8_t address, int64_t sentMs, int timeoutMs, bool whole, bool early,
                        int got) {
   TReplyTrack& track = Tracks[address];

@@ -78,6 +78,10 @@ class TprPort : public TprNode {
   // How late the module at the address answered lately, in milliseconds from the end of the
   // request to the end of the reply; 0 once a reply came in time (or none came for a while).
   int LateReplyMs(uint8_t address) const;
+  // Watches the line until it has been quiet for withinMs or every outstanding reply of the
+  // module has come (a program that ends after a failed read learns that way whether the
+  // module is late rather than silent); then LateReplyMs.
+  int AwaitLateReplies(uint8_t address, int withinMs);
   // Milliseconds spent so far watching the line for late replies before a request or after
   // a reply.
   int64_t GuardWaitedMs = 0;
