@@ -223,23 +223,23 @@ void TprPort::AwaitOutstanding(uint8_t address) {
   const int window = track.WindowMs > 0 ? track.WindowMs
                                         : track.Outstanding.back().TimeoutMs +
                                               int(std::trunc(16 * CharTimeMs())) + 1;
-  const bool seen = WatchLine(LastExchangeEndMs, window, [&](int64_t arrivedMs, uint8_t first) {
+  // Nothing came for a whole window: the module is silent rather than late, and its window
+  // narrows back towards the time-out.
+  if (!WatchForReplies(address, LastExchangeEndMs, window)) track.WindowMs /= 2;
+}
+
+bool TprPort::WatchForReplies(uint8_t address, int64_t sinceMs, int quietMs) {
+  const TReplyTrack& track = Tracks[address];
+  return WatchLine(sinceMs, quietMs, [&](int64_t arrivedMs, uint8_t first) {
     ReplySeen(address, arrivedMs, first);
     return track.Outstanding.empty();
   });
-  // Nothing came for a whole window: the module is silent rather than late, and its window
-  // narrows back towards the time-out.
-  if (!seen) track.WindowMs /= 2;
 }
 
 int TprPort::AwaitLateReplies(uint8_t address, int withinMs) {
   TReplyTrack& track = Tracks[address];
   Forget(track, Clock().NowMs());
-  if (!track.Outstanding.empty() && ComPort)
-    WatchLine(Clock().NowMs(), withinMs, [&](int64_t arrivedMs, uint8_t first) {
-      ReplySeen(address, arrivedMs, first);
-      return track.Outstanding.empty();
-    });
+  if (!track.Outstanding.empty() && ComPort) WatchForReplies(address, Clock().NowMs(), withinMs);
   return LateReplyMs(address);
 }
 
@@ -248,11 +248,13 @@ bool TprPort::OwnReply(uint8_t address, int64_t sentMs, int timeoutMs, bool whol
   TReplyTrack& track = Tracks[address];
   const int64_t now = Clock().NowMs();
   Forget(track, now);
-  if (whole && track.Outstanding.empty()) {
+  const auto inTime = [&track] {
+    track.Outstanding.clear();
     track.LateMs = 0;
     track.WindowMs = 0;
     return true;
-  }
+  };
+  if (whole && track.Outstanding.empty()) return inTime();
   // A whole reply followed at once by more bytes was part of a longer frame: another
   // request's.
   if (whole && RestOfBurst()) {
@@ -266,22 +268,17 @@ bool TprPort::OwnReply(uint8_t address, int64_t sentMs, int timeoutMs, bool whol
     int64_t spacing = sentMs - track.Outstanding.back().EndMs;
     for (size_t i = 1; i < track.Outstanding.size(); ++i)
       spacing = std::max(spacing, track.Outstanding[i].EndMs - track.Outstanding[i - 1].EndMs);
-    std::vector<int64_t> later;
+    int64_t nextMs = -1;
     WatchLine(now, int(std::min<int64_t>(spacing, kForgetAfterMs)) + LatenessSlackMs(),
-              [&](int64_t arrivedMs, uint8_t) {
-                later.push_back(arrivedMs);
+              [&nextMs](int64_t arrivedMs, uint8_t) {
+                nextMs = arrivedMs;
                 return true;
               });
-    if (later.empty()) {
-      track.Outstanding.clear();
-      track.LateMs = 0;
-      track.WindowMs = 0;
-      return true;
-    }
+    if (nextMs < 0) return inTime();
     // The reply read was an earlier request's; the one after it may be this request's.
     ReplySeen(address, now, address);
     track.Outstanding.push_back({sentMs, timeoutMs});
-    for (int64_t arrivedMs : later) ReplySeen(address, arrivedMs, address);
+    ReplySeen(address, nextMs, address);
     return false;
   }
   // Bytes there before the request was out are an earlier reply; bytes that came only after

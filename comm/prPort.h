@@ -132,6 +132,9 @@ class TprPort : public TprNode {
                  const std::function<bool(int64_t arrivedMs, uint8_t first)>& onBurst);
   // Before a request to the module: watches the line while a reply of it is outstanding.
   void AwaitOutstanding(uint8_t address);
+  // Watches the line until quiet for quietMs since sinceMs or until no reply of the module is
+  // outstanding, each burst being the reply of an outstanding request; whether one came.
+  bool WatchForReplies(uint8_t address, int64_t sinceMs, int quietMs);
   // After the read: whether the bytes read are the request's own reply (see the exchange).
   bool OwnReply(uint8_t address, int64_t sentMs, int timeoutMs, bool whole, bool early, int got);
   // A burst of bytes at arrivedMs: the reply of the oldest outstanding request of the module
