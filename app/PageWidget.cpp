@@ -35,12 +35,23 @@ TPageWidget::TPageWidget(TprForm* page, QWidget* parent) : QWidget(parent), Mode
   lbCaption = new QLabel(this);
   lbCaption->setObjectName("lbCaption");
   StyleCaptionLine(lbCaption);
+  // A notice stands out from the page in the colour of an error text.
+  lbNotice = new QLabel(this);
+  lbNotice->setObjectName("lbNotice");
+  lbNotice->setTextFormat(Qt::PlainText);
+  lbNotice->setWordWrap(true);
+  lbNotice->setContentsMargins(4, 2, 4, 2);
+  QPalette notice = lbNotice->palette();
+  notice.setColor(QPalette::WindowText, QColor(0xB0, 0x00, 0x00));
+  lbNotice->setPalette(notice);
+  lbNotice->hide();
   ContentArea = new QWidget(this);
   ContentArea->setObjectName("ContentArea");
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(lbCaption);
+  layout->addWidget(lbNotice);
   layout->addWidget(ContentArea, 1);
   if (Model) Model->OnChanged = [this] { RefreshAll(); };
 }
@@ -53,6 +64,8 @@ void TPageWidget::RefreshAll() {
   if (!Model) return;
   lbCaption->setText(ToQt(Model->lbCaption));
   lbCaption->setToolTip(lbCaption->text().trimmed());
+  lbNotice->setText(ToQt(Model->lbNotice));
+  lbNotice->setVisible(!Model->lbNotice.empty());
   Refresh();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // Base of the view of every page. It carries the caption line every page has (lbCaption: 18
-// pixels high across the top, in the system's tool-tip colours, text vertically centred) and
-// below it the content area where a derived view puts its controls.
+// pixels high across the top, in the system's tool-tip colours, text vertically centred), the
+// page's notice line under it (lbNotice, shown only while the page model has a notice) and
+// below them the content area where a derived view puts its controls.
 //
 // To add the view of a page:
 //   class TKappaView : public TPageWidget {
@@ -38,6 +39,7 @@ class TPageWidget : public QWidget {
 
   TprForm* Page() const { return Model; }
   QLabel* CaptionLabel() const { return lbCaption; }
+  QLabel* NoticeLabel() const { return lbNotice; }
   // Where the derived view puts its controls (below the caption line, the rest of the page).
   QWidget* Content() const { return ContentArea; }
 
@@ -57,6 +59,7 @@ class TPageWidget : public QWidget {
  private:
   TprForm* Model;
   QLabel* lbCaption;
+  QLabel* lbNotice;
   QWidget* ContentArea;
 };
 

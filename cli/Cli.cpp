@@ -248,10 +248,27 @@ class TLines {
   std::map<std::string, std::unique_ptr<TCliLine>> Open_;
 };
 
+// How long a command that failed to read waits for the module's late reply.
+constexpr int kLateReplyWaitMs = 1000;
+
+// After a read failed: "" when the module is silent, else that it answers late and by how
+// much (the time-out is to be raised above that).
+std::string LateNote(TprPort& port, int address) {
+  const int late = port.AwaitLateReplies(uint8_t(address), kLateReplyWaitMs);
+  if (late == 0) return "";
+  return "the module at address " + std::to_string(address) + " answers " +
+         std::to_string(late) + " ms late; raise --timeout above that";
+}
+
 TCliModule OpenModuleOrFail(TprPort& port, int address) {
   TCliModule m;
   std::string error;
-  if (!OpenModule(port, address, m, error)) throw TFailure{error};
+  bool silent = false;
+  if (!OpenModule(port, address, m, error, &silent)) {
+    // A garbled reply is known for what it is; only silence may be a late module.
+    const std::string late = silent ? LateNote(port, address) : "";
+    throw TFailure{late.empty() ? error : late};
+  }
   return m;
 }
 
@@ -285,6 +302,12 @@ class TCommand {
   std::ostream& Out() { return S.Out; }
   // Text output only without --json: the JSON document is the whole of standard output.
   bool Text() const { return !A.Json; }
+
+  // After reads of the module failed: tells a late module from a silent one.
+  void NoteLateness(TprPort& port, const TCliModule& m) {
+    const std::string late = LateNote(port, m.Address);
+    if (!late.empty()) S.Err << "orbis-cli: " << late << "\n";
+  }
 
   void Describe(const TCliModule& m, const std::string* firmware = nullptr) {
     Doc["address"] = m.Address;
@@ -399,6 +422,7 @@ class TCommand {
     if (failed.empty()) return ceDone;
     S.Err << "orbis-cli: the module at address " << address << " gave no valid reply reading "
           << failed << "\n";
+    NoteLateness(port, m);
     return ceFailed;
   }
 
@@ -442,6 +466,7 @@ class TCommand {
     Describe(m);
     Doc["writes"] = list;
     if (CliStopRequested()) return ceInterrupted;
+    if (failed) NoteLateness(port, m);
     return failed ? ceFailed : ceDone;
   }
 
@@ -460,8 +485,9 @@ class TCommand {
     if (!failed.empty()) {
       std::string names;
       for (const auto& n : failed) names += (names.empty() ? "" : ", ") + n;
+      const std::string late = LateNote(*m.Model->Port(), m.Address);
       throw TFailure{"the module at address " + std::to_string(m.Address) +
-                     " did not answer reading " + names};
+                     " did not answer reading " + names + (late.empty() ? "" : "; " + late)};
     }
     return config;
   }
@@ -549,6 +575,7 @@ class TCommand {
             << (A.DryRun ? "differ" : failed ? "written, not all hold" : "written, all hold")
             << (plan.Skipped.empty() ? "" : "; bus address, baud rate and parity left alone")
             << "\n";
+    if (failed) NoteLateness(port, m);
     return failed ? ceFailed : ceDone;
   }
 

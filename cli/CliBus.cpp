@@ -61,10 +61,13 @@ TCliLine::~TCliLine() {
   }
 }
 
-bool OpenModule(TprPort& port, int address, TCliModule& module, std::string& error) {
+bool OpenModule(TprPort& port, int address, TCliModule& module, std::string& error,
+                bool* silent) {
   TScanHit hit;
   TProbeMiss miss = TProbeMiss::Silent;
+  if (silent) *silent = false;
   if (!ProbeAddress(port, uint8_t(address), hit, &miss)) {
+    if (silent) *silent = miss == TProbeMiss::Silent;
     const std::string at = " at address " + std::to_string(address);
     error = miss == TProbeMiss::Silent     ? "no module answers" + at
             : miss == TProbeMiss::Checksum ? "checksum error in the reply" + at +

@@ -51,7 +51,10 @@ struct TCliModule {
 };
 
 // Probes the address; false with the reason when nothing answers or the model is unknown.
-bool OpenModule(TprPort& port, int address, TCliModule& module, std::string& error);
+// silent, when given, tells whether nothing at all answered the probe (as opposed to a reply
+// that was garbled or failed its checksum).
+bool OpenModule(TprPort& port, int address, TCliModule& module, std::string& error,
+                bool* silent = nullptr);
 
 // Bus address, baud rate and character format: cloning them would cut the module off.
 bool IsNetworkRegister(const std::string& name);

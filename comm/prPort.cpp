@@ -136,40 +136,72 @@ bool WholeModbusAnswer(const uint8_t* request, const uint8_t* reply, int count) 
 
 bool NoAnswer(const uint8_t*, const uint8_t*, int) { return false; }
 
-// The guard waits at most this many guard intervals for a line that does not fall quiet (a
-// babbling device); the reply checks still stand after it.
+// A watch waits at most this many times its quiet interval for a line that does not fall
+// quiet (a babbling device); the reply checks still stand after it.
 constexpr int kMaxGuardIntervals = 4;
+// A request whose reply has not come is forgotten after this many of its read time-outs, and
+// not before kForgetAfterMs.
+constexpr int kForgetAfterTimeouts = 20;
+constexpr int64_t kForgetAfterMs = 3000;
+// How much the lateness of a module's replies may vary from one reply to the next, beyond the
+// read interval.
+constexpr int kLatenessMarginMs = 20;
 
 }  // namespace
 
-void TprPort::WaitForQuietLine(int guardMs) {
+int TprPort::LatenessSlackMs() const {
+  return int(std::trunc(16 * CharTimeMs())) + 1 + kLatenessMarginMs;
+}
+
+int TprPort::FrameGapMs() const { return int(std::trunc(4 * CharTimeMs())) + 1; }
+
+int TprPort::LateReplyMs(uint8_t address) const {
+  const TReplyTrack& track = Tracks[address];
+  if (track.LateMs == 0 || Clock().NowMs() - track.LateSeenMs > kForgetAfterMs) return 0;
+  return track.LateMs;
+}
+
+void TprPort::Forget(TReplyTrack& track, int64_t nowMs) {
+  std::erase_if(track.Outstanding, [nowMs](const TSentRequest& r) {
+    return nowMs - r.EndMs >
+           std::max<int64_t>(kForgetAfterMs, int64_t(kForgetAfterTimeouts) * r.TimeoutMs);
+  });
+}
+
+bool TprPort::WatchLine(int64_t sinceMs, int quietMs,
+                        const std::function<bool(int64_t arrivedMs, uint8_t first)>& onBurst) {
   TCustomComPort* line = ComPort;
   const TComTimeouts saved = line->Timeouts();
   const int64_t start = Clock().NowMs();
-  const int64_t giveUp = start + int64_t(kMaxGuardIntervals) * guardMs;
-  int64_t quietSince = LastExchangeEndMs;
-  // A burst of bytes ends when the line has been still for two characters.
+  const int64_t giveUp = start + int64_t(kMaxGuardIntervals) * std::max(quietMs, 1);
+  int64_t quietSince = sinceMs;
+  bool seen = false;
+  const int gapMs = FrameGapMs();
   TComTimeouts wait;
-  wait.ReadInterval = int(std::trunc(2 * CharTimeMs())) + 1;
+  wait.ReadInterval = gapMs;
   wait.ReadTotalMultiplier = 0;
   wait.WriteTotalMultiplier = saved.WriteTotalMultiplier;
   wait.WriteTotalConstant = saved.WriteTotalConstant;
   try {
     for (;;) {
-      int64_t now = Clock().NowMs();
-      // Something came since the last exchange: the line was not quiet after all.
-      if (line->InputCount() > 0) {
-        line->ClearBuffer(true, false);
-        quietSince = now;
-      }
-      const int64_t left = std::min(quietSince + guardMs, giveUp) - now;
-      if (left <= 0) break;
-      wait.ReadTotalConstant = int(left);
+      const int64_t now = Clock().NowMs();
+      // Bytes waiting in the input came since the last exchange: the line was not quiet.
+      const bool waiting = line->InputCount() > 0;
+      const int64_t left = std::min(quietSince + quietMs, giveUp) - now;
+      if (left <= 0 && !waiting) break;
+      wait.ReadTotalConstant = int(std::max<int64_t>(left, 1));
       line->SetTimeouts(wait);
-      uint8_t scratch[64];
-      // Nothing within the time left: quiet for the whole guard interval.
-      if (line->Read(scratch, int(sizeof scratch)) == 0) break;
-      quietSince = Clock().NowMs();
+      uint8_t first = 0, rest[256];
+      // Nothing within the time left: quiet for the whole interval.
+      if (line->Read(&first, 1) == 0) break;
+      seen = true;
+      // The rest of the burst, up to a frame gap.
+      wait.ReadTotalConstant = gapMs;
+      line->SetTimeouts(wait);
+      while (line->Read(rest, int(sizeof rest)) > 0 && Clock().NowMs() < giveUp) {
+      }
+      quietSince = Clock().NowMs() - gapMs;
+      if (onBurst(std::max(quietSince, start), first) || quietSince >= giveUp) break;
     }
   } catch (...) {
     line->SetTimeouts(saved);
@@ -177,35 +209,128 @@ void TprPort::WaitForQuietLine(int guardMs) {
   }
   line->SetTimeouts(saved);
   GuardWaitedMs += Clock().NowMs() - start;
+  return seen;
+}
+
+bool TprPort::RestOfBurst() {
+  return WatchLine(Clock().NowMs(), FrameGapMs(), [](int64_t, uint8_t) { return true; });
+}
+
+void TprPort::ReplySeen(uint8_t address, int64_t arrivedMs, uint8_t first) {
+  TReplyTrack* track = &Tracks[address];
+  if (first != address && !Tracks[first].Outstanding.empty()) track = &Tracks[first];
+  if (track->Outstanding.empty()) return;
+  const TSentRequest request = track->Outstanding.front();
+  track->Outstanding.erase(track->Outstanding.begin());
+  track->LateMs = int(std::max<int64_t>(arrivedMs - request.EndMs, 1));
+  track->LateSeenMs = arrivedMs;
+  track->WindowMs = int(std::min<int64_t>(track->LateMs + LatenessSlackMs(), kForgetAfterMs));
+}
+
+void TprPort::AwaitOutstanding(uint8_t address) {
+  TReplyTrack& track = Tracks[address];
+  Forget(track, Clock().NowMs());
+  if (track.Outstanding.empty()) return;
+  // Until the module has been seen late: the read time-out, so that a reply up to twice the
+  // time-out late is seen while the line is watched, and one read interval (16 characters)
+  // for the adapter's delivery to lag behind the wire.
+  const int window = track.WindowMs > 0 ? track.WindowMs
+                                        : track.Outstanding.back().TimeoutMs +
+                                              int(std::trunc(16 * CharTimeMs())) + 1;
+  // Nothing came for a whole window: the module is silent rather than late, and its window
+  // narrows back towards the time-out.
+  if (!WatchForReplies(address, LastExchangeEndMs, window)) track.WindowMs /= 2;
+}
+
+bool TprPort::WatchForReplies(uint8_t address, int64_t sinceMs, int quietMs) {
+  const TReplyTrack& track = Tracks[address];
+  return WatchLine(sinceMs, quietMs, [&](int64_t arrivedMs, uint8_t first) {
+    ReplySeen(address, arrivedMs, first);
+    return track.Outstanding.empty();
+  });
+}
+
+int TprPort::AwaitLateReplies(uint8_t address, int withinMs) {
+  TReplyTrack& track = Tracks[address];
+  Forget(track, Clock().NowMs());
+  if (!track.Outstanding.empty() && ComPort) WatchForReplies(address, Clock().NowMs(), withinMs);
+  return LateReplyMs(address);
+}
+
+bool TprPort::OwnReply(uint8_t address, int64_t sentMs, int timeoutMs, bool whole, bool early,
+                       int got) {
+  TReplyTrack& track = Tracks[address];
+  const int64_t now = Clock().NowMs();
+  Forget(track, now);
+  const auto inTime = [&track] {
+    track.Outstanding.clear();
+    track.LateMs = 0;
+    track.WindowMs = 0;
+    return true;
+  };
+  if (whole && track.Outstanding.empty()) return inTime();
+  // A whole reply followed at once by more bytes was part of a longer frame: another
+  // request's.
+  if (whole && RestOfBurst()) {
+    ReplySeen(address, now, address);
+    track.Outstanding.push_back({sentMs, timeoutMs});
+    return false;
+  }
+  if (whole) {
+    // Were it the late reply of an outstanding request, the reply of the request after that
+    // one would follow it as far apart as the two requests were.
+    int64_t spacing = sentMs - track.Outstanding.back().EndMs;
+    for (size_t i = 1; i < track.Outstanding.size(); ++i)
+      spacing = std::max(spacing, track.Outstanding[i].EndMs - track.Outstanding[i - 1].EndMs);
+    int64_t nextMs = -1;
+    WatchLine(now, int(std::min<int64_t>(spacing, kForgetAfterMs)) + LatenessSlackMs(),
+              [&nextMs](int64_t arrivedMs, uint8_t) {
+                nextMs = arrivedMs;
+                return true;
+              });
+    if (nextMs < 0) return inTime();
+    // The reply read was an earlier request's; the one after it may be this request's.
+    ReplySeen(address, now, address);
+    track.Outstanding.push_back({sentMs, timeoutMs});
+    ReplySeen(address, nextMs, address);
+    return false;
+  }
+  // Bytes there before the request was out are an earlier reply; bytes that came only after
+  // it and fell short may be this request's reply, cut by the time-out. Either way the rest
+  // of their burst belongs to them.
+  if (early) ReplySeen(address, sentMs, address);
+  track.Outstanding.push_back({sentMs, timeoutMs});
+  if (got > 0) RestOfBurst();
+  if (got > 0 && !early) ReplySeen(address, now, address);
+  return false;
 }
 
 int TprPort::Exchange(const uint8_t* request, int requestLength, int replyLength, uint8_t* reply,
                       int replyCapacity, TFrameCheck complete) {
   TCustomComPort* line = ComPort;
+  const int wanted = std::clamp(replyLength, 0, replyCapacity);
   // Both working protocols put the bus address first.
-  const int address = requestLength > 0 ? request[0] : -1;
-  if (address >= 0 && GuardMs[size_t(address)] > 0) WaitForQuietLine(GuardMs[size_t(address)]);
+  const bool tracked = requestLength > 0 && wanted > 0;
+  const uint8_t address = requestLength > 0 ? request[0] : 0;
+  if (tracked) AwaitOutstanding(address);
   // Purge even for an empty request: late bytes of an earlier exchange must never be taken
   // for the reply of a later one.
   line->ClearBuffer(true, true);
   if (requestLength > 0) line->Write(request, requestLength);
+  const int64_t sentMs = Clock().NowMs();
   // No module answers a request before it has heard all of it: whatever arrived while it
   // was being sent is an earlier reply coming late.
   const bool early = requestLength > 0 && line->ReceivedWhileSending() > 0;
-  const int wanted = std::clamp(replyLength, 0, replyCapacity);
   const TComTimeouts& t = line->Timeouts();
   const int readTimeoutMs = std::max(0, t.ReadTotalMultiplier) * wanted + std::max(0, t.ReadTotalConstant);
   int got = wanted > 0 ? line->Read(reply, wanted) : 0;
-  LastExchangeEndMs = Clock().NowMs();
-  if (address >= 0 && wanted > 0) {
-    const bool timedOut = early || (got < wanted && !complete(request, reply, got));
-    // One read time-out of the read that timed out, so that a reply up to twice the
-    // time-out late is seen while the line is watched, plus one read interval (16
-    // characters) for the adapter's delivery to lag behind the wire.
-    const int guardMs = readTimeoutMs + int(std::trunc(16 * CharTimeMs())) + 1;
-    GuardMs[size_t(address)] = timedOut ? guardMs : 0;
+  bool voided = early;
+  if (tracked) {
+    const bool whole = !early && (got == wanted || complete(request, reply, got));
+    if (!OwnReply(address, sentMs, readTimeoutMs, whole, early, got) && whole) voided = true;
   }
-  if (early) {
+  LastExchangeEndMs = Clock().NowMs();
+  if (voided) {
     std::fill(reply, reply + got, uint8_t(0));
     got = 0;
   }

@@ -23,6 +23,7 @@ TModuleForm::TModuleForm(TprNode* owner, bool analog)
   MainTimer.OnTimer = [this] { MainTimerTimer(); };
   BuildCommonTab();
   BuildNetworkTab();
+  AfterEveryCycle([this] { ShowLateNotice(); });
 }
 
 TModuleForm::~TModuleForm() { MainTimer.OnViewUpdate = nullptr; }
@@ -45,6 +46,20 @@ std::string TModuleForm::ModuleCaption() const {
 
 void TModuleForm::SetCaption() {
   lbCaption = ModuleCaption();
+  Changed();
+}
+
+void TModuleForm::ShowLateNotice() {
+  const TprPort* port = Module ? Module->Port() : nullptr;
+  const int late = port ? port->LateReplyMs(uint8_t(Module->Address)) : 0;
+  std::string notice;
+  if (late > 0) {
+    notice = ResStr("Модуль отвечает с опозданием: %d мс; увеличьте таймаут порта");
+    const size_t at = notice.find("%d");
+    if (at != std::string::npos) notice.replace(at, 2, std::to_string(late));
+  }
+  if (notice == lbNotice) return;
+  lbNotice = notice;
   Changed();
 }
 

@@ -206,6 +206,8 @@ class TModuleForm : public TprForm {
  private:
   struct TRowBinding;
   void SetCaption();
+  // The notice under the caption while the module's replies come later than the time-out.
+  void ShowLateNotice();
   void BuildCommonTab();
   void BuildNetworkTab();
   // Checks a part against its register's facts and takes the list its codes stand for.

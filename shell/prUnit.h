@@ -29,6 +29,9 @@ class TprForm : public TComponent {
 
   // The caption line across the top of the page.
   std::string lbCaption;
+  // A notice in one line under the caption line (for instance that the module answers late);
+  // empty: no notice, and the line is hidden.
+  std::string lbNotice;
 
   // The class name the page was created under ("TprForm" when its class has no factory); the
   // view of the page is looked up by this name.

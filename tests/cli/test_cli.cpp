@@ -258,6 +258,35 @@ TEST_F(CliBus, CtrlCStopsAScanBetweenTwoExchangesAndClosesTheLine) {
   EXPECT_EQ(Cli({"read", stopping.DevicePath(), "1", "NETADDR"}).Code, 0);  // line given back
 }
 
+// A module that answers later than the time-out (on the real clock: its replies come late in
+// real time): each command that reads it fails, naming how late it answers, and reports no
+// value; with the time-out raised above that, the read succeeds.
+TEST(CliLate, ALateModuleFailsTheReadNamingItsLateness) {
+  auto bus = std::make_shared<TSimBus>();
+  bus->AddModel(1, 1).Fault = TSimFault{TSimFaultKind::Late, 150, -1};
+  TPtyBus pty{bus};
+  pty.PaceReplies = false;
+  std::string error;
+  ASSERT_TRUE(pty.Start(&error)) << error;
+  const std::string port = pty.DevicePath();
+  const std::string file = ::testing::TempDir() + "orbis-cli-late.xml";
+  const std::vector<std::vector<std::string>> commands = {
+      {"read", port, "1", "DAYS"}, {"save", port, "1", file}, {"diff", port + ":1", file}};
+  for (const auto& args : commands) {
+    SCOPED_TRACE(args[0]);
+    const TRun r = Cli(args);
+    EXPECT_EQ(r.Code, 1);
+    EXPECT_EQ(r.Out, "");
+    const size_t at = r.Err.find("answers ");
+    ASSERT_NE(at, std::string::npos) << r.Err;
+    const int late = std::atoi(r.Err.c_str() + at + 8);
+    EXPECT_GE(late, 150) << r.Err;
+    EXPECT_LT(late, 400) << r.Err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(file));
+  EXPECT_EQ(Cli({"read", port, "1", "DAYS", "--timeout", "500"}).Code, 0);
+}
+
 TEST(ConfigFile, WrittenTextReadsBackAndDamagedTextIsRefused) {
   TModuleConfig c{"ETA-03", "2.13", {{"MNAME", "Насос \"3\" & <сушка>"}, {"HBS1", "20.5"}}};
   const TConfigParseResult back = ParseConfigXml(WriteConfigXml(c));

@@ -5,41 +5,130 @@
 #include <gtest/gtest.h>
 
 #include "comm/CPort.h"
+#include "comm/Resources.h"
 #include "support/PageRig.h"
 
 namespace {
 
-TEST(LateReply, LatenessUpToTwiceTheTimeOutShowsOnlyNoData) {
+// A line and a lateness: every reply comes lateMs after the end of its request (the module's
+// turnaround included), later than the read time-out of every register.
+struct TLateCase {
+  uint8_t Protocol;
+  int32_t Baud;
+  int32_t TimeoutMs;  // the port's time-out, 0: automatic
+  int LateMs;
+};
+
+std::string Describe(const TLateCase& c) {
+  return std::string(c.Protocol == ptVela ? "Vela " : "Modbus ") + std::to_string(c.Baud) +
+         " baud, time-out " + std::to_string(c.TimeoutMs) + " ms, " + std::to_string(c.LateMs) +
+         " ms late";
+}
+
+void SetLine(TPageRig& rig, const TLateCase& c) {
+  rig.Port.SetProtocol(c.Protocol);
+  rig.Port.SetBaudRate(c.Baud);
+  rig.Port.SetTimeout(c.TimeoutMs);
+  rig.Port.ApplySettings();
+}
+
+TSimFault LateFault(const TPageRig& rig, int lateMs) {
+  const int delay = lateMs - int(rig.Bus->TurnaroundMs);
+  return delay > 0 ? TSimFault{TSimFaultKind::Late, delay, -1} : TSimFault{};
+}
+
+// From just past the longest read time-out of the model's registers to 17 times it, and a
+// manual time-out shorter than the module needs (10 ms for 30 ms, 1 ms for its turnaround).
+std::vector<TLateCase> LateCases() {
+  std::vector<TLateCase> cases;
   for (uint8_t protocol : {ptModbus, ptVela}) {
     for (int32_t baud : {115200, 9600}) {
-      TPageRig rig(1);
-      rig.Port.SetProtocol(protocol);
-      rig.Port.SetBaudRate(baud);
-      rig.Port.ApplySettings();
-      // Values a misplaced reply would show: the watchdog time-out would check the status box.
-      rig.Module->SetInt("NETWDT", 1);
-      rig.Module->SetInt("NWDTSTATUS", 0);
-      const auto [shortest, longest] = rig.ReadTimeoutRange();
-      ASSERT_LT(longest, 2 * shortest);
-      // Lateness from the end of the request to the reply, past every register's own
-      // time-out, so that no read can succeed on time.
-      const int turnaround = int(rig.Bus->TurnaroundMs);
-      for (int late : {longest + 1, (longest + 2 * shortest) / 2, 2 * shortest}) {
-        SCOPED_TRACE(std::string(protocol == ptVela ? "Vela " : "Modbus ") +
-                     std::to_string(baud) + " baud, " + std::to_string(late) + " ms late");
-        rig.Module->Fault = TSimFault{TSimFaultKind::Late, late - turnaround, -1};
-        rig.Page->FormShow();
-        for (int tab : {0, 1}) {
-          if (tab != rig.Page->pcMain->TabIndex()) rig.ShowTab(tab);
-          for (int cycle = 0; cycle < 12; ++cycle) {
-            rig.Ticks();
-            EXPECT_EQ(rig.LiveLooking(tab), std::vector<std::string>{}) << "cycle " << cycle;
-          }
-        }
-        rig.Page->FormHide();
+      TPageRig probe(1);
+      SetLine(probe, {protocol, baud, 0, 0});
+      const int longest = probe.ReadTimeoutRange().second;
+      for (double factor : {1.1, 1.5, 2.0, 3.0, 5.0, 10.0, 17.0})
+        cases.push_back({protocol, baud, 0, int(factor * longest)});
+      cases.push_back({protocol, baud, 10, 30});
+      cases.push_back({protocol, baud, 1, int(probe.Bus->TurnaroundMs)});
+    }
+  }
+  return cases;
+}
+
+TEST(LateReply, AtAnyLatenessThePageShowsOnlyNoData) {
+  for (const TLateCase& c : LateCases()) {
+    SCOPED_TRACE(Describe(c));
+    TPageRig rig(1);
+    SetLine(rig, c);
+    // Values a misplaced reply would show: the watchdog time-out would check the status box.
+    rig.Module->SetInt("NETWDT", 1);
+    rig.Module->SetInt("NWDTSTATUS", 0);
+    rig.Module->Fault = LateFault(rig, c.LateMs);
+    rig.Page->FormShow();
+    for (int tab : {0, 1}) {
+      if (tab != rig.Page->pcMain->TabIndex()) rig.ShowTab(tab);
+      for (int cycle = 0; cycle < 8; ++cycle) {
+        rig.Ticks();
+        EXPECT_EQ(rig.LiveLooking(tab), std::vector<std::string>{}) << "cycle " << cycle;
       }
     }
   }
+}
+
+// Registers of one reply size, each with a value of its own: a reply taken for another
+// register's shows that register's value. The module answers late for a while, then in time
+// again (at the automatic time-out), and its values come back.
+TEST(LateReply, AReadGivesItsOwnValueOrNoneAndValuesComeBackInTime) {
+  const std::vector<std::pair<std::string, uint32_t>> values = {
+      {"DAYS", 301}, {"NETWDT", 302}, {"DCSFMT", 3}};
+  for (const TLateCase& c : LateCases()) {
+    SCOPED_TRACE(Describe(c));
+    TPageRig rig(1);
+    SetLine(rig, c);
+    for (const auto& [name, value] : values) rig.Module->SetInt(name, value);
+    rig.Module->Fault = LateFault(rig, c.LateMs);
+    std::vector<bool> read;
+    for (int round = 0; round < 16; ++round) {
+      if (round == 8) {
+        EXPECT_GT(rig.Port.LateReplyMs(rig.Model->Address), 0);
+        rig.Speak();
+        rig.Port.SetTimeout(0);
+      }
+      read.clear();
+      for (const auto& [name, value] : values) {
+        TprDevReg* reg = rig.Model->FindRegister(name);
+        const bool ok = rig.Model->ReadRegister(reg);
+        EXPECT_EQ(reg->ValueText, ok ? std::to_string(value) : "") << name << ", round " << round;
+        read.push_back(ok);
+      }
+    }
+    EXPECT_EQ(read, std::vector<bool>(values.size(), true));
+    EXPECT_EQ(rig.Port.LateReplyMs(rig.Model->Address), 0);
+  }
+}
+
+// The page says in a line under its caption that the module answers late, and how late,
+// until its replies come in time again.
+TEST(LateReply, ThePageNoticeNamesTheLatenessUntilRepliesComeInTime) {
+  TPageRig rig(1);
+  rig.Page->FormShow();
+  rig.Ticks(2);
+  EXPECT_EQ(rig.Page->lbNotice, "");
+  rig.Module->Fault = LateFault(rig, 240);
+  rig.Ticks(3);
+  const std::string notice = rig.Page->lbNotice;
+  // The lateness counts to the end of the reply: a little over 240 ms.
+  const size_t digits = notice.find_first_of("0123456789");
+  ASSERT_NE(digits, std::string::npos) << notice;
+  const int late = std::stoi(notice.substr(digits));
+  EXPECT_GE(late, 240);
+  EXPECT_LT(late, 240 + 40);
+  EXPECT_EQ(notice.substr(0, digits) + "%d" + notice.substr(notice.find(' ', digits)),
+            ResStr("Модуль отвечает с опозданием: %d мс; увеличьте таймаут порта"));
+  rig.Speak();
+  rig.Ticks(3);
+  EXPECT_EQ(rig.Page->lbNotice, "");
+  EXPECT_NE(rig.LiveLooking(0), std::vector<std::string>{});
 }
 
 // The first byte of a reply that is already there once the request is out came before the
