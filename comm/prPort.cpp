@@ -6,6 +6,7 @@
 
 #include "comm/Clock.h"
 #include "comm/Codecs.h"
+#include "comm/ExchangeTap.h"
 
 namespace {
 
@@ -145,6 +146,7 @@ void TprPort::WaitForQuietLine(int guardMs) {
       int64_t now = Clock().NowMs();
       // Something came since the last exchange: the line was not quiet after all.
       if (line->InputCount() > 0) {
+        if (ExchangeTap().Observed()) TapPendingInput(*this);
         line->ClearBuffer(true, false);
         quietSince = now;
       }
@@ -154,7 +156,9 @@ void TprPort::WaitForQuietLine(int guardMs) {
       line->SetTimeouts(wait);
       uint8_t scratch[64];
       // Nothing within the time left: quiet for the whole guard interval.
-      if (line->Read(scratch, int(sizeof scratch)) == 0) break;
+      const int late = line->Read(scratch, int(sizeof scratch));
+      if (late == 0) break;
+      if (ExchangeTap().Observed()) TapLateBytes(*this, scratch, late);
       quietSince = Clock().NowMs();
     }
   } catch (...) {
@@ -171,6 +175,10 @@ int TprPort::Exchange(const uint8_t* request, int requestLength, int replyLength
   // Both working protocols put the bus address first.
   const int address = requestLength > 0 ? request[0] : -1;
   if (address >= 0 && GuardMs[size_t(address)] > 0) WaitForQuietLine(GuardMs[size_t(address)]);
+  // Observers see what the purge throws away and the exchange as it happened.
+  const bool tapped = ExchangeTap().Observed();
+  const int64_t tapStartMs = tapped ? Clock().NowMs() : 0;
+  if (tapped) TapPendingInput(*this);
   // Purge even for an empty request: late bytes of an earlier exchange must never be taken
   // for the reply of a later one.
   line->ClearBuffer(true, true);
@@ -191,6 +199,8 @@ int TprPort::Exchange(const uint8_t* request, int requestLength, int replyLength
     const int guardMs = readTimeoutMs + int(std::trunc(16 * CharTimeMs())) + 1;
     GuardMs[size_t(address)] = timedOut ? guardMs : 0;
   }
+  if (tapped && requestLength > 0)
+    TapExchange(*this, request, requestLength, reply, got, wanted, early, tapStartMs, readTimeoutMs);
   if (early) {
     std::fill(reply, reply + got, uint8_t(0));
     got = 0;
