@@ -34,9 +34,11 @@ QString Q(const char* text) { return ToQt(text); }
 constexpr unsigned FailureOutcomes =
     TTerminalModel::AllOutcomes & ~(1u << unsigned(TExchangeOutcome::Answered));
 
+// The diagnosis early, where it is seen without scrolling.
 const char* const HealthTitles[] = {
-    "Порт", "Адрес", "Модуль", "Обменов", "Ответов", "Нет ответа", "Ошибок КС", "Неверная длина",
-    "Исключений", "Запоздалых", "Медиана, мс", "Максимум, мс", "Диагноз"};
+    "Порт", "Адрес", "Модуль", "Диагноз", "Обменов", "Ответов", "Нет ответа", "Ошибок КС",
+    "Неверная длина", "Исключений", "Запоздалых", "Медиана, мс", "Максимум, мс"};
+constexpr int FirstNumberColumn = 4;
 
 QString Ms(double ms) { return ms < 0 ? QString() : QString::number(ms, 'f', 1); }
 
@@ -113,7 +115,6 @@ TTerminalWindow::TTerminalWindow(TMainForm* form, QWidget* parent, size_t capaci
   tvHealth->setHorizontalHeaderLabels(titles);
   tvHealth->verticalHeader()->hide();
   tvHealth->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  tvHealth->horizontalHeader()->setStretchLastSection(true);
   tvHealth->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
   edFrame = new QLineEdit(this);
@@ -190,9 +191,16 @@ void TTerminalWindow::PlaceBeside(QWidget* main) {
   const QRect m = main->frameGeometry();
   QScreen* screen = main->screen() ? main->screen() : QGuiApplication::primaryScreen();
   const QRect area = screen ? screen->availableGeometry() : QRect(m.topLeft(), QSize(4000, 4000));
-  QRect r(QPoint(m.right() + 1, m.top()), frameGeometry().size());
-  if (r.right() > area.right()) r.moveRight(m.left() - 1);  // left of it then
-  if (r.left() < area.left()) r.moveLeft(std::max(area.left(), area.right() - r.width()));
+  // The side with more room; the window narrows to it down to a usable width.
+  const int right = area.right() - m.right(), left = m.left() - area.left();
+  const int room = std::max(right, left);
+  const int frame = frameGeometry().width() - width();
+  if (frameGeometry().width() > room && room - frame >= MinimumPlacedWidth)
+    resize(room - frame, height());
+  const QSize size = frameGeometry().size();
+  QRect r(QPoint(right >= left ? m.right() + 1 : m.left() - size.width(), m.top()), size);
+  if (r.right() > area.right()) r.moveRight(area.right());
+  if (r.left() < area.left()) r.moveLeft(area.left());
   if (r.bottom() > area.bottom()) r.moveBottom(area.bottom());
   if (r.top() < area.top()) r.moveTop(area.top());
   move(r.topLeft());
@@ -217,10 +225,19 @@ void TTerminalWindow::Drain() {
     HealthChanged = true;
     // Paused, the list stands still; the health goes on counting.
     if (!Paused) Log->Append(r, ModelOf(r.Port, r.Address));
+    if (r.Port != WidestPort) FitPortColumn(r.Port);
   }
   if (!records.empty() && atBottom && !Paused) tvLog->scrollToBottom();
   if (HealthChanged) UpdateHealth();
   UpdateSendState();
+}
+
+void TTerminalWindow::FitPortColumn(const std::string& port) {
+  const int wanted = tvLog->fontMetrics().horizontalAdvance(QString::fromStdString(port)) + 16;
+  if (wanted > tvLog->columnWidth(TTerminalModel::colPort)) {
+    tvLog->setColumnWidth(TTerminalModel::colPort, wanted);
+    WidestPort = port;
+  }
 }
 
 void TTerminalWindow::ApplyFilter() {
@@ -284,25 +301,32 @@ void TTerminalWindow::UpdateSendState() {
 
 void TTerminalWindow::UpdateHealth() {
   HealthChanged = false;
-  const auto& all = BusHealth.All();
-  tvHealth->setRowCount(int(all.size()));
+  // An address that never answered and was asked only once or twice is no module (a search
+  // probes every address once).
+  std::vector<const TModuleHealth*> shown;
+  for (const auto& [key, m] : BusHealth.All())
+    if (m.Exchanges >= 3 || m.Count(TExchangeOutcome::Timeout) < m.Exchanges ||
+        BusHealth.Diagnose(m) != TBusDiagnosis::None)
+      shown.push_back(&m);
+  tvHealth->setRowCount(int(shown.size()));
   int row = 0;
-  for (const auto& [key, m] : all) {
+  for (const TModuleHealth* module : shown) {
     using enum TExchangeOutcome;
+    const TModuleHealth& m = *module;
     const int model = ModelOf(m.Port, m.Address);
     const QString cells[] = {
         QString::fromStdString(m.Port), QString::number(m.Address),
         model > 0 ? QString::fromUtf8(ModelNames[model].Name) : QString(),
-        QString::number(m.Exchanges), QString::number(m.Count(Answered)),
+        QString::fromStdString(BusHealth.Diagnosis(m)), QString::number(m.Exchanges), QString::number(m.Count(Answered)),
         QString::number(m.Count(Timeout)), QString::number(m.Count(BadChecksum)),
         QString::number(m.Count(WrongLength)), QString::number(m.Count(Exception)),
         QString::number(m.Count(Late) + m.Count(WhileSending)), Ms(m.MedianResponseMs()),
-        Ms(m.MaxResponseMs), QString::fromStdString(BusHealth.Diagnosis(m))};
+        Ms(m.MaxResponseMs)};
     for (int c = 0; c < int(std::size(cells)); ++c) {
       QTableWidgetItem* item = tvHealth->item(row, c);
       if (!item) tvHealth->setItem(row, c, item = new QTableWidgetItem);
       if (item->text() != cells[c]) item->setText(cells[c]);
-      if (c >= 1 && c <= 11) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      if (c == 1 || c >= FirstNumberColumn) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     }
     ++row;
   }

@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "app/TerminalModel.h"
@@ -29,7 +30,9 @@ class TTerminalWindow : public QWidget {
                   size_t capacity = TTerminalModel::DefaultCapacity);
   ~TTerminalWindow() override;
 
-  // Places the window beside `main` where the screen has room for it.
+  // Places the window beside `main` on the side with more room, narrowed to it down to this
+  // width; over it where the screen has no such room.
+  static constexpr int MinimumPlacedWidth = 560;
   void PlaceBeside(QWidget* main);
   // Takes the exchanges reported since the last call (the timer calls it while shown).
   void Drain();
@@ -68,6 +71,8 @@ class TTerminalWindow : public QWidget {
   void UpdateHealth();
   void UpdateSendState();
   int ModelOf(const std::string& port, int address) const;
+  // Widens the port column for a port name it cuts.
+  void FitPortColumn(const std::string& port);
 
   TMainForm* Form;
   TTerminalModel* Log;
@@ -78,4 +83,5 @@ class TTerminalWindow : public QWidget {
   QTimer Tick;
   bool Paused = false;
   bool HealthChanged = false;
+  std::string WidestPort;  // the last port name the column was fitted to
 };

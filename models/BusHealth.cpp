@@ -89,16 +89,30 @@ void TBusHealth::Add(const TExchangeRecord& r) {
       break;
     case Late:
     case WhileSending:
-      // The answer to the newest request it fits, as late as it came.
-      for (auto it = m.Unanswered.rbegin(); it != m.Unanswered.rend(); ++it) {
-        if (!HeaderAt(r.Reply, 0, it->Request, r.Protocol)) continue;
-        m.MaxLatenessMs = std::max(m.MaxLatenessMs, double(r.StartMs - it->SentMs));
-        m.Unanswered.erase(std::next(it).base());
-        break;
-      }
-      break;
     case Exception:
       break;
+  }
+  // Bytes that came outside any read, or that a read of another module took, may be a late
+  // answer to an earlier request of the module whose address they carry.
+  const bool stray = !r.Reply.empty() &&
+                     (r.Outcome == Late || r.Outcome == WhileSending ||
+                      (r.Outcome != Answered && r.Outcome != Exception && r.Reply[0] != r.Address));
+  if (stray) {
+    const auto owner = Modules.find({r.Port, r.Reply[0]});
+    if (owner != Modules.end()) MatchLate(owner->second, r);
+  }
+}
+
+void TBusHealth::MatchLate(TModuleHealth& m, const TExchangeRecord& r) {
+  // The answer to the newest request it fits, as late as it came.
+  for (auto it = m.Unanswered.rbegin(); it != m.Unanswered.rend(); ++it) {
+    if (!HeaderAt(r.Reply, 0, it->Request, r.Protocol)) continue;
+    // Its last byte came at the end of the read that took it, or when the line discarded it.
+    const int64_t cameMs = r.Outcome == Late || r.LastByteMs < 0 ? r.StartMs
+                                                                  : r.SentMs + int64_t(r.LastByteMs);
+    m.MaxLatenessMs = std::max(m.MaxLatenessMs, double(cameMs - it->SentMs));
+    m.Unanswered.erase(std::next(it).base());
+    return;
   }
 }
 

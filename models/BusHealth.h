@@ -63,5 +63,8 @@ class TBusHealth {
   static int64_t SuggestedTimeoutMs(const TModuleHealth& module);
 
  private:
+  // Takes the record's bytes for a late answer to one of the module's unanswered requests.
+  void MatchLate(TModuleHealth& module, const TExchangeRecord& record);
+
   std::map<std::pair<std::string, int>, TModuleHealth> Modules;
 };

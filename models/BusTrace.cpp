@@ -191,7 +191,8 @@ std::string TraceLine(const TExchangeRecord& r, int modelIndex) {
   std::string line = TimeOfDayText(r) + " " + r.Port;
   if (r.Address >= 0) line += " " + std::to_string(r.Address);
   if (modelIndex > 0) line += std::string(" ") + ModelNames[modelIndex].Name;
-  if (!m.Register.empty()) line += " " + m.Register + (m.Write ? " := " : " = ") + m.Value;
+  if (!m.Register.empty()) line += " " + m.Register;
+  if (!m.Value.empty()) line += (m.Write ? " := " : " = ") + m.Value;
   line += ": " + OutcomeText(r.Outcome);
   if (r.Outcome == TExchangeOutcome::Exception) line += " " + std::to_string(r.ExceptionCode);
   if (const std::string ms = ResponseText(r); !ms.empty()) line += ", " + ms + " " + ResStr("мс");
