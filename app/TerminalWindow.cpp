@@ -114,6 +114,7 @@ TTerminalWindow::TTerminalWindow(TMainForm* form, QWidget* parent, size_t capaci
   for (const char* t : HealthTitles) titles << Q(t);
   tvHealth->setHorizontalHeaderLabels(titles);
   tvHealth->verticalHeader()->hide();
+  tvHealth->verticalHeader()->setDefaultSectionSize(tvLog->verticalHeader()->defaultSectionSize());
   tvHealth->setEditTriggers(QAbstractItemView::NoEditTriggers);
   tvHealth->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
@@ -142,6 +143,10 @@ TTerminalWindow::TTerminalWindow(TMainForm* form, QWidget* parent, size_t capaci
   splitter->setStretchFactor(0, 3);
   splitter->setStretchFactor(1, 1);
   splitter->setChildrenCollapsible(false);
+  // Room for the header and five modules below the list.
+  const int healthHeight = tvHealth->horizontalHeader()->sizeHint().height() +
+                           6 * tvHealth->verticalHeader()->defaultSectionSize();
+  splitter->setSizes({560 - healthHeight, healthHeight});
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(filters);

@@ -69,7 +69,10 @@ void TBusHealth::Add(const TExchangeRecord& r) {
   m.Port = r.Port;
   m.Address = r.Address;
   ++m.Counts[size_t(r.Outcome)];
-  if (r.Outcome != Late) ++m.Exchanges;
+  if (r.Outcome != Late) {
+    ++m.Exchanges;
+    m.TimeoutsInARow = r.Outcome == Timeout ? m.TimeoutsInARow + 1 : 0;
+  }
   switch (r.Outcome) {
     case Answered:
       if (r.LastByteMs >= 0) {
@@ -123,7 +126,9 @@ int64_t TBusHealth::SuggestedTimeoutMs(const TModuleHealth& m) {
 TBusDiagnosis TBusHealth::Diagnose(const TModuleHealth& m) const {
   using enum TBusDiagnosis;
   if (m.MaxLatenessMs >= 0) return TooLate;
-  if (m.Exchanges >= 3 && m.Count(Timeout) == m.Exchanges) return Silent;
+  // A module that answered before and is silent now (unplugged, readdressed, another rate)
+  // as much as one that never did.
+  if (m.TimeoutsInARow >= 3) return Silent;
   if (Many(m.Shifted, m.Exchanges)) return Noise;
   if (Many(m.Garbled, m.Exchanges)) {
     // Mixed replies at one address while another module of the port answers well.

@@ -22,6 +22,8 @@ struct TModuleHealth {
   // Replies whose header did not match the request although the checksum failed (bytes of
   // two senders mixed), and replies that held the expected header further in (bytes before it).
   int64_t Garbled = 0;
+  // Requests in a row, up to the last, that got no reply at all.
+  int64_t TimeoutsInARow = 0;
   int64_t Shifted = 0;
   // Milliseconds from the request to a late burst that answered it, the longest seen.
   double MaxLatenessMs = -1;
@@ -42,7 +44,7 @@ struct TModuleHealth {
 enum class TBusDiagnosis {
   None,
   TooLate,      // replies come after the time-out: a longer one would take them
-  Silent,       // no reply at all
+  Silent,       // no reply any more
   Noise,        // bytes before the replies
   TwoModules,   // mixed replies at one address while other modules answer well
   LineFormat,   // checksum errors: baud rate, parity, terminator
