@@ -179,6 +179,11 @@ void TTerminalWindow::showEvent(QShowEvent* event) {
     std::shared_ptr<TInbox> inbox = Inbox;
     Listener = std::make_unique<TTapListener>([inbox](const TExchangeRecord& r) {
       std::lock_guard<std::mutex> hold(inbox->Lock);
+      // Should the window not come to take them for long, the oldest half goes: the list
+      // would drop them all the same.
+      if (inbox->Records.size() >= TTerminalModel::DefaultCapacity)
+        inbox->Records.erase(inbox->Records.begin(),
+                             inbox->Records.begin() + ptrdiff_t(inbox->Records.size() / 2));
       inbox->Records.push_back(r);
     });
   }
