@@ -64,6 +64,9 @@ TTerminalWindow::TTerminalWindow(TMainForm* form, QWidget* parent, size_t capaci
   seAddress->setSpecialValueText(Q("все"));
   cbOutcome = new QComboBox(this);
   cbOutcome->setObjectName("cbOutcome");
+  // Narrow enough for the window beside the main one; its list shows the whole texts.
+  cbOutcome->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  cbOutcome->setMinimumContentsLength(14);
   cbOutcome->addItem(Q("все"), TTerminalModel::AllOutcomes);
   cbOutcome->addItem(Q("только ошибки"), FailureOutcomes);
   for (int i = 0; i < ExchangeOutcomeCount; ++i)
@@ -205,7 +208,8 @@ void TTerminalWindow::PlaceBeside(QWidget* main) {
   const int right = area.right() - m.right(), left = m.left() - area.left();
   const int room = std::max(right, left);
   const int frame = frameGeometry().width() - width();
-  if (frameGeometry().width() > room && room - frame >= MinimumPlacedWidth)
+  const int narrowest = std::max(MinimumPlacedWidth, minimumSizeHint().width());
+  if (frameGeometry().width() > room && room - frame >= narrowest)
     resize(room - frame, height());
   const QSize size = frameGeometry().size();
   QRect r(QPoint(right >= left ? m.right() + 1 : m.left() - size.width(), m.top()), size);

@@ -31,7 +31,7 @@ class TTerminalWindow : public QWidget {
   ~TTerminalWindow() override;
 
   // Places the window beside `main` on the side with more room, narrowed to it down to this
-  // width; over it where the screen has no such room.
+  // width (or the narrowest its controls allow); over it where the screen has no such room.
   static constexpr int MinimumPlacedWidth = 560;
   void PlaceBeside(QWidget* main);
   // Takes the exchanges reported since the last call (the timer calls it while shown).
