@@ -309,7 +309,8 @@ class TCommand {
   }
 
   void Progress(int address, int found) {
-    if (!S.ErrIsTerminal) return;
+    // The trace's lines would be overwritten by the bar.
+    if (!S.ErrIsTerminal || A.Trace) return;
     const int span = A.To - A.From + 1, done = address - A.From + 1;
     const int width = 30, filled = width * done / span;
     char line[128];
@@ -340,7 +341,7 @@ class TCommand {
           rows.push_back({std::to_string(hit.Address), ModelNames[hit.ModelIndex].Name,
                           std::to_string(hit.Code)});
         });
-    if (S.ErrIsTerminal) S.Err << "\r\033[K" << std::flush;
+    if (S.ErrIsTerminal && !A.Trace) S.Err << "\r\033[K" << std::flush;
     Doc["port"] = A.Positional[0];
     Doc["protocol"] = ProtocolName(A.Line.Protocol);
     Doc["baud"] = A.Line.Baud;
