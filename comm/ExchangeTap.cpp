@@ -111,7 +111,6 @@ void TapLateBytes(const TprPort& port, const uint8_t* bytes, int count) {
   TExchangeRecord r;
   r.Port = port.PortName();
   r.Protocol = port.Protocol();
-  r.Address = bytes[0];
   r.StartMs = r.SentMs = Clock().NowMs();
   r.When = std::chrono::system_clock::now();
   r.Reply.assign(bytes, bytes + count);

@@ -35,7 +35,7 @@ struct TExchangeRecord {
   uint64_t Number = 0;  // running number of the report, from 1
   std::string Port;
   uint8_t Protocol = 0;  // TprProtocol
-  int Address = -1;      // the request's bus address (a late burst: its first byte); -1 none
+  int Address = -1;      // the request's bus address; -1 for a late burst, which has none
   // Clock() milliseconds when the request began to go out, and when its last byte had left
   // (a late burst: both when it was discarded).
   int64_t StartMs = 0;

@@ -61,18 +61,23 @@ const TModuleHealth* TBusHealth::Find(const std::string& port, int address) cons
 }
 
 void TBusHealth::Add(const TExchangeRecord& r) {
+  if (r.Outcome == Late) {
+    // No request: the burst counts for the module whose address it starts with, if the bus
+    // has talked to one there, and not for whatever else its first byte may be.
+    if (r.Reply.empty()) return;
+    const auto owner = Modules.find({r.Port, r.Reply[0]});
+    if (owner == Modules.end()) return;
+    ++owner->second.Counts[size_t(Late)];
+    MatchLate(owner->second, r);
+    return;
+  }
   if (r.Address < 0) return;
-  const auto key = std::make_pair(r.Port, r.Address);
-  // A late burst counts for a module the bus has talked to, not for whatever its first byte is.
-  if (r.Outcome == Late && !Modules.count(key)) return;
-  TModuleHealth& m = Modules[key];
+  TModuleHealth& m = Modules[{r.Port, r.Address}];
   m.Port = r.Port;
   m.Address = r.Address;
   ++m.Counts[size_t(r.Outcome)];
-  if (r.Outcome != Late) {
-    ++m.Exchanges;
-    m.TimeoutsInARow = r.Outcome == Timeout ? m.TimeoutsInARow + 1 : 0;
-  }
+  ++m.Exchanges;
+  m.TimeoutsInARow = r.Outcome == Timeout ? m.TimeoutsInARow + 1 : 0;
   switch (r.Outcome) {
     case Answered:
       if (r.LastByteMs >= 0) {
@@ -90,15 +95,13 @@ void TBusHealth::Add(const TExchangeRecord& r) {
       if (HeaderShifted(r.Reply, r.Request, r.Protocol)) ++m.Shifted;
       else if (!HeaderAt(r.Reply, 0, r.Request, r.Protocol)) ++m.Garbled;
       break;
-    case Late:
-    case WhileSending:
-    case Exception:
+    default:
       break;
   }
-  // Bytes that came outside any read, or that a read of another module took, may be a late
-  // answer to an earlier request of the module whose address they carry.
+  // Bytes that came while the request was sent, or that a read of another module took, may
+  // be a late answer to an earlier request of the module whose address they carry.
   const bool stray = !r.Reply.empty() &&
-                     (r.Outcome == Late || r.Outcome == WhileSending ||
+                     (r.Outcome == WhileSending ||
                       (r.Outcome != Answered && r.Outcome != Exception && r.Reply[0] != r.Address));
   if (stray) {
     const auto owner = Modules.find({r.Port, r.Reply[0]});
