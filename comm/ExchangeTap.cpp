@@ -87,7 +87,8 @@ TExchangeOutcome ClassifyExchange(uint8_t protocol, const uint8_t* request, int 
 }
 
 void TapExchange(TprPort& port, const uint8_t* request, int requestLength, const uint8_t* reply,
-                 int count, int expectedLength, bool early, int64_t startMs, int readTimeoutMs) {
+                 int count, int expectedLength, bool early, const TTapTimes& times) {
+  const int64_t startMs = times.StartMs;
   TExchangeRecord r;
   r.Port = port.PortName();
   r.Protocol = port.Protocol();
@@ -99,10 +100,13 @@ void TapExchange(TprPort& port, const uint8_t* request, int requestLength, const
   r.Request.assign(request, request + std::max(0, requestLength));
   r.Reply.assign(reply, reply + std::max(0, count));
   r.ExpectedLength = expectedLength;
-  r.ReadTimeoutMs = readTimeoutMs;
+  r.ReadTimeoutMs = times.ReadTimeoutMs;
   r.Outcome = ClassifyExchange(r.Protocol, request, requestLength, reply, count, expectedLength,
                                early, &r.ExceptionCode);
-  if (count > 0 && port.ComPort) port.ComPort->LastReadTimes(r.FirstByteMs, r.LastByteMs);
+  if (count > 0) {
+    r.FirstByteMs = times.FirstByteMs;
+    r.LastByteMs = times.LastByteMs;
+  }
   ExchangeTap().Report(r);
 }
 

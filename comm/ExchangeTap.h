@@ -97,9 +97,14 @@ TExchangeOutcome ClassifyExchange(uint8_t protocol, const uint8_t* request, int 
                                   uint8_t* exceptionCode = nullptr);
 
 // The port node's reports (called only while the tap is observed). startMs: the clock's time
-// before the request went out.
+// before the request went out; times: the reply read's, taken from the line right after it.
+struct TTapTimes {
+  int64_t StartMs = 0;
+  int ReadTimeoutMs = 0;
+  double FirstByteMs = -1, LastByteMs = -1;
+};
 void TapExchange(TprPort& port, const uint8_t* request, int requestLength, const uint8_t* reply,
-                 int count, int expectedLength, bool early, int64_t startMs, int readTimeoutMs);
+                 int count, int expectedLength, bool early, const TTapTimes& times);
 void TapLateBytes(const TprPort& port, const uint8_t* bytes, int count);
 // Takes what is waiting in the line's input without waiting and reports it as late, before
 // a purge throws it away unseen.

@@ -177,7 +177,8 @@ int TprPort::Exchange(const uint8_t* request, int requestLength, int replyLength
   if (address >= 0 && GuardMs[size_t(address)] > 0) WaitForQuietLine(GuardMs[size_t(address)]);
   // Observers see what the purge throws away and the exchange as it happened.
   const bool tapped = ExchangeTap().Observed();
-  const int64_t tapStartMs = tapped ? Clock().NowMs() : 0;
+  TTapTimes tapTimes;
+  if (tapped) tapTimes.StartMs = Clock().NowMs();
   if (tapped) TapPendingInput(*this);
   // Purge even for an empty request: late bytes of an earlier exchange must never be taken
   // for the reply of a later one.
@@ -190,6 +191,7 @@ int TprPort::Exchange(const uint8_t* request, int requestLength, int replyLength
   const TComTimeouts& t = line->Timeouts();
   const int readTimeoutMs = std::max(0, t.ReadTotalMultiplier) * wanted + std::max(0, t.ReadTotalConstant);
   int got = wanted > 0 ? line->Read(reply, wanted) : 0;
+  if (tapped) line->LastReadTimes(tapTimes.FirstByteMs, tapTimes.LastByteMs);
   LastExchangeEndMs = Clock().NowMs();
   if (address >= 0 && wanted > 0) {
     const bool timedOut = early || (got < wanted && !complete(request, reply, got));
@@ -199,8 +201,10 @@ int TprPort::Exchange(const uint8_t* request, int requestLength, int replyLength
     const int guardMs = readTimeoutMs + int(std::trunc(16 * CharTimeMs())) + 1;
     GuardMs[size_t(address)] = timedOut ? guardMs : 0;
   }
-  if (tapped && requestLength > 0)
-    TapExchange(*this, request, requestLength, reply, got, wanted, early, tapStartMs, readTimeoutMs);
+  if (tapped && requestLength > 0) {
+    tapTimes.ReadTimeoutMs = readTimeoutMs;
+    TapExchange(*this, request, requestLength, reply, got, wanted, early, tapTimes);
+  }
   if (early) {
     std::fill(reply, reply + got, uint8_t(0));
     got = 0;
