@@ -109,8 +109,12 @@ TEST(ExchangeTap, AReplyWhileSendingIsReportedWithItsBytes) {
   device->ReadRegister(device->NETWDT);
   rig.Port.ClearReplyGuards();
   device->ReadRegister(device->NETWDT);
-  ASSERT_EQ(rig.Outcomes(), (std::vector{Timeout, WhileSending}));
-  EXPECT_FALSE(rig.Records[1].Reply.empty());
+  // Between the two the guard may report what it takes off the line as late bursts.
+  const auto outcomes = rig.Outcomes();
+  ASSERT_GE(outcomes.size(), 2u);
+  EXPECT_EQ(outcomes.front(), Timeout);
+  EXPECT_EQ(outcomes.back(), WhileSending);
+  EXPECT_FALSE(rig.Records.back().Reply.empty());
 }
 
 TEST(ExchangeTap, RegisterNamesAndValuesInBothProtocols) {
