@@ -28,7 +28,7 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const std::string& text) {
 TAboutView::TAboutView(QWidget* parent, std::optional<TVersionParts> version)
     : QDialog(parent), Form(version) {
   setObjectName("AboutForm");
-  setWindowTitle(QString::fromUtf8(TAboutForm::Caption));
+  setWindowTitle(ToQt(TAboutForm::Caption));
   setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
   Form.OpenUrl = [](const std::string& url) {
     return QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));

@@ -51,7 +51,9 @@ class TCompView : public TPageWidget {
 }  // namespace
 
 void RegisterCompPageView() {
-  RegisterPageView("TCompForm", [](TprForm* page, QWidget* parent) {
-    return new TCompView(static_cast<TCompForm*>(page), parent);
-  });
+  // The page of a module of no known model is a text page of the same kind.
+  for (const char* name : {"TCompForm", "TUnknownForm"})
+    RegisterPageView(name, [](TprForm* page, QWidget* parent) {
+      return new TCompView(static_cast<TCompForm*>(page), parent);
+    });
 }

@@ -6,9 +6,12 @@
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QPainter>
+#include <QScrollArea>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QSplitter>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -21,6 +24,8 @@
 #include "app/TreeIcons.h"
 #include "app/TerminalWindow.h"
 #include "app/TreeRowTips.h"
+#include "comm/prPort.h"
+#include "models/prDevice.h"
 #include "pages/ModuleForm.h"
 #include "shell/prNode.h"
 #include "shell/prUnit.h"
@@ -28,6 +33,37 @@
 namespace {
 constexpr int NodeRole = Qt::UserRole + 1;
 constexpr int TreeInitialWidth = 185;
+
+// How much more room than a pane of the given size the tabs of the model pages need at most:
+// each page is laid out off screen at that size and each tab's rows are compared with the
+// room its sheet got.
+QSize PagesOverflow(const QSize& pane) {
+  QSize grow(0, 0);
+  TprPort port;
+  for (int model = 1; model < ModelCount; ++model) {
+    std::unique_ptr<TprNode> device(CreateDevice(model, 1, &port));
+    std::unique_ptr<TprForm> page(CreatePage(device->PageClass, device.get()));
+    std::unique_ptr<QWidget> view(CreatePageView(page->ClassName, page.get(), nullptr));
+    view->setAttribute(Qt::WA_DontShowOnScreen);
+    view->resize(pane);
+    view->show();
+    for (QTabWidget* tabs : view->findChildren<QTabWidget*>()) {
+      // Every tab's caption in sight, without the bar's scroll buttons.
+      QTabBar* bar = tabs->tabBar();
+      int captions = 0;
+      for (int i = 0; i < bar->count(); ++i) captions += bar->tabRect(i).width();
+      grow.setWidth(std::max(grow.width(), captions + 4 - tabs->width()));
+      for (int i = 0; i < tabs->count(); ++i) {
+        tabs->setCurrentIndex(i);
+        auto* sheet = qobject_cast<QScrollArea*>(tabs->widget(i));
+        if (sheet && sheet->widget())
+          grow = grow.expandedTo(sheet->widget()->sizeHint() - sheet->maximumViewportSize());
+      }
+    }
+    view->hide();
+  }
+  return grow;
+}
 QString ConfigFilter() { return ToQt("Файл конфигурации (*.xml)"); }
 }  // namespace
 
@@ -90,6 +126,9 @@ TMainWindow::TMainWindow(std::unique_ptr<TCustomComPort> comPort, QWidget* paren
   tvDevices->setSelectionMode(QAbstractItemView::SingleSelection);
   tvDevices->setIndentation(19);
   tvDevices->setIconSize(QSize(16, 16));
+  // Long port names (by-id paths) differ near their end: the tail is kept, and the whole name
+  // is the row's tool tip.
+  tvDevices->setItemDelegate(new TTailElideDelegate(tvDevices));
   tvDevices->setMinimumWidth(TreeMinWidth);
   tvDevices->setMaximumWidth(TreeMaxWidth);
   // The selection stays as visible when the tree loses the focus.
@@ -180,11 +219,30 @@ void TMainWindow::StartUp() {
   if (StartDone) return;
   StartDone = true;
   StartQueued = true;
+  FitPages();
   bool ports = true;
   Guarded([&] { ports = Form->FormShowFirst(); });
   RebuildTree();
   // No serial port: the message was shown; the program ends with its window.
   if (!ports) close();
+}
+
+void TMainWindow::FitPages() {
+  // Maximised or resized by the user (or the window system) already: their size stands.
+  if (!FitToPages || isMaximized() || isFullScreen() || size() != minimumSize()) return;
+  const QSize grow = PagesOverflow(pMain->size());
+  if (grow.width() <= 0 && grow.height() <= 0) return;
+  QSize wanted = size() + grow.expandedTo(QSize(0, 0));
+  if (QScreen* s = screen()) {
+    const QRect room = s->availableGeometry();
+    // The frame the window system adds stays on the screen too.
+    const QSize frame = frameGeometry().size() - size();
+    wanted = wanted.boundedTo(room.size() - frame);
+    resize(wanted);
+    move(room.center() - rect().center());
+  } else {
+    resize(wanted);
+  }
 }
 
 QTreeWidgetItem* TMainWindow::ItemOf(const TTreeNode* node) const {

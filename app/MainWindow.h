@@ -65,10 +65,17 @@ class TMainWindow : public QMainWindow {
   QAction* miShowHelp;
   QAction* miAbout;
 
+  // Whether the first show grows the window to fit the model pages (off for a size given on
+  // purpose, as the renderer's --size).
+  bool FitToPages = true;
+
   static constexpr int TreeMinWidth = 141;
   static constexpr int TreeMaxWidth = 241;
 
  protected:
+  // The first size grows from the minimum to what the widest and the tallest tab of the model
+  // pages need, as far as the screen allows.
+  void FitPages();
   void showEvent(QShowEvent* event) override;
 
  private:

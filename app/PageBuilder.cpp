@@ -1,6 +1,7 @@
 #include "app/PageBuilder.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
@@ -10,6 +11,8 @@
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <map>
+#include <set>
 
 #include "app/QtUi.h"
 #include "shell/prUnit.h"
@@ -275,6 +278,29 @@ QWidget* BuildCell(const TLayoutCell& cell, TControlBinding& binding, QWidget* p
 }
 }  // namespace
 
+namespace {
+// Controls of one grid column line up: lists take the width of the column's widest list, and
+// controls of unlike widths share the column's left edge instead of each being centred alone.
+void AlignGridColumns(QGridLayout* layout, const std::vector<TPlaced>& placed) {
+  std::map<int, std::vector<const TPlaced*>> byColumn;
+  for (const TPlaced& p : placed)
+    if (p.Span == 1 && IsControl(p)) byColumn[p.Column].push_back(&p);
+  for (const auto& [column, controls] : byColumn) {
+    int listWidth = 0;
+    for (const TPlaced* p : controls)
+      if (qobject_cast<QComboBox*>(p->Widget))
+        listWidth = std::max(listWidth, p->Widget->sizeHint().width());
+    std::set<int> widths;
+    for (const TPlaced* p : controls) {
+      if (qobject_cast<QComboBox*>(p->Widget)) p->Widget->setMinimumWidth(listWidth);
+      widths.insert(std::max(p->Widget->sizeHint().width(), p->Widget->minimumWidth()));
+    }
+    if (widths.size() < 2) continue;
+    for (const TPlaced* p : controls) layout->setAlignment(p->Widget, Qt::AlignLeft | Qt::AlignVCenter);
+  }
+}
+}  // namespace
+
 QWidget* BuildContainerView(TContainer& container, TControlBinding& binding, QWidget* parent) {
   auto* widget = new QWidget(parent);
   binding.BindContainer(container, widget);
@@ -307,6 +333,7 @@ QWidget* BuildContainerView(TContainer& container, TControlBinding& binding, QWi
       columns = std::max(columns, c);
     }
     NameGridControls(placed, static_cast<int>(grid.Rows.size()));
+    AlignGridColumns(layout, placed);
     // Rows stay packed to the left; what is left over goes to an empty last column, or to the
     // tab control (or container) that fills the pane.
     layout->setColumnStretch(wholeColumn >= 0 ? wholeColumn : columns, 1);

@@ -22,6 +22,10 @@ void StyleCaptionLine(QLabel* label) {
   label->setPalette(palette);
   label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   label->setTextFormat(Qt::PlainText);
+  // A long caption (a by-id port name) is cut at the pane's edge rather than widening the
+  // pane and squeezing the tree; its tool tip holds it whole.
+  label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  label->setMinimumWidth(1);
 }
 
 TPageWidget::TPageWidget(TprForm* page, QWidget* parent) : QWidget(parent), Model(page) {
@@ -48,6 +52,7 @@ TPageWidget::~TPageWidget() {
 void TPageWidget::RefreshAll() {
   if (!Model) return;
   lbCaption->setText(ToQt(Model->lbCaption));
+  lbCaption->setToolTip(lbCaption->text().trimmed());
   Refresh();
 }
 

@@ -16,13 +16,15 @@
 
 #include "app/ChoiceWidgets.h"
 #include "app/ErrorBox.h"
+#include "app/QtUi.h"
 #include "pages/RhoCalibrateUnit.h"
 
 namespace texts = RhoCalibrateForm;
 
 namespace {
 
-QString Q(const char* text) { return QString::fromUtf8(text); }
+// Every text of the wizard is looked up where it reaches the screen.
+QString Q(const char* text) { return ToQt(text); }
 
 QLabel* Label(const char* text, QWidget* parent, bool bold = false) {
   auto* label = new QLabel(Q(text), parent);
@@ -130,8 +132,15 @@ TRhoCalibrateDialog::TRhoCalibrateDialog(TRhoCalibrateForm& model, QWidget* pare
     lines.front()->setBuddy(edValue);
     edValue->setMaxLength(texts::ValueMaxLength);
     edValue->setMaximumWidth(edValue->fontMetrics().horizontalAdvance(QString(20, QChar('0'))));
+    // The unit of the value beside the field: mA or V, after the kind chosen.
+    lbUnit = new QLabel(tsValue);
+    lbUnit->setObjectName("lbUnit");
+    auto* field = new QHBoxLayout;
+    field->addWidget(edValue);
+    field->addWidget(lbUnit);
+    field->addStretch();
     column->addSpacing(6);
-    column->addWidget(edValue);
+    column->addLayout(field);
     column->addStretch();
   }
 
@@ -140,6 +149,11 @@ TRhoCalibrateDialog::TRhoCalibrateDialog(TRhoCalibrateForm& model, QWidget* pare
     auto* grid = static_cast<QGridLayout*>(tsYes->layout());
     int row = 1;
     for (const char* line : texts::SuccessLines) grid->addWidget(Label(line, tsYes), row++, 1);
+    lbOldSettings = new QLabel(tsYes);
+    lbOldSettings->setObjectName("lbOldSettings");
+    lbOldSettings->setTextFormat(Qt::PlainText);
+    lbOldSettings->setWordWrap(true);
+    grid->addWidget(lbOldSettings, row++, 1);
     grid->setRowStretch(row, 1);
   }
   QWidget* tsNo = ResultPage(FailureSymbol(), texts::FailureTitle, pcWizard);
@@ -189,7 +203,10 @@ TRhoCalibrateDialog::TRhoCalibrateDialog(TRhoCalibrateForm& model, QWidget* pare
   layout->addWidget(pcWizard, 1);
   layout->addLayout(buttons);
 
-  connect(cbType, &QComboBox::currentIndexChanged, this, [this](int i) { Model.cbType = i; });
+  connect(cbType, &QComboBox::currentIndexChanged, this, [this](int i) {
+    Model.cbType = i;
+    lbUnit->setText(QString::fromStdString(Model.lbUnit()));
+  });
   connect(cbChannel, &QComboBox::currentIndexChanged, this,
           [this](int i) { Model.cbChannel = i; });
   connect(edValue, &QLineEdit::textChanged, this,
@@ -218,9 +235,11 @@ TRhoCalibrateDialog::~TRhoCalibrateDialog() {
 
 void TRhoCalibrateDialog::Sync() {
   pcWizard->setCurrentIndex(Model.ActivePage());
-  btForward->setText(QString::fromStdString(Model.btForwardCaption()));
+  btForward->setText(ToQt(Model.btForwardCaption()));
   btCancel->setEnabled(Model.btCancelEnabled());
   lbErr->setText(QString::fromStdString(Model.lbErr()));
+  lbUnit->setText(QString::fromStdString(Model.lbUnit()));
+  lbOldSettings->setText(QString::fromStdString(Model.lbOldSettings()));
 }
 
 void TRhoCalibrateDialog::showEvent(QShowEvent* event) {

@@ -25,6 +25,8 @@ class TRhoCalibrateDialog : public QDialog {
   QComboBox* cbType;
   QComboBox* cbChannel;
   QLineEdit* edValue;
+  QLabel* lbUnit;
+  QLabel* lbOldSettings;
   QLabel* lbErr;
   QPushButton* btForward;
   QPushButton* btCancel;

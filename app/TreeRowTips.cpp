@@ -1,6 +1,8 @@
 #include "app/TreeRowTips.h"
 
+#include <QApplication>
 #include <QHelpEvent>
+#include <QPainter>
 #include <QToolTip>
 #include <QTreeView>
 #include <algorithm>
@@ -29,4 +31,31 @@ bool TCutRowTips::eventFilter(QObject* watched, QEvent* event) {
   else
     QToolTip::hideText();
   return true;
+}
+
+QString TTailElideDelegate::Elided(const QString& text, const QFontMetrics& metrics, int width) {
+  if (metrics.horizontalAdvance(text) <= width) return text;
+  // The head up to the first folder ("/dev/"), when there is room for some tail after it.
+  const QString ellipsis(QChar(0x2026));
+  QString head = text.left(text.indexOf(QLatin1Char('/'), 1) + 1);
+  if (metrics.horizontalAdvance(head + ellipsis) > width / 3) head.clear();
+  QString tail;
+  for (int n = text.size() - head.size(); n > 0; --n) {
+    tail = text.right(n);
+    if (metrics.horizontalAdvance(head + ellipsis + tail) <= width) return head + ellipsis + tail;
+  }
+  return head + ellipsis;
+}
+
+void TTailElideDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                               const QModelIndex& index) const {
+  QStyleOptionViewItem item = option;
+  initStyleOption(&item, index);
+  const QWidget* widget = option.widget;
+  QStyle* style = widget ? widget->style() : QApplication::style();
+  const QRect text = style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget);
+  // The style's own margins inside the text rectangle.
+  const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+  item.text = Elided(item.text, item.fontMetrics, text.width() - 2 * margin);
+  style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
 }

@@ -2,7 +2,10 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -35,7 +38,8 @@ Commands:
   save PORT ADDRESS FILE         save the module's configuration to an XML file
   load PORT ADDRESS FILE         write what differs from the file and verify it
                                  (--dry-run: only show it; --network: also the bus address,
-                                 baud rate and parity)
+                                 baud rate and parity; --strict: refuse a file that does not
+                                 set every setting of the model)
   diff A B                       compare two configurations, each a FILE or PORT:ADDRESS
 
 Line options (as on the port page):
@@ -44,13 +48,15 @@ Line options (as on the port page):
   --parity none|even|odd   Modbus only (default none)
   --timeout MS             reply time-out, 0 automatic (default 0)
 
+  --force                  write: let a list register take a code its list does not name
   --json                   one JSON document on standard output
   --trace                  every exchange on the line, one line each on standard error
                            (with --json also as the document's "trace" array)
   --help                   this text
+  --version                the program's version
 
-Exit codes: 0 done, 1 a module failed or the configurations differ, 2 bad usage,
-3 the line could not be opened, 130 stopped by Ctrl-C.
+Exit codes: 0 done, 1 a module failed, none was found or the configurations differ,
+2 bad usage or a bad file, 3 the line could not be opened, 130 stopped by Ctrl-C.
 )";
 
 struct TUsageError {
@@ -65,11 +71,18 @@ struct TFailure {
   std::string Message;
 };
 
+// A file that cannot be read or written, or is no configuration this command can use: bad
+// input, like a bad argument.
+struct TBadFile {
+  std::string Message;
+};
+
 struct TArgs {
   std::string Command;
   std::vector<std::string> Positional;
   TLineOptions Line;
-  bool Json = false, All = false, DryRun = false, Network = false, Help = false, Trace = false;
+  bool Json = false, All = false, DryRun = false, Network = false, Help = false;
+  bool Force = false, Strict = false, Version = false, Trace = false;
   int From = 1, To = 247;
   bool RangeGiven = false;
 };
@@ -97,6 +110,9 @@ TArgs ParseArgs(const std::vector<std::string>& args) {
     else if (arg == "--trace") a.Trace = true;
     else if (arg == "--dry-run") a.DryRun = true;
     else if (arg == "--network") a.Network = true;
+    else if (arg == "--force") a.Force = true;
+    else if (arg == "--strict") a.Strict = true;
+    else if (arg == "--version") a.Version = true;
     else if (arg == "--protocol") {
       const std::string& v = value();
       if (v == "modbus") a.Line.Protocol = ptModbus;
@@ -202,17 +218,21 @@ void PrintTable(std::ostream& out, const std::vector<std::vector<std::string>>& 
   }
 }
 
+// The whole file; a directory or a file that cannot be read is named with the system's reason.
 std::string ReadFile(const std::string& path) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) throw TBadFile{path + ": is a directory"};
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw TFailure{path + ": cannot be read"};
+  if (!in) throw TBadFile{path + ": cannot be read: " + std::strerror(errno)};
   std::ostringstream s;
   s << in.rdbuf();
+  if (in.bad()) throw TBadFile{path + ": cannot be read: " + std::strerror(errno)};
   return s.str();
 }
 
 TModuleConfig LoadConfigFile(const std::string& path) {
   TConfigParseResult r = ParseConfigXml(ReadFile(path));
-  if (!r.Ok) throw TFailure{path + ": " + r.Error};
+  if (!r.Ok) throw TBadFile{path + ": " + r.Error};
   return std::move(r.Config);
 }
 
@@ -349,11 +369,13 @@ class TCommand {
     Doc["to"] = A.To;
     Doc["modules"] = found;
     Doc["complete"] = !stopped;
-    if (Text()) {
-      if (count) PrintTable(Out(), rows);
-      else S.Err << "orbis-cli: no module answered at addresses " << A.From << ".." << A.To << "\n";
+    if (Text() && count) PrintTable(Out(), rows);
+    if (stopped) return ceInterrupted;
+    if (count == 0) {
+      S.Err << "orbis-cli: no module answered at addresses " << A.From << ".." << A.To << "\n";
+      return ceFailed;
     }
-    return stopped ? int(ceInterrupted) : int(ceDone);
+    return ceDone;
   }
 
   int Read() {
@@ -373,21 +395,24 @@ class TCommand {
     }
     json regs = json::array();
     std::vector<std::vector<std::string>> rows;
-    bool failed = false;
+    std::string failed;
     for (const TRegisterDef* d : defs) {
       CheckStop();
       TprDevReg* reg = m.Model->FindRegister(d->Name);
       const bool ok = m.Model->ReadRegister(reg);
-      failed = failed || !ok;
+      if (!ok) failed += (failed.empty() ? "" : ", ") + std::string(d->Name);
       regs.push_back({{"name", d->Name},
                       {"value", ok ? json(reg->ValueText) : json(nullptr)},
                       {"access", AccessName(d->Access)}});
-      rows.push_back({d->Name, ok ? reg->ValueText : ResStr("Н/Д"), AccessName(d->Access)});
+      rows.push_back({d->Name, ok ? reg->ValueText : "read failed", AccessName(d->Access)});
     }
     Describe(m);
     Doc["registers"] = regs;
     if (Text()) PrintTable(Out(), rows);
-    return failed ? ceFailed : ceDone;
+    if (failed.empty()) return ceDone;
+    S.Err << "orbis-cli: the module at address " << address << " gave no valid reply reading "
+          << failed << "\n";
+    return ceFailed;
   }
 
   int Write() {
@@ -406,7 +431,7 @@ class TCommand {
       if (!d) throw TUsageError{m.ModelName() + std::string(" has no register ") + name};
       if (d->Access == raReadOnly) throw TUsageError{std::string(d->Name) + " is read-only"};
       std::string why;
-      if (!CheckValueText(*d, value, why))
+      if (!CheckValueText(*d, value, why, A.Force))
         throw TUsageError{std::string(d->Name) + " takes " + why + ", not '" + value + "'"};
       TWriteStep step;
       step.Name = d->Name;
@@ -457,14 +482,18 @@ class TCommand {
   int Save() {
     Expect(A, 3, 3, "save PORT ADDRESS FILE");
     const int address = ParseAddress(A.Positional[1]);
+    std::error_code error;
+    if (std::filesystem::is_directory(A.Positional[2], error))
+      throw TBadFile{A.Positional[2] + ": is a directory"};
     TprPort& port = Lines.Open(A.Positional[0]);
     TCliModule m = OpenModuleOrFail(port, address);
     const TModuleConfig config = ReadWholeConfig(m);
     const std::string& path = A.Positional[2];
     {
       std::ofstream out(path, std::ios::binary | std::ios::trunc);
+      if (!out) throw TBadFile{path + ": cannot be written: " + std::strerror(errno)};
       out << WriteConfigXml(config);
-      if (!out.flush()) throw TFailure{path + ": cannot be written"};
+      if (!out.flush()) throw TBadFile{path + ": cannot be written: " + std::strerror(errno)};
     }
     Describe(m, &config.Firmware);
     Doc["file"] = path;
@@ -476,13 +505,23 @@ class TCommand {
   }
 
   int Load() {
-    Expect(A, 3, 3, "load PORT ADDRESS FILE [--dry-run] [--network]");
+    Expect(A, 3, 3, "load PORT ADDRESS FILE [--dry-run] [--network] [--strict]");
     const int address = ParseAddress(A.Positional[1]);
     const TModuleConfig config = LoadConfigFile(A.Positional[2]);
     TprPort& port = Lines.Open(A.Positional[0]);
     TCliModule m = OpenModuleOrFail(port, address);
     std::string error;
-    if (!CheckConfigFor(m, config, error)) throw TFailure{A.Positional[2] + ": " + error};
+    if (!CheckConfigFor(m, config, error)) throw TBadFile{A.Positional[2] + ": " + error};
+    // What the file leaves out stays as the module has it: said before anything is written.
+    const std::vector<std::string> missing = MissingSettings(*m.Model, config, A.Network);
+    Doc["missing"] = missing;
+    if (!missing.empty()) {
+      std::string names;
+      for (const auto& n : missing) names += (names.empty() ? "" : ", ") + n;
+      if (A.Strict) throw TBadFile{A.Positional[2] + ": does not set " + names};
+      S.Err << "orbis-cli: note: " << A.Positional[2] << " does not set " << names
+            << "; they are left as they are\n";
+    }
     if (m.Model->ReadRegister(m.Model->MVERSION) && !config.Firmware.empty() &&
         m.Model->MVERSION->ValueText != config.Firmware)
       S.Err << "orbis-cli: note: the file was saved from firmware " << config.Firmware
@@ -562,7 +601,7 @@ class TCommand {
     int index = 0;
     for (int i = 1; i < ModelCount; ++i)
       if (a.Config.Model == ModelNames[i].Name) index = i;
-    if (index == 0) throw TFailure{"unknown model " + a.Config.Model};
+    if (index == 0) throw TBadFile{"unknown model " + a.Config.Model};
     const auto diffs = DiffConfigs(RegisterMap(index), a.Config, b.Config, A.Network);
     json list = json::array();
     std::vector<std::vector<std::string>> rows{{"REGISTER", A.Positional[0], A.Positional[1]}};
@@ -611,6 +650,11 @@ int RunCli(const std::vector<std::string>& args, TCliStreams streams) {
     streams.Out << Usage;
     return ceDone;
   }
+  if (a.Version) {
+    streams.Out << "orbis-cli " << ORBIS_VERSION_MAJOR << "." << ORBIS_VERSION_MINOR << "."
+                << ORBIS_VERSION_PATCH << "." << ORBIS_VERSION_TWEAK << "\n";
+    return ceDone;
+  }
   if (a.Trace) {
     tap.emplace([&](const TExchangeRecord& r) {
       const int model = models.Learn(r);
@@ -626,6 +670,8 @@ int RunCli(const std::vector<std::string>& args, TCliStreams streams) {
     if (code == ceInterrupted) streams.Err << "orbis-cli: stopped\n";
     return code;
   } catch (const TUsageError& e) {
+    return fail(ceUsage, e.Message, command.Doc);
+  } catch (const TBadFile& e) {
     return fail(ceUsage, e.Message, command.Doc);
   } catch (const TLineError& e) {
     return fail(ceNoLine, e.Message, command.Doc);

@@ -62,8 +62,14 @@ TCliLine::~TCliLine() {
 
 bool OpenModule(TprPort& port, int address, TCliModule& module, std::string& error) {
   TScanHit hit;
-  if (!ProbeAddress(port, uint8_t(address), hit)) {
-    error = "no module answers at address " + std::to_string(address);
+  TProbeMiss miss = TProbeMiss::Silent;
+  if (!ProbeAddress(port, uint8_t(address), hit, &miss)) {
+    const std::string at = " at address " + std::to_string(address);
+    error = miss == TProbeMiss::Silent     ? "no module answers" + at
+            : miss == TProbeMiss::Checksum ? "checksum error in the reply" + at +
+                                                 " (noise on the line, or another baud rate or parity)"
+                                           : "garbled reply" + at +
+                                                 " (no valid reply to the probe; another protocol?)";
     return false;
   }
   module.Address = address;
@@ -88,7 +94,7 @@ const TRegisterDef* FindDef(const TprModel& model, const std::string& name) {
   return nullptr;
 }
 
-bool CheckValueText(const TRegisterDef& def, const std::string& text, std::string& why) {
+bool CheckValueText(const TRegisterDef& def, const std::string& text, std::string& why, bool force) {
   switch (def.DataType) {
     case dtString: {
       // The module holds the text one byte per character in its code page.
@@ -118,14 +124,15 @@ bool CheckValueText(const TRegisterDef& def, const std::string& text, std::strin
       }
       // A list that shows no item for other codes holds every code the module knows: a code
       // beyond it (a baud rate no module has) would leave the module unreachable or undefined.
-      if (def.List && def.List->Other < 0) {
+      // Another list's codes are the ones it names; a code beyond them only when forced.
+      if (def.List && (def.List->Other < 0 || !force)) {
         std::vector<int64_t> codes;
-        for (size_t i = 0; i < def.List->Items.size(); ++i)
-          codes.push_back(def.List->Codes.empty() ? int64_t(i) : def.List->Codes[i]);
+        for (size_t i = 0; i < def.List->Items.size(); ++i) codes.push_back(CodeOf(*def.List, i));
         if (std::find(codes.begin(), codes.end(), value) == codes.end()) {
           why = "one of";
           for (size_t i = 0; i < codes.size(); ++i)
             why += (i ? ", " : " ") + std::to_string(codes[i]);
+          if (def.List->Other >= 0) why += " (another code only with --force)";
           return false;
         }
       }
@@ -176,13 +183,23 @@ bool CheckConfigFor(const TCliModule& module, const TModuleConfig& config, std::
       error = name + " is not a setting of " + config.Model;
       return false;
     }
+    // A file holds what a module had stored, which may be a code its list does not name.
     std::string why;
-    if (!CheckValueText(*def, value, why)) {
+    if (!CheckValueText(*def, value, why, true)) {
       error = "value '" + value + "' of " + name + " in the file: must be " + why;
       return false;
     }
   }
   return true;
+}
+
+std::vector<std::string> MissingSettings(const TprModel& model, const TModuleConfig& config,
+                                         bool network) {
+  std::vector<std::string> missing;
+  for (const TRegisterDef& d : model.Map())
+    if (IsConfigRegister(d) && (network || !IsNetworkRegister(d.Name)) && !config.Find(d.Name))
+      missing.push_back(d.Name);
+  return missing;
 }
 
 std::vector<TValueDiff> DiffConfigs(std::span<const TRegisterDef> map, const TModuleConfig& a,

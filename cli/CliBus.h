@@ -57,8 +57,11 @@ bool IsNetworkRegister(const std::string& name);
 // The row of a register name in the model's map (ignoring case); nullptr when it has none.
 const TRegisterDef* FindDef(const TprModel& model, const std::string& name);
 
-// Whether the text is a value the register takes; why not in `why`.
-bool CheckValueText(const TRegisterDef& def, const std::string& text, std::string& why);
+// Whether the text is a value the register takes; why not in `why`. A list register takes
+// the codes of its items; `force` lets one of its other codes through where the list shows
+// such codes at all.
+bool CheckValueText(const TRegisterDef& def, const std::string& text, std::string& why,
+                    bool force = false);
 // Two value texts of a register that stand for the same value (5.5 and 5.50000 alike).
 bool SameValue(const TRegisterDef& def, const std::string& a, const std::string& b);
 
@@ -69,6 +72,11 @@ TModuleConfig ReadConfig(TCliModule& module, std::vector<std::string>& failed);
 // The registers of a configuration a file may set on this model: false with the reason when
 // the file is of another model, or names a register that is not a setting of the model.
 bool CheckConfigFor(const TCliModule& module, const TModuleConfig& config, std::string& error);
+
+// The settings of the module's model that the configuration does not set, in map order;
+// network registers only when asked.
+std::vector<std::string> MissingSettings(const TprModel& model, const TModuleConfig& config,
+                                         bool network);
 
 struct TValueDiff {
   std::string Name;

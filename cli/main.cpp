@@ -4,12 +4,26 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <filesystem>
 #include <iostream>
 
 #include "cli/Cli.h"
 #include "cli/CliBus.h"
+#include "comm/Resources.h"
+
+namespace {
+// The catalogues beside the program in the build folder, else where the install puts them.
+std::string LocaleFolder() {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path folder = fs::read_symlink("/proc/self/exe", error).parent_path();
+  if (fs::is_directory(folder / "locale", error)) return (folder / "locale").string();
+  return (folder / ORBIS_LOCALE_FROM_BIN).lexically_normal().string();
+}
+}  // namespace
 
 int main(int argc, char** argv) {
+  BindTextDomains(LocaleFolder());
   std::setlocale(LC_ALL, "");
   // Values cross as text with a decimal point whatever the user's locale: files and scripts
   // must read the same everywhere.

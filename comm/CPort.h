@@ -201,3 +201,11 @@ void EnumComPortsFrom(const std::string& sysClassTty, const std::string& devDir,
 
 // The Linux termios backend.
 std::unique_ptr<TComBackend> MakeTermiosBackend();
+
+// The line the termios backend adds under an error: what the system error means for the port
+// and what the user can do about it; empty where the number tells a user nothing to act on.
+std::string LineErrorHint(int err, const std::string& port);
+// The advice for a port the user may not open, from its mode bits, owner and group: join the
+// group only where the group may read and write it.
+std::string AccessAdvice(const std::string& port, unsigned mode, const std::string& owner,
+                         const std::string& group);

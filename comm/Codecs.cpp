@@ -127,9 +127,9 @@ bool TryStrToUInt32(const std::string& text, uint32_t& value) {
 }
 
 bool TryStrToFloat(const std::string& text, double& value) {
-  // [blanks] [sign] digits [separator digits] [e [sign] digits] [blanks], with the locale's
-  // separator only; at least one mantissa digit.
-  const char sep = FormatSettings().DecimalSeparator;
+  // [blanks] [sign] digits [separator digits] [e [sign] digits] [blanks]; at least one
+  // mantissa digit. The separator is "." or ",", whichever the locale shows: a user types
+  // either, and no value takes a thousands separator that the other could be mistaken for.
   size_t i = 0, n = text.size();
   while (i < n && IsBlank(text[i])) ++i;
   while (n > i && IsBlank(text[n - 1])) --n;
@@ -137,7 +137,7 @@ bool TryStrToFloat(const std::string& text, double& value) {
   if (i < n && (text[i] == '+' || text[i] == '-')) plain += text[i++];
   int digits = 0;
   while (i < n && IsDigit(text[i])) plain += text[i++], ++digits;
-  if (i < n && text[i] == sep) {
+  if (i < n && (text[i] == '.' || text[i] == ',')) {
     plain += '.';
     ++i;
     while (i < n && IsDigit(text[i])) plain += text[i++], ++digits;

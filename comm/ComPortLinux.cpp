@@ -6,6 +6,7 @@
 #include <grp.h>
 #include <linux/serial.h>
 #include <poll.h>
+#include <pwd.h>
 #include <strings.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -65,36 +66,70 @@ void SleepUntil(TNanos deadline) {
 
 // A looked-up text with each "%s" replaced by the next argument, in order.
 std::string CPortFormat(const char* text, std::initializer_list<std::string> args) {
-  std::string format = CPortStr(text), out;
-  auto arg = args.begin();
-  for (size_t i = 0; i < format.size(); ++i) {
-    if (format.compare(i, 2, "%s") == 0 && arg != args.end()) {
-      out += *arg++;
-      ++i;
-    } else {
-      out += format[i];
+  return FillIn(CPortStr(text), args);
+}
+
+}  // namespace
+
+std::string AccessAdvice(const std::string& port, unsigned mode, const std::string& owner,
+                         const std::string& group) {
+  // Joining the group helps only where the group may both read and write the device.
+  if ((mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP))
+    return CPortFormat("нет доступа к %s: пользователь должен входить в группу %s", {port, group});
+  return CPortFormat(
+      "нет доступа к %s: открыть его может только владелец (%s); доступ другим даёт правило "
+      "udev (см. README)",
+      {port, owner});
+}
+
+std::string LineErrorHint(int err, const std::string& port) {
+  switch (err) {
+    case EACCES:
+    case EPERM: {
+      std::string owner = "root", group = "dialout";
+      unsigned mode = 0660;
+      struct stat st{};
+      if (stat(port.c_str(), &st) == 0) {
+        mode = st.st_mode;
+        std::vector<char> buffer(4096);
+        struct passwd user{};
+        struct passwd* foundUser = nullptr;
+        owner = std::to_string(st.st_uid);
+        if (getpwuid_r(st.st_uid, &user, buffer.data(), buffer.size(), &foundUser) == 0 && foundUser)
+          owner = foundUser->pw_name;
+        struct group entry{};
+        struct group* foundGroup = nullptr;
+        group = std::to_string(st.st_gid);
+        if (getgrgid_r(st.st_gid, &entry, buffer.data(), buffer.size(), &foundGroup) == 0 && foundGroup)
+          group = foundGroup->gr_name;
+      }
+      return AccessAdvice(port, mode, owner, group);
     }
+    case EBUSY:
+    case EWOULDBLOCK:
+      return CPortFormat("порт %s занят другой программой", {port});
+    case ENOENT:
+      return CPortFormat("порта %s нет в системе: адаптер не подключен или назван иначе", {port});
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+    case EPIPE:
+      return CPortFormat(
+          "устройство %s отключено (адаптер вынут или потерял питание): подключите его и "
+          "выберите порт снова",
+          {port});
+    case ETIMEDOUT:
+      return CPortFormat("драйвер порта %s не ответил вовремя: переподключите адаптер", {port});
+    default:
+      return {};
   }
-  return out;
 }
 
-// Serial devices are usually open to their group (dialout on Debian); the user has to join it.
-std::string AccessHint(const std::string& port) {
-  std::string group = "dialout";
-  struct stat st{};
-  if (stat(port.c_str(), &st) == 0) {
-    group = std::to_string(st.st_gid);
-    std::vector<char> buffer(4096);
-    struct group entry{};
-    struct group* found = nullptr;
-    if (getgrgid_r(st.st_gid, &entry, buffer.data(), buffer.size(), &found) == 0 && found)
-      group = found->gr_name;
-  }
-  return CPortFormat("нет доступа к %s: пользователь должен входить в группу %s", {port, group});
-}
+namespace {
 
-std::string BusyHint(const std::string& port) {
-  return CPortFormat("порт %s занят другой программой", {port});
+// A line error with the cause and the remedy on a line of its own.
+EComPort LineError(int code, int err, const std::string& port) {
+  return EComPort(code, err, LineErrorHint(err, port));
 }
 
 // Modem-line and serial-driver requests that a pty or a plain USB gadget does not know.
@@ -107,12 +142,7 @@ class TTermiosBackend : public TComBackend {
   void Open(const std::string& port) override {
     if (Fd >= 0) return;
     int fd = ::open(port.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-      const int err = errno;
-      throw EComPort(CError_OpenFailed, err, err == EACCES || err == EPERM ? AccessHint(port)
-                                             : err == EBUSY                ? BusyHint(port)
-                                                                           : std::string());
-    }
+    if (fd < 0) throw LineError(CError_OpenFailed, errno, port);
     // The advisory lock comes first: it holds off every cooperating program, root included,
     // before we touch a setting that the current holder relies on.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) Fail(fd, errno, port);
@@ -122,6 +152,7 @@ class TTermiosBackend : public TComBackend {
     if (ioctl(fd, TIOCEXCL) != 0) Fail(fd, errno, port);
     SetLowLatency(fd);
     Fd = fd;
+    Port = port;
     Saved = saved;
     ModemLinesSupported = true;
     LsrSupported = true;
@@ -155,7 +186,7 @@ class TTermiosBackend : public TComBackend {
     line.RtsCtsFlow = flow.OutCTSFlow || flow.ControlRTS == rtsHandshake;
     line.XonXoffIn = flow.XonXoffIn;
     line.XonXoffOut = flow.XonXoffOut;
-    if (int err = TermiosApplyLine(Fd, line)) throw EComPort(CError_SetStateFailed, err);
+    if (int err = TermiosApplyLine(Fd, line)) throw LineError(CError_SetStateFailed, err, Port);
     CharNanos = CharTime(line);
     // The event character drives only line events, which nobody listens to; the terminal
     // has no use for it in raw mode.
@@ -169,7 +200,7 @@ class TTermiosBackend : public TComBackend {
     RequireOpen(CError_PurgeFailed);
     if (!input && !output) return;
     int queue = input && output ? TCIOFLUSH : input ? TCIFLUSH : TCOFLUSH;
-    if (tcflush(Fd, queue) != 0) throw EComPort(CError_PurgeFailed, errno);
+    if (tcflush(Fd, queue) != 0) throw LineError(CError_PurgeFailed, errno, Port);
   }
 
   int Write(const uint8_t* bytes, int count) override {
@@ -188,10 +219,10 @@ class TTermiosBackend : public TComBackend {
         continue;
       }
       if (n < 0 && errno == EINTR) continue;
-      if (n < 0 && errno != EAGAIN) throw EComPort(CError_WriteFailed, errno);
+      if (n < 0 && errno != EAGAIN) throw LineError(CError_WriteFailed, errno, Port);
       short ev = WaitReady(Fd, POLLOUT, deadline, CError_WriteFailed);
       if (ev == 0) break;  // time-out: what is queued so far is all that goes
-      if (ev & (POLLHUP | POLLERR | POLLNVAL)) throw EComPort(CError_WriteFailed, EIO);
+      if (ev & (POLLHUP | POLLERR | POLLNVAL)) throw LineError(CError_WriteFailed, EIO, Port);
     }
     return written - WaitSent(deadline, written);
   }
@@ -222,7 +253,7 @@ class TTermiosBackend : public TComBackend {
         // Bytes that made it before the device went away are still the reply's; the next
         // read reports the loss.
         if (got > 0) return got;
-        throw EComPort(CError_ReadFailed, EIO);
+        throw LineError(CError_ReadFailed, EIO, Port);
       }
       if (Times.ReadInterval < 0) return got;
       TNanos until = deadline;
@@ -237,7 +268,7 @@ class TTermiosBackend : public TComBackend {
   int InputCount() override {
     RequireOpen(CError_ClearComFailed);
     int queued = 0;
-    if (ioctl(Fd, FIONREAD, &queued) != 0) throw EComPort(CError_ClearComFailed, errno);
+    if (ioctl(Fd, FIONREAD, &queued) != 0) throw LineError(CError_ClearComFailed, errno, Port);
     return queued;
   }
 
@@ -253,8 +284,7 @@ class TTermiosBackend : public TComBackend {
   // The lock held by another program shows as EWOULDBLOCK, its TIOCEXCL as EBUSY.
   [[noreturn]] static void Fail(int fd, int err, const std::string& port) {
     ::close(fd);
-    const bool busy = err == EBUSY || err == EWOULDBLOCK;
-    throw EComPort(CError_OpenFailed, err, busy ? BusyHint(port) : std::string());
+    throw LineError(CError_OpenFailed, err, port);
   }
 
   void RequireOpen(int code) const {
@@ -281,7 +311,7 @@ class TTermiosBackend : public TComBackend {
         hungUp = true;
         break;
       }
-      throw EComPort(CError_ReadFailed, errno);
+      throw LineError(CError_ReadFailed, errno, Port);
     }
     return got;
   }
@@ -292,7 +322,7 @@ class TTermiosBackend : public TComBackend {
   int WaitSent(TNanos deadline, int written) {
     for (;;) {
       int queued = 0;
-      if (ioctl(Fd, TIOCOUTQ, &queued) != 0) throw EComPort(CError_WriteFailed, errno);
+      if (ioctl(Fd, TIOCOUTQ, &queued) != 0) throw LineError(CError_WriteFailed, errno, Port);
       if (queued == 0 && !TransmitterBusy()) return 0;
       // Part of the request is still to go out, so nothing received yet answers it.
       WhileSending = std::max(WhileSending, InputCount());
@@ -326,7 +356,7 @@ class TTermiosBackend : public TComBackend {
       ModemLinesSupported = false;  // a pty has no modem lines
       return;
     }
-    throw EComPort(CError_SetStateFailed, errno);
+    throw LineError(CError_SetStateFailed, errno, Port);
   }
 
   // Holding bytes back until the adapter's latency timer expires would stretch every
@@ -345,6 +375,7 @@ class TTermiosBackend : public TComBackend {
   }
 
   int Fd = -1;
+  std::string Port;  // for the advice under an error
   int WhileSending = 0;
   TNanos ReadStart = 0, FirstByte = -1, LastByte = -1;
   TTermiosSnapshot Saved;

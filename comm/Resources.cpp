@@ -9,6 +9,20 @@ std::string ResStr(const std::string& text) { return ResStr(text.c_str()); }
 
 std::string CPortStr(const char* text) { return *text ? dgettext("cport", text) : ""; }
 
+std::string FillIn(const std::string& format, std::initializer_list<std::string> args) {
+  std::string out;
+  auto arg = args.begin();
+  for (size_t i = 0; i < format.size(); ++i) {
+    if (format.compare(i, 2, "%s") == 0 && arg != args.end()) {
+      out += *arg++;
+      ++i;
+    } else {
+      out += format[i];
+    }
+  }
+  return out;
+}
+
 void BindTextDomains(const std::string& localeDir) {
   bindtextdomain("default", localeDir.c_str());
   bind_textdomain_codeset("default", "UTF-8");

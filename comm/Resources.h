@@ -1,5 +1,6 @@
 #pragma once
 // Resource strings of the program and the locale format settings shared by codecs and pages.
+#include <initializer_list>
 #include <string>
 
 // Looks a text up in the translation domain "default"; with no catalogue it comes back as is.
@@ -11,6 +12,9 @@ std::string CPortStr(const char* text);
 // Marks a serial line text for the "cport" catalogue where it is written (a table entry); it
 // is looked up with CPortStr where it is shown.
 constexpr const char* CPortText(const char* text) { return text; }
+// The text with each "%s" replaced by the next argument, in order (a looked-up text keeps its
+// arguments wherever the translation puts them).
+std::string FillIn(const std::string& format, std::initializer_list<std::string> args);
 // Binds the two translation domains to a locale folder (the program does this at start).
 void BindTextDomains(const std::string& localeDir);
 

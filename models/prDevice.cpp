@@ -19,7 +19,7 @@ TprModel* NewModel() {
 }  // namespace
 
 const TModelRow ModelNames[ModelCount] = {
-    {0, "Неизвестный", "TprForm", {}, nullptr},
+    {0, "Неизвестный", "TUnknownForm", {}, nullptr},
     {201, "KAPPA-01", "TKappaForm", KappaRegisterMap, NewModel<TprKappa>},
     {202, "ETA-03", "TEtaForm", EtaRegisterMap, NewModel<TprEta>},
     {203, "BETA-02", "TBetaForm", BetaRegisterMap, NewModel<TprBeta>},

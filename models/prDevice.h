@@ -36,6 +36,11 @@ struct TCodeList {
   int Other = -1;
 };
 
+// The code item i of a list stands for.
+constexpr int32_t CodeOf(const TCodeList& list, size_t i) {
+  return list.Codes.empty() ? int32_t(i) : list.Codes[i];
+}
+
 // The numbers a register takes where they are fewer than its value kind's (Lo > Hi: all of
 // those).
 struct TValueRange {
@@ -105,6 +110,7 @@ class TprDevice : public TprNode {
  public:
   explicit TprDevice(TComponent* owner = nullptr) : TprNode(owner) {}
   uint32_t Address = 0;
+  int ModelCode = -1;  // the model code it reported; -1: not known
 };
 
 // Base of the five model classes: address, INIT flag, registers and the register operations.
@@ -148,6 +154,12 @@ class TprModel : public TprNode {
   TprDevReg* FindRegister(const std::string& prefix, int channel) const;
   const std::vector<TprDevReg*>& Registers() const { return Regs; }
   std::span<const TRegisterDef> Map() const { return Defs; }
+  // The map row of one of its registers; nullptr for another.
+  const TRegisterDef* DefOf(const TprDevReg* reg) const {
+    for (size_t k = 0; reg && k < Regs.size(); ++k)
+      if (Regs[k] == reg) return &Defs[k];
+    return nullptr;
+  }
 
   // Device register operations over the port node this module was found under; false for a
   // null register or a device without a port.

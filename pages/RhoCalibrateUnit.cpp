@@ -30,6 +30,52 @@ bool TRhoCalibrateForm::Write(TprDevReg* reg, const std::string& text) {
   return Device && reg && Device->WriteRegister(reg, text);
 }
 
+// ---- the settings the preparation changes
+
+void TRhoCalibrateForm::KeepSettings(TprDevReg* outType, TprDevReg* slewRate) {
+  Kept.Due = true;
+  Kept.Channel = Channel();
+  Kept.OutType = outType->ValueText;
+  Kept.SlewRate = slewRate->ValueText;
+}
+
+std::string TRhoCalibrateForm::SettingsText(const char* format) const {
+  // The item of the register's list that a code stands for; the code itself when none does.
+  auto item = [this](const char* prefix, const std::string& code) {
+    const TRegisterDef* def = Device ? Device->DefOf(Device->FindRegister(prefix, Kept.Channel)) : nullptr;
+    int32_t value = 0;
+    if (def && def->List && TryStrToInt(code, value))
+      for (size_t i = 0; i < def->List->Items.size(); ++i)
+        if (CodeOf(*def->List, i) == value) {
+          std::string name = ResStr(def->List->Items[i]);
+          while (!name.empty() && name.back() == ' ') name.pop_back();
+          return name;
+        }
+    return code;
+  };
+  return FillIn(ResStr(format), {std::to_string(Kept.Channel), item("OUTTYPE", Kept.OutType),
+                                 item("SLEWRATE", Kept.SlewRate)});
+}
+
+void TRhoCalibrateForm::RestoreSettings() {
+  if (!Kept.Due) return;
+  Kept.Due = false;
+  TprDevReg* outType = Device ? Device->FindRegister("OUTTYPE", Kept.Channel) : nullptr;
+  TprDevReg* slewRate = Device ? Device->FindRegister("SLEWRATE", Kept.Channel) : nullptr;
+  bool restored = false;
+  try {
+    // Both are tried: one that holds is one less to set by hand.
+    const bool type = Write(outType, Kept.OutType);
+    restored = Write(slewRate, Kept.SlewRate) && type;
+  } catch (const std::exception&) {
+    // The line failed; the closing write has reported it already or will.
+  }
+  if (!restored)
+    Ui().MessageBox(SettingsText(texts::RestoreFailed), ResStr(texts::Caption), TMsgIcon::Warning);
+}
+
+std::string TRhoCalibrateForm::lbUnit() const { return ResStr(texts::ValueUnits[cbType == 1]); }
+
 // ---- pages
 
 void TRhoCalibrateForm::ShowPage(int index) {
@@ -66,8 +112,16 @@ bool TRhoCalibrateForm::FormCloseQuery() {
 
 void TRhoCalibrateForm::FormClose() {
   // Ends the tuning mode whatever state the wizard got to; nothing more can be done about a
-  // module that does not take it.
-  Write(ModuleRegister("TUNINGENABLE"), "0");
+  // module that does not take it. Then, unless the calibration succeeded, the channel gets
+  // back the settings the preparation changed.
+  std::exception_ptr error;
+  try {
+    Write(ModuleRegister("TUNINGENABLE"), "0");
+  } catch (...) {
+    error = std::current_exception();
+  }
+  if (Page != tsYes) RestoreSettings();
+  if (error) std::rethrow_exception(error);
 }
 
 bool TRhoCalibrateForm::Close(TModalResult result) {
@@ -112,11 +166,12 @@ void TRhoCalibrateForm::PrepareStep() {
     ShowError(texts::ReasonInternal);
     return;
   }
-  // The values are read only to make sure the module answers before anything is changed.
+  // The values are read before anything is changed: the module answers, and they are kept.
   if (!Read(slewRate) || !Read(outType)) {
     ShowError(texts::ReasonLink);
     return;
   }
+  KeepSettings(outType, slewRate);
   // The channel drives the top of the calibrated range at once: no slew limit in the way.
   if (!Write(outType, std::to_string(KindCode())) || !Write(slewRate, "0") ||
       !Write(tuning, std::to_string(Channel()))) {
@@ -157,5 +212,6 @@ void TRhoCalibrateForm::ValueStep() {
     ShowError(texts::ReasonCoefficient);
     return;
   }
+  OldSettingsText = SettingsText(texts::SuccessOld);
   ShowPage(tsYes);
 }

@@ -44,6 +44,15 @@ inline constexpr const char* SuccessTitle = "Калибровка проведе
 inline constexpr const char* SuccessLines[2] = {
     "Настройки типа выхода и скорости нарастания были изменены.",
     "При необходимости проведите данные настройки заново."};
+// The settings the preparation replaced, named on the success page.
+inline constexpr const char* SuccessOld =
+    "Прежние настройки канала %s: тип выхода \"%s\", скорость нарастания \"%s\".";
+// Any other way out puts them back; when the module does not take them, the user is told.
+inline constexpr const char* RestoreFailed =
+    "Не удалось вернуть каналу %s прежние настройки: тип выхода \"%s\", скорость нарастания "
+    "\"%s\". Задайте их на вкладке \"Параметры выходов\".";
+// The unit of the value to type: current in mA, voltage in V.
+inline constexpr const char* ValueUnits[2] = {"мА", "В"};
 inline constexpr const char* FailureTitle = "Калибровка не проведена!";
 inline constexpr const char* ErrorPrefix = "Ошибка: ";
 inline constexpr const char* InitialError = "Ошибка: неизвестная ошибка.";
@@ -72,6 +81,10 @@ class TRhoCalibrateForm : public TModalDialog {
   const std::string& btForwardCaption() const { return ForwardCaption; }
   bool btCancelEnabled() const { return CancelEnabled; }
   const std::string& lbErr() const { return ErrorText; }
+  // The unit of the value asked for on the value page.
+  std::string lbUnit() const;
+  // On the success page: the output type and slew rate the calibration replaced.
+  const std::string& lbOldSettings() const { return OldSettingsText; }
   bool Finished() const { return IsFinished; }
   bool Closed() const { return IsClosed; }
   TModalResult ModalResult() const { return Result; }
@@ -114,6 +127,12 @@ class TRhoCalibrateForm : public TModalDialog {
   TprDevReg* ChannelRegister(const char* prefix) const;
   bool Read(TprDevReg* reg);
   bool Write(TprDevReg* reg, const std::string& text);
+  // The preparation changes the channel's output type and slew rate: they are kept first, and
+  // every way out but success writes them back.
+  void KeepSettings(TprDevReg* outType, TprDevReg* slewRate);
+  void RestoreSettings();
+  // The old settings as the user knows them: the items of their lists.
+  std::string SettingsText(const char* format) const;
   void Changed() {
     if (OnChanged) OnChanged();
   }
@@ -123,6 +142,12 @@ class TRhoCalibrateForm : public TModalDialog {
   std::string ForwardCaption = RhoCalibrateForm::btForwardNext;
   bool CancelEnabled = true;
   std::string ErrorText;
+  std::string OldSettingsText;
+  struct TKeptSettings {
+    bool Due = false;  // the preparation began to change them
+    int Channel = 1;
+    std::string OutType, SlewRate;
+  } Kept;
   bool IsFinished = false;
   bool IsClosed = false;
   TModalResult Result = TModalResult::None;

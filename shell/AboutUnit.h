@@ -27,7 +27,7 @@ class TAboutForm {
   // Opens the link with OpenUrl; a failure raises an error for the default error box.
   void lbURLClick();
 
-  static constexpr const char* Caption = "AboutForm";
+  static constexpr const char* Caption = "О программе";
   std::string lbProductName1 = "ORBIS Utility - конфигурационная программа ";
   std::string lbProductName2 = "для модулей серии 'ORBIS'";
   std::string lbVerInfo = "[нет информации о версии]";

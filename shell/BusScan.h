@@ -22,5 +22,10 @@ inline constexpr int kScanAddressPauseMs = 30;
 int ScanBus(TprPort& port, int from, int to, const std::function<bool(int address)>& next,
             const std::function<void(const TScanHit&)>& found);
 
-// One probe of one address: true with the hit filled when a module answered acceptably.
-bool ProbeAddress(TprPort& port, uint8_t address, TScanHit& hit);
+// Why a probe found no module: nothing came back, a reply whose checksum is wrong, or bytes
+// that are no reply to the probe (another address, a cut frame, an exception).
+enum class TProbeMiss { Silent, Checksum, Garbled };
+
+// One probe of one address: true with the hit filled when a module answered acceptably; on
+// false, `miss` (when given) tells what came back.
+bool ProbeAddress(TprPort& port, uint8_t address, TScanHit& hit, TProbeMiss* miss = nullptr);

@@ -1,5 +1,7 @@
 #include "shell/CompUnit.h"
 
+#include "comm/Resources.h"
+
 const std::string& SupportedModulesText() {
   // Fixed text, not built from the model table: it names the variants of each model.
   static const std::string text =
@@ -16,6 +18,16 @@ const std::string& SupportedModulesText() {
       "\n"
       "  - IOTA-04, IOTA-04X: 3-канальные модули ввода аналоговых сигналов термосопротивлений.";
   return text;
+}
+
+std::string UnknownModuleText(int modelCode) {
+  const std::string code = modelCode >= 0 ? std::to_string(modelCode) : "?";
+  return FillIn(ResStr("  Модуль сообщил код модели %s.\n"
+                       "\n"
+                       "  Эта версия программы не поддерживает модули с таким кодом: их настройки "
+                       "здесь недоступны. Поддерживаемые модели перечислены на странице \"Мой "
+                       "компьютер\"."),
+                {code});
 }
 
 TCompForm::TCompForm(TprNode* owner) : TprForm(owner), mMain(SupportedModulesText()) {}

@@ -18,3 +18,7 @@ class TCompForm : public TprForm {
 
 // The fixed text of mMain.
 const std::string& SupportedModulesText();
+
+// The page of a module of no known model shows, in the same view, the code it reported and
+// that this version does not support it (-1: the code is not known).
+std::string UnknownModuleText(int modelCode);

@@ -84,15 +84,14 @@ bool TMainForm::FormShowFirst() {
   Building = false;
   TreeChanged();
 
-  // The first selection only opens the line on the first port (nothing is selected yet, so no
-  // page is shown); the second closes it again and shows the computer page.
-  std::vector<TTreeNode*> items = Items();
+  // Start shows the computer page with the line closed: no port is opened (or reported as
+  // unusable) before the user selects it.
   try {
-    Select(items[1]);
-  } catch (const std::exception& e) {
-    Ui().ShowError(e.what());
+    ComPort->Close();
+  } catch (const EComPort&) {
   }
-  Select(items[0]);
+  SelectedNode = RootNode.get();
+  SetPageShown(SelectedNode->Data, true);
   TreeChanged();
   return true;
 }
@@ -119,7 +118,7 @@ TTreeNode* TMainForm::AddPort(TTreeNode* computer, const std::string& portName) 
   return result;
 }
 
-TTreeNode* TMainForm::AddDevice(TTreeNode* port, int modelIndex, uint32_t address) {
+TTreeNode* TMainForm::AddDevice(TTreeNode* port, int modelIndex, uint32_t address, int modelCode) {
   // An index outside the model table is an unrecognised module.
   auto child = std::make_unique<TTreeNode>();
   child->Text = ModelRow(modelIndex).Name;
@@ -130,6 +129,7 @@ TTreeNode* TMainForm::AddDevice(TTreeNode* port, int modelIndex, uint32_t addres
 
   TprNode* device = CreateDevice(modelIndex, address, static_cast<TprPort*>(port->Data));
   result->Data = device;
+  if (auto* unknown = dynamic_cast<TprDevice*>(device)) unknown->ModelCode = modelCode;
   if (device) {
     device->PageShown = false;
     device->Page = nullptr;

@@ -41,7 +41,8 @@ class TMainForm {
 
   bool FindPorts(std::vector<std::string>& list);
   TTreeNode* AddPort(TTreeNode* computer, const std::string& portName);
-  TTreeNode* AddDevice(TTreeNode* port, int modelIndex, uint32_t address);
+  // modelCode: the code the module reported, shown on the page of a module of no known model.
+  TTreeNode* AddDevice(TTreeNode* port, int modelIndex, uint32_t address, int modelCode = -1);
   void ClearDevices(TTreeNode* port);
   void SetPageShown(TprNode* node, bool shown);
   // The serial line's port for a node: its own name for a port, its parent's for a module,

@@ -99,7 +99,7 @@ void SearchAllDevices(TSearchForm& W) {
         [&W, parent](const TScanHit& hit) {
           W.IncFounded();
           if (MainForm() && parent)
-            MainForm()->AddDevice(parent, hit.ModelIndex, uint32_t(hit.Address));
+            MainForm()->AddDevice(parent, hit.ModelIndex, uint32_t(hit.Address), hit.Code);
         });
   }
   W.PostClose();

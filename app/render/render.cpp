@@ -6,6 +6,7 @@
 // given, saves the search window once it shows address --search-shot (6 by default) into
 // --search-out, optionally presses its Stop button at address --stop-at, lists the modules
 // found and then saves the main window.
+// Without --size the window takes the size it first takes for a user (fitted to the pages).
 // With --wizard N it opens the output calibration wizard on the selected RHO-05 module, steps
 // it to page N (0 preparation, 1 value, 2 success, 3 failure: a measured value the module
 // refuses) over the demo bus and saves the wizard's window into --wizard-out.
@@ -116,6 +117,7 @@ int main(int argc, char** argv) {
   int wizardPage = -1;
   QString wizardOut = QStringLiteral("wizard.png");
   bool nodeGiven = false;
+  bool sizeGiven = false;
   bool scrollRight = false;
   const QStringList args = QCoreApplication::arguments().mid(1);
   for (int i = 0; i < args.size(); ++i) {
@@ -147,6 +149,7 @@ int main(int argc, char** argv) {
       const QStringList wh = args[++i].split('x');
       if (wh.size() != 2) return Usage();
       size = QSize(wh[0].toInt(), wh[1].toInt());
+      sizeGiven = true;
     } else if (a == "--scroll-right") {
       scrollRight = true;
     } else if (a == "--no-modules") {
@@ -181,6 +184,7 @@ int main(int argc, char** argv) {
     ui.MainWindow = &window;
     if (!demo.empty()) window.Logic().ExtraPorts.push_back(demo);
     window.resize(size);
+    window.FitToPages = !sizeGiven;
     window.show();
     window.StartUp();
 

@@ -203,7 +203,7 @@ TEST(AboutBox, ShowsTheStampedVersionAndPlacesTheLink) {
   TestApp();
   TAboutView box(nullptr, TVersionParts{2, 3, 0, 117});
   box.show();
-  EXPECT_EQ(box.windowTitle(), "AboutForm");
+  EXPECT_EQ(box.windowTitle(), "О программе");
   EXPECT_EQ(box.lbVerInfo->text(), "Версия программы: 2.3.0.117 (pre-release)");
   EXPECT_EQ(box.lbURL->x(), box.lbMaker1->geometry().right() + 1 + 8);
   EXPECT_EQ(box.lbURL->y(), box.lbMaker1->y());

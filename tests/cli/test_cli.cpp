@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -94,7 +95,7 @@ TEST_F(CliBus, WriteThenReadRoundTripsEveryValueKind) {
     const char* ReadsAs;
   };
   const Case cases[] = {
-      {"1", "FILTER2", "7", "7"},                  // one byte
+      {"1", "FILTER2", "3", "3"},                  // one byte
       {"1", "NETWDT", "65535", "65535"},           // 16 bits
       {"4", "OUTPUTPUPCH1", "4.25", "4.25000"},    // single
       {"4", "OUTPUTSAFECH2", "-0.5", "-0.50000"},  // single, negative
@@ -139,7 +140,7 @@ TEST_F(CliBus, ExitCodesOfRefusedAndFailingCommands) {
       {{"write", p, "4", "SETPOINTCH1=1e38"}, 2},
       {{"read", p, "9"}, 1},  // nobody there
       {{"read", "/nonexistent/tty", "1"}, 3},
-      {{"diff", file, file}, 1},  // no such file
+      {{"diff", file, file}, 2},  // no such file
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = c.Args;
@@ -155,7 +156,7 @@ TEST_F(CliBus, ExitCodesOfRefusedAndFailingCommands) {
 }
 
 TEST_F(CliBus, SaveThenLoadOntoASecondModuleLeavesNoDifference) {
-  ASSERT_EQ(Cli({"write", port, "1", "NETWDT=120", "FILTER3=9", "COUNTFRONT=21845",
+  ASSERT_EQ(Cli({"write", port, "1", "NETWDT=120", "FILTER3=3", "COUNTFRONT=21845",
                  "MNAME=Pump 3"}).Code, 0);
   ASSERT_EQ(Cli({"save", port, "1", file}).Code, 0);
   const TRun before = Cli({"diff", file, port + ":7", "--json"});
@@ -177,14 +178,14 @@ TEST_F(CliBus, SaveThenLoadOntoASecondModuleLeavesNoDifference) {
 }
 
 TEST_F(CliBus, LoadRefusesAnotherModelsFileAndDryRunWritesNothing) {
-  ASSERT_EQ(Cli({"write", port, "1", "FILTER4=5"}).Code, 0);
+  ASSERT_EQ(Cli({"write", port, "1", "FILTER4=2"}).Code, 0);
   ASSERT_EQ(Cli({"save", port, "1", file}).Code, 0);
   const int framesBefore = [&] {
     std::lock_guard<std::mutex> lock(bus->Mutex());
     return eta->FramesServed;
   }();
   const TRun other = Cli({"load", port, "2", file});
-  EXPECT_EQ(other.Code, 1);
+  EXPECT_EQ(other.Code, 2);  // a file this module cannot use
   EXPECT_NE(other.Err.find("KAPPA-01"), std::string::npos) << other.Err;
   {
     std::lock_guard<std::mutex> lock(bus->Mutex());
@@ -194,7 +195,7 @@ TEST_F(CliBus, LoadRefusesAnotherModelsFileAndDryRunWritesNothing) {
   const TRun dry = Cli({"load", port, "7", file, "--dry-run", "--json"});
   EXPECT_EQ(dry.Code, 0) << dry.Err;
   ASSERT_EQ(dry.Doc()["changes"].size(), 1u) << dry.Out;
-  EXPECT_EQ(dry.Doc()["changes"][0], json({{"name", "FILTER4"}, {"from", "1"}, {"to", "5"}}));
+  EXPECT_EQ(dry.Doc()["changes"][0], json({{"name", "FILTER4"}, {"from", "1"}, {"to", "2"}}));
   EXPECT_EQ(IntOf(kappa2, "FILTER4"), 1u);
 }
 
@@ -261,6 +262,67 @@ TEST(ConfigFile, WrittenTextReadsBackAndDamagedTextIsRefused) {
     EXPECT_FALSE(r.Ok) << text;
     EXPECT_FALSE(r.Error.empty()) << text;
   }
+}
+
+// Bad input exits 2 with its reason, a module that fails 1; every failure is said in words.
+TEST_F(CliBus, RoughEdgesExitCodesAndMessages) {
+  const std::string dir = ::testing::TempDir();
+  {
+    TModuleConfig partial;
+    partial.Model = "KAPPA-01";
+    partial.Values = {{"FILTER1", "3"}};
+    std::ofstream(file) << WriteConfigXml(partial);
+  }
+  struct Case {
+    std::vector<std::string> Args;
+    int Code;
+    std::string Says;  // in standard error, or standard output for code 0
+    std::function<void()> Before = {};
+  };
+  const std::string p = port;
+  const auto garble = [&](TSimFaultKind kind) {
+    return [this, kind] {
+      std::lock_guard<std::mutex> lock(bus->Mutex());
+      kappa->Fault = TSimFault{kind, 0, 1};
+    };
+  };
+  const Case cases[] = {
+      {{"load", p, "1", dir}, 2, "is a directory"},
+      {{"diff", dir, file}, 2, "is a directory"},
+      {{"save", p, "1", dir}, 2, "is a directory"},
+      {{"load", p, "1", "/nonexistent/x.xml"}, 2, "No such file"},
+      {{"scan", p, "--from", "100", "--to", "102"}, 1, "no module answered"},
+      {{"write", p, "4", "OUTTYPE1=7"}, 2, "--force"},
+      {{"write", p, "4", "OUTTYPE1=7", "--force"}, 0, "OUTTYPE1=7"},
+      {{"load", p, "1", file, "--strict", "--dry-run"}, 2, "does not set MNAME"},
+      {{"load", p, "1", file, "--dry-run"}, 0, "does not set MNAME"},
+      {{"read", p, "1"}, 1, "checksum error", garble(TSimFaultKind::BadCrc)},
+      {{"read", p, "1"}, 1, "garbled reply", garble(TSimFaultKind::Truncated)},
+      {{"--version"}, 0, "orbis-cli "},
+  };
+  for (const Case& c : cases) {
+    std::string line;
+    for (const auto& a : c.Args) line += a + " ";
+    if (c.Before) c.Before();
+    const TRun r = Cli(c.Args);
+    EXPECT_EQ(r.Code, c.Code) << line << r.Err;
+    EXPECT_NE((r.Err + r.Out).find(c.Says), std::string::npos) << line << r.Err << r.Out;
+  }
+}
+
+// A register that fails in a text-mode read is named as failed, not shown as a value.
+TEST_F(CliBus, RoughEdgesAFailedReadIsAnError) {
+  // The module falls silent after the first register is read.
+  clock.OnSleep = [this](int) {
+    std::lock_guard<std::mutex> lock(bus->Mutex());
+    kappa->Fault = TSimFault{TSimFaultKind::Silence};
+  };
+  const TRun r = Cli({"read", port, "1", "FILTER1", "FILTER2"});
+  EXPECT_EQ(r.Code, 1);
+  EXPECT_EQ(r.Out.find("Н/Д"), std::string::npos) << r.Out;
+  EXPECT_NE(r.Out.find("FILTER2  read failed"), std::string::npos) << r.Out;
+  EXPECT_NE(r.Err.find("FILTER2"), std::string::npos) << r.Err;
+  EXPECT_EQ(r.Err.find("FILTER1"), std::string::npos) << r.Err;
 }
 
 }  // namespace

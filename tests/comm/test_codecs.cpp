@@ -164,7 +164,7 @@ TEST_P(LocaleSeparator, FormatAndParseAgree) {
   const std::string sep(1, GetParam());
   const std::string other = GetParam() == ',' ? "." : ",";
   EXPECT_DOUBLE_EQ(StrToFloat("0" + sep + "5"), 0.5);
-  EXPECT_THROW(StrToFloat("0" + other + "5"), EConvertError);
+  EXPECT_DOUBLE_EQ(StrToFloat("0" + other + "5"), 0.5);  // typed either way
   EXPECT_DOUBLE_EQ(StrToFloat("-1" + sep + "25e2"), -125.0);
 
   // A value read can be written back unchanged.
@@ -188,6 +188,32 @@ TEST_P(LocaleSeparator, FormatAndParseAgree) {
 }
 
 INSTANTIATE_TEST_SUITE_P(CommaAndPoint, LocaleSeparator, testing::Values(',', '.'));
+
+// A decimal typed with either separator is taken in both locales; no text with two of them
+// (a thousands separator) is, and the locale's separator is the one shown.
+TEST(RoughEdgesDecimals, EitherSeparatorOnEntryTheLocalesOnShow) {
+  const struct {
+    const char* Text;
+    bool Ok;
+    double Value;
+  } cases[] = {{"2,5", true, 2.5},       {"2.5", true, 2.5},      {"-0,125e2", true, -12.5},
+               {",5", true, 0.5},        {"5,", true, 5.0},       {"1.000,5", false, 0},
+               {"1,000.5", false, 0},    {"1,000,000", false, 0}, {"2,,5", false, 0},
+               {",", false, 0}};
+  for (char locale : {'.', ','}) {
+    TFormatGuard guard(locale);
+    for (const auto& c : cases) {
+      double v = 0;
+      EXPECT_EQ(TryStrToFloat(c.Text, v), c.Ok) << locale << " " << c.Text;
+      if (c.Ok) {
+        EXPECT_DOUBLE_EQ(v, c.Value) << locale << " " << c.Text;
+      }
+    }
+    std::string shown;
+    ASSERT_TRUE(FormatFixed(2.5, 1, shown));
+    EXPECT_EQ(shown, std::string("2") + locale + "5");
+  }
+}
 
 TEST(VelaDecode, TypeComesFromTheReply) {
   TprDevReg r;

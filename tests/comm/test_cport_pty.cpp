@@ -194,7 +194,9 @@ TEST_F(PtyLine, LostDeviceFailsTheRead) {
   } catch (const EComPort& e) {
     EXPECT_EQ(e.Code, CError_ReadFailed);
     EXPECT_EQ(e.WinCode, EIO);
-    EXPECT_STREQ(e.what(), "ReadFile function failed (win error code: 5)");
+    // The old text first, then what happened in the user's words.
+    EXPECT_EQ(std::string(e.what()),
+              "ReadFile function failed (win error code: 5)\n" + LineErrorHint(EIO, Pty.SlavePath));
   }
   EXPECT_LT(MsSince(t0), 100.0);
 }
@@ -270,8 +272,10 @@ TEST(PtyOpen, FailuresLeaveTheLineClosed) {
     } catch (const EComPort& e) {
       EXPECT_EQ(e.Code, CError_OpenFailed);
       EXPECT_EQ(e.WinCode, c.err);
-      EXPECT_EQ(std::string(e.what()),
-                "Unable to open com port (win error code: " + std::to_string(c.err) + ")");
+      const std::string hint = LineErrorHint(c.err, c.path);
+      EXPECT_EQ(std::string(e.what()), "Unable to open com port (win error code: " +
+                                           std::to_string(c.err) + ")" +
+                                           (hint.empty() ? "" : "\n" + hint));
     }
     EXPECT_FALSE(line.Connected());
     uint8_t b;

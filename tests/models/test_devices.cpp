@@ -38,7 +38,7 @@ TEST(Identification, ProbeValueToModelIndex) {
 
 TEST(Identification, ModelTableRows) {
   const char* names[] = {"Неизвестный", "KAPPA-01", "ETA-03", "BETA-02", "RHO-05", "IOTA-04"};
-  const char* pages[] = {"TprForm", "TKappaForm", "TEtaForm", "TBetaForm", "TRhoForm", "TIotaForm"};
+  const char* pages[] = {"TUnknownForm", "TKappaForm", "TEtaForm", "TBetaForm", "TRhoForm", "TIotaForm"};
   for (int i = 0; i < ModelCount; ++i) {
     EXPECT_STREQ(ModelNames[i].Name, names[i]);
     EXPECT_STREQ(ModelNames[i].PageClass, pages[i]);
@@ -98,7 +98,7 @@ TEST(Identification, UnrecognisedModuleHasItsAddressInTheKindText) {
     EXPECT_EQ(device->Address, 37u);
     EXPECT_EQ(node->NameText, "Неизвестный");
     EXPECT_EQ(node->KindText, "Модуль ввода-вывода (адрес: 37)");
-    EXPECT_EQ(node->PageClass, "TprForm");
+    EXPECT_EQ(node->PageClass, "TUnknownForm");
     EXPECT_EQ(node->ParentNode, &port);
     EXPECT_TRUE(node->Components().empty());
   }

@@ -2,10 +2,12 @@
 // pages, with what it writes to the module on the way and the reason it shows on failure.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 
 #include "pages/RhoCalibrateUnit.h"
+#include "models/prRho.h"
 #include "support/PageRig.h"
 
 namespace {
@@ -33,6 +35,9 @@ struct TRow {
 #define PREP1 "OUTTYPE1=0 SLEWRATE1=0 TUNINGENABLE=1 "
 #define PREP2V "OUTTYPE2=2 SLEWRATE2=0 TUNINGENABLE=2 "
 #define END "TUNINGENABLE=0"
+// The settings the preparation changed, put back after the tuning mode ends.
+#define BACK1 " OUTTYPE1=3 SLEWRATE1=5"
+#define BACK2 " OUTTYPE2=3 SLEWRATE2=7"
 constexpr auto Cancel = TModalResult::Cancel;
 
 const TRow kRows[] = {
@@ -43,9 +48,9 @@ const TRow kRows[] = {
     {"Отмена on the first page, Закрыть closes", 0, 0, "", TAtWait::Nothing, "C3 F-",
      texts::ReasonCancelled, END},
     {"Отмена on the value page", 1, 1, "", TAtWait::Nothing, "F1 C3 F-", texts::ReasonCancelled,
-     PREP2V END},
+     PREP2V END BACK2},
     {"close request on page 1 refused as Отмена, the second closes", 0, 0, "", TAtWait::Nothing,
-     "F1 X3 X-", texts::ReasonCancelled, PREP1 END, 0, Cancel},
+     "F1 X3 X-", texts::ReasonCancelled, PREP1 END BACK1, 0, Cancel},
     {"close request on page 0", 0, 0, "", TAtWait::Nothing, "X3 X-", texts::ReasonCancelled, END,
      0, Cancel},
     {"close request on the success page closes at once", 0, 0, "20", TAtWait::Nothing, "F1 F2 X-",
@@ -53,21 +58,28 @@ const TRow kRows[] = {
     {"SMSTS 0x20 after channel 1: success", 0, 0, "20", TAtWait::Status0x20, "F1 F2 F-", nullptr,
      PREP1 "TUNINGVALUECH1=20 TUNINGCH1=1 " END},
     {"SMSTS 0x20 after channel 2: invalid coefficient", 1, 1, "10", TAtWait::Status0x20,
-     "F1 F3 F-", texts::ReasonCoefficient, PREP2V "TUNINGVALUECH2=10 TUNINGCH2=1 " END},
+     "F1 F3 F-", texts::ReasonCoefficient, PREP2V "TUNINGVALUECH2=10 TUNINGCH2=1 " END BACK2},
     {"a value far from the output: the module refuses it", 0, 0, "12", TAtWait::Nothing,
-     "F1 F3 F-", texts::ReasonCoefficient, PREP1 "TUNINGVALUECH1=12 TUNINGCH1=1 " END},
+     "F1 F3 F-", texts::ReasonCoefficient, PREP1 "TUNINGVALUECH1=12 TUNINGCH1=1 " END BACK1},
     {"empty value: warning, nothing written", 0, 0, "", TAtWait::Nothing, "F1 F1 C3 F-",
-     texts::ReasonCancelled, PREP1 END, 1},
+     texts::ReasonCancelled, PREP1 END BACK1, 1},
     {"1e38: warning, nothing written", 0, 0, "1e38", TAtWait::Nothing, "F1 F1 X3 X-",
-     texts::ReasonCancelled, PREP1 END, 1, Cancel},
+     texts::ReasonCancelled, PREP1 END BACK1, 1, Cancel},
     {"silent on the preparation", 0, 0, "", TAtWait::Nothing, "S0 F3 F-", texts::ReasonLink, END},
     {"silent at the value write: no full stop, TUNINGCH unwritten", 0, 0, "20", TAtWait::Nothing,
-     "F1 S1 F3 F-", texts::ReasonLinkValue, PREP1 "TUNINGVALUECH1=20 " END},
+     "F1 S1 F3 F-", texts::ReasonLinkValue, PREP1 "TUNINGVALUECH1=20 " END BACK1},
     {"silent when the status is read", 0, 0, "20", TAtWait::Silence, "F1 F3 F-", texts::ReasonLink,
-     PREP1 "TUNINGVALUECH1=20 TUNINGCH1=1 " END},
+     PREP1 "TUNINGVALUECH1=20 TUNINGCH1=1 " END BACK1},
     {"a module without the output registers", 0, 0, "", TAtWait::Nothing, "F3 F-",
      texts::ReasonInternal, "", 0, TModalResult::Ok, 2},
 };
+
+// Settings unlike those the preparation writes, so that putting them back shows.
+void KeepApart(TPageRig& rig) {
+  for (const auto& [name, value] :
+       {std::pair{"OUTTYPE1", 3}, {"SLEWRATE1", 5}, {"OUTTYPE2", 3}, {"SLEWRATE2", 7}})
+    rig.Module->SetInt(name, value);
+}
 
 TEST(RhoCalibrate, EveryWayThroughTheWizard) {
   // The buttons of each page.
@@ -77,6 +89,7 @@ TEST(RhoCalibrate, EveryWayThroughTheWizard) {
   for (const TRow& row : kRows) {
     SCOPED_TRACE(row.Name);
     TPageRig rig(row.Model);
+    if (row.Model == 4) KeepApart(rig);
     int waits = 0;
     rig.Clock.OnSleep = [&](int ms) {
       if (ms != texts::CoefficientWaitMs) return;
@@ -124,10 +137,50 @@ TEST(RhoCalibrate, EveryWayThroughTheWizard) {
     EXPECT_EQ(writes, row.Writes);
     EXPECT_EQ(wizard.lbErr(), row.Reason ? std::string(texts::ErrorPrefix) + row.Reason
                                          : std::string(texts::InitialError));
-    EXPECT_EQ(rig.Ui.MessageTexts, std::vector<std::string>(size_t(row.Warnings), texts::ValueWarning));
+    // A silent module does not take its settings back either; that is told apart.
+    EXPECT_EQ(std::count(rig.Ui.MessageTexts.begin(), rig.Ui.MessageTexts.end(), texts::ValueWarning),
+              row.Warnings);
     // The wait comes after the computation was started, and only then.
     EXPECT_EQ(waits, std::strstr(row.Writes, "TUNINGCH") ? 1 : 0);
   }
 }
 
+}  // namespace
+
+namespace {
+// Success keeps the calibration's settings and names those it replaced; a way out that cannot
+// put them back says which they were.
+TEST(RoughEdgesWizard, SuccessNamesTheOldSettingsAndAFailedRestoreIsTold) {
+  const struct {
+    const char* Name;
+    const char* Value;  // typed on the value page
+    bool Silent;        // the module falls silent before the close
+    bool Success;
+  } cases[] = {{"success", "20", false, true},
+               {"refused value", "12", false, false},
+               {"silent module", "20", true, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TPageRig rig(4);
+    KeepApart(rig);
+    TRhoCalibrateForm wizard(rig.Model);
+    wizard.FormShow();
+    wizard.btForwardClick();
+    wizard.edValue = c.Value;
+    if (c.Silent) rig.Silence();
+    wizard.btForwardClick();
+    EXPECT_EQ(wizard.ActivePage(), c.Success ? R::tsYes : R::tsNo);
+    wizard.Close(TModalResult::Ok);
+    // The replaced settings by their list items, on the success page or in the warning.
+    const std::string named = c.Success ? wizard.lbOldSettings()
+                              : rig.Ui.MessageTexts.empty() ? std::string()
+                                                            : rig.Ui.MessageTexts.back();
+    const bool told = c.Success || c.Silent;
+    EXPECT_EQ(named.find(RhoOutputTypeItems[3]) != std::string::npos, told) << named;
+    EXPECT_EQ(named.find(RhoSlewRateItems[5]) != std::string::npos, told) << named;
+    if (c.Silent) continue;
+    EXPECT_EQ(rig.Module->Int("OUTTYPE1"), c.Success ? 0u : 3u);
+    EXPECT_EQ(rig.Module->Int("SLEWRATE1"), c.Success ? 0u : 5u);
+  }
+}
 }  // namespace

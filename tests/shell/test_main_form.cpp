@@ -114,8 +114,7 @@ TEST_F(MainFormTest, StartWithOnePortShowsTheComputerPageWithTheLineClosed) {
   EXPECT_FALSE(portNode->PageShown);
   EXPECT_EQ(portNode->Page, nullptr);
 
-  // The first start selection opened the first port, the second closed it again.
-  EXPECT_EQ(Rec().Log, (Log{"open /dev/ttyUSB0", "close"}));
+  EXPECT_TRUE(Rec().Log.empty());
   EXPECT_FALSE(Line.Line->Connected());
   EXPECT_EQ(Form.Selected(), computer);
   TprNode* comp = computer->Data;
@@ -289,7 +288,7 @@ TEST_F(MainFormTest, AddDeviceSetsTheModuleUpUnderItsPort) {
   EXPECT_EQ(dynamic_cast<TprModel*>(known->Data)->Address, 17u);
   EXPECT_EQ(unknown->Text, "Неизвестный");
   EXPECT_EQ(unknown->Data->KindText, "Модуль ввода-вывода (адрес: 33)");
-  EXPECT_EQ(unknown->Data->PageClass, "TprForm");
+  EXPECT_EQ(unknown->Data->PageClass, "TUnknownForm");
   EXPECT_EQ(dynamic_cast<TprDevice*>(unknown->Data)->Address, 33u);
   EXPECT_FALSE(unknown->Data->PageShown);
   EXPECT_EQ(Form.Items().size(), 4u);
@@ -309,13 +308,35 @@ TEST_F(MainFormTest, AFailedOpenLetsTheSelectionMoveWithTheLineClosed) {
   EXPECT_TRUE(Form.Root()->Data->PageShown);
 }
 
-TEST_F(MainFormTest, AFailedOpenAtStartIsShownAndStartGoesOn) {
+// A port the user may not open is reported when the user selects it, not at start.
+using RoughEdgesStartup = MainFormTest;
+TEST_F(RoughEdgesStartup, NoPortIsOpenedOrReportedBeforeItIsSelected) {
   Rec().FailOpen = true;
-  MachinePorts = {"/dev/ttyA"};
+  MachinePorts = {"/dev/ttyA", "/dev/ttyB"};
   ASSERT_TRUE(Form.FormShowFirst());
-  EXPECT_EQ(Ui.Errors.size(), 1u);
+  EXPECT_TRUE(Ui.Errors.empty());
+  EXPECT_TRUE(Rec().Log.empty());
   EXPECT_EQ(Form.Selected(), Form.Root());
   EXPECT_TRUE(Form.Root()->Data->PageShown);
+  EXPECT_THROW(Form.Select(Port(1)), EComPort);
+}
+
+// A module of no known model: its page says which code it reported and that this version
+// does not support it.
+using RoughEdgesUnknownModule = MainFormTest;
+TEST_F(RoughEdgesUnknownModule, ThePageNamesTheReportedCode) {
+  Start({"/dev/ttyA"});
+  for (int code : {215, -1}) {
+    SCOPED_TRACE(code);
+    TTreeNode* unknown = Form.AddDevice(Port(0), 0, 33, code);
+    Form.Select(unknown);
+    auto* page = dynamic_cast<TCompForm*>(unknown->Data->Page);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->mMain, UnknownModuleText(code));
+    EXPECT_NE(page->mMain.find(code < 0 ? "?" : "215"), std::string::npos) << page->mMain;
+    EXPECT_NE(page->mMain, SupportedModulesText());
+    Form.Select(Form.Root());
+  }
 }
 
 // --- calibration password ---------------------------------------------------------------
