@@ -23,6 +23,7 @@
 #include "app/PageWidget.h"
 #include "app/QtUi.h"
 #include "app/TreeIcons.h"
+#include "app/TerminalWindow.h"
 #include "app/TreeRowTips.h"
 #include "comm/prPort.h"
 #include "models/prDevice.h"
@@ -179,6 +180,8 @@ TMainWindow::TMainWindow(std::unique_ptr<TCustomComPort> comPort, QWidget* paren
 }
 
 TMainWindow::~TMainWindow() {
+  // The terminal reads the tree: it goes before the logic.
+  delete Terminal;
   // The page view lets go of its page before the logic frees it.
   ReleasePageView(nullptr);
   Form.reset();
@@ -199,9 +202,7 @@ void TMainWindow::BuildMenus() {
   miExit = action(miFile, "miExit", "Выход", true);
   miTools = menuBar()->addMenu(ToQt("Инструменты"));
   miTools->setObjectName("miTools");
-  miTerminal = action(miTools, "miTerminal", "Терминал", false);
-  miTools->setEnabled(false);
-  miTools->menuAction()->setEnabled(false);
+  miTerminal = action(miTools, "miTerminal", "Терминал", true);
   miConfig = menuBar()->addMenu(ToQt("Настройки"));
   miConfig->setObjectName("miConfig");
   miEnableCalibrate = action(miConfig, "miEnableCalibrate", "Разрешить калибровку", true);
@@ -213,6 +214,7 @@ void TMainWindow::BuildMenus() {
   connect(miOpen, &QAction::triggered, this, [this] { Guarded([this] { miOpenClick(); }); });
   connect(miSave, &QAction::triggered, this, [this] { Guarded([this] { miSaveClick(); }); });
   connect(miExit, &QAction::triggered, this, [this] { close(); });
+  connect(miTerminal, &QAction::triggered, this, [this] { Guarded([this] { miTerminalClick(); }); });
   connect(miEnableCalibrate, &QAction::triggered, this,
           [this] { Guarded([this] { Form->miEnableCalibrateClick(); }); });
   connect(miAbout, &QAction::triggered, this, [this] { Guarded([this] { miAboutClick(); }); });
@@ -336,4 +338,14 @@ void TMainWindow::miSaveClick() {
 void TMainWindow::miAboutClick() {
   TAboutView about(this);
   about.exec();
+}
+
+void TMainWindow::miTerminalClick() {
+  if (!Terminal) {
+    Terminal = new TTerminalWindow(Form.get(), this);
+    Terminal->PlaceBeside(this);
+  }
+  Terminal->show();
+  Terminal->raise();
+  Terminal->activateWindow();
 }

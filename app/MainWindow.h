@@ -14,6 +14,7 @@ class QSplitter;
 class QTreeWidget;
 class QTreeWidgetItem;
 class TPageWidget;
+class TTerminalWindow;
 
 // The right-hand pane: shows its own text while no page covers it.
 class TMainPane : public QWidget {
@@ -86,12 +87,14 @@ class TMainWindow : public QMainWindow {
   void miOpenClick();
   void miSaveClick();
   void miAboutClick();
+  void miTerminalClick();
 
   std::unique_ptr<TCustomComPort> ComPort;
   std::unique_ptr<TMainForm> Form;
   QIcon Icons[3];
   bool StartQueued = false;
   bool StartDone = false;
+  TTerminalWindow* Terminal = nullptr;  // made on first use, a child window of this one
 };
 
 // The folder of the program file, with its trailing separator.

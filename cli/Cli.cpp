@@ -18,6 +18,7 @@
 #include "comm/Codecs.h"
 #include "comm/Resources.h"
 #include "comm/SerialById.h"
+#include "models/BusTrace.h"
 #include "shell/BusScan.h"
 
 using nlohmann::json;
@@ -54,6 +55,8 @@ Line options (as on the port page):
 
   --force                  write: let a list register take a code its list does not name
   --json                   one JSON document on standard output
+  --trace                  every exchange on the line, one line each on standard error
+                           (with --json also as the document's "trace" array)
   --help                   this text
   --version                the program's version
 
@@ -84,7 +87,7 @@ struct TArgs {
   std::vector<std::string> Positional;
   TLineOptions Line;
   bool Json = false, All = false, DryRun = false, Network = false, Help = false;
-  bool Force = false, Strict = false, Version = false;
+  bool Force = false, Strict = false, Version = false, Trace = false;
   int From = 1, To = 247;
   bool RangeGiven = false;
 };
@@ -109,6 +112,7 @@ TArgs ParseArgs(const std::vector<std::string>& args) {
     if (arg == "--help" || arg == "-h") a.Help = true;
     else if (arg == "--json") a.Json = true;
     else if (arg == "--all") a.All = true;
+    else if (arg == "--trace") a.Trace = true;
     else if (arg == "--dry-run") a.DryRun = true;
     else if (arg == "--network") a.Network = true;
     else if (arg == "--force") a.Force = true;
@@ -181,6 +185,21 @@ const char* AccessName(TRegAccess access) {
 const char* ProtocolName(uint8_t protocol) { return protocol == ptVela ? "vela" : "modbus"; }
 
 json Nullable(const std::string* s) { return s ? json(*s) : json(nullptr); }
+
+json TraceEntry(const TExchangeRecord& r, int model) {
+  const TExchangeMeaning m = DecodeExchange(r, model);
+  json e = {{"time", TimeOfDayText(r)}, {"port", r.Port}, {"outcome", OutcomeKey(r.Outcome)},
+            {"request", HexBytes(r.Request)}, {"reply", HexBytes(r.Reply)}};
+  e["address"] = r.Address >= 0 ? json(r.Address) : json(nullptr);
+  e["model"] = model > 0 ? json(ModelNames[model].Name) : json(nullptr);
+  e["register"] = m.Register.empty() ? json(nullptr) : json(m.Register);
+  e["write"] = m.Write;
+  e["value"] = m.Value.empty() ? json(nullptr) : json(m.Value);
+  if (r.Outcome == TExchangeOutcome::Exception) e["exception"] = r.ExceptionCode;
+  e["first_byte_ms"] = r.FirstByteMs >= 0 ? json(r.FirstByteMs) : json(nullptr);
+  e["last_byte_ms"] = r.LastByteMs >= 0 ? json(r.LastByteMs) : json(nullptr);
+  return e;
+}
 
 // Columns padded to the widest cell, two blanks apart.
 void PrintTable(std::ostream& out, const std::vector<std::vector<std::string>>& rows) {
@@ -340,7 +359,8 @@ class TCommand {
   }
 
   void Progress(int address, int found) {
-    if (!S.ErrIsTerminal) return;
+    // The trace's lines would be overwritten by the bar.
+    if (!S.ErrIsTerminal || A.Trace) return;
     const int span = A.To - A.From + 1, done = address - A.From + 1;
     const int width = 30, filled = width * done / span;
     char line[128];
@@ -371,7 +391,7 @@ class TCommand {
           rows.push_back({std::to_string(hit.Address), ModelNames[hit.ModelIndex].Name,
                           std::to_string(hit.Code)});
         });
-    if (S.ErrIsTerminal) S.Err << "\r\033[K" << std::flush;
+    if (S.ErrIsTerminal && !A.Trace) S.Err << "\r\033[K" << std::flush;
     Doc["port"] = A.Positional[0];
     Doc["protocol"] = ProtocolName(A.Line.Protocol);
     Doc["baud"] = A.Line.Baud;
@@ -638,11 +658,16 @@ int RunCli(const std::vector<std::string>& args, TCliStreams streams) {
   CliStopRequested() = false;
   bool jsonOut = false;
   for (const auto& a : args) jsonOut = jsonOut || a == "--json";
+  // With --trace: every exchange as it happens, on standard error and for the document.
+  std::optional<TTapListener> tap;
+  TModelMemory models;
+  json trace = json::array();
   auto fail = [&](int code, std::string message, json doc = json::object()) {
     // One line: a hint the serial line adds on a line of its own joins the message.
     for (size_t nl; (nl = message.find('\n')) != std::string::npos;) message.replace(nl, 1, "; ");
     streams.Err << "orbis-cli: " << message << "\n";
     if (jsonOut) {
+      if (tap) doc["trace"] = trace;
       doc["error"] = message;
       doc["exit"] = code;
       streams.Out << doc.dump(2) << "\n";
@@ -664,9 +689,17 @@ int RunCli(const std::vector<std::string>& args, TCliStreams streams) {
                 << ORBIS_VERSION_PATCH << "." << ORBIS_VERSION_TWEAK << "\n";
     return ceDone;
   }
+  if (a.Trace) {
+    tap.emplace([&](const TExchangeRecord& r) {
+      const int model = models.Learn(r);
+      streams.Err << "trace: " << TraceLine(r, model) << "\n";
+      if (a.Json) trace.push_back(TraceEntry(r, model));
+    });
+  }
   TCommand command(a, streams);
   try {
     const int code = command.Run();
+    if (a.Json && tap) command.Doc["trace"] = trace;
     if (a.Json) streams.Out << command.Doc.dump(2) << "\n";
     if (code == ceInterrupted) streams.Err << "orbis-cli: stopped\n";
     return code;

@@ -126,6 +126,9 @@ class TComBackend {
   // had left: no module can have answered that request yet. A device that cannot tell (a
   // pseudo-terminal has no wire time) reports none.
   virtual int ReceivedWhileSending() { return 0; }
+  // When the first and the last byte of the last read arrived, in milliseconds after the read
+  // began; -1 for both when nothing arrived or the device cannot tell.
+  virtual void LastReadTimes(double& firstMs, double& lastMs) { firstMs = lastMs = -1; }
 };
 
 class TCustomComPort : public TComponent {
@@ -168,6 +171,7 @@ class TCustomComPort : public TComponent {
   int InputCount();
   // Bytes that arrived while the last write was still being sent.
   int ReceivedWhileSending();
+  void LastReadTimes(double& firstMs, double& lastMs) { Impl->LastReadTimes(firstMs, lastMs); }
 
   TComBackend& Backend() { return *Impl; }
 

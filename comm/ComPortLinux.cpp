@@ -231,11 +231,17 @@ class TTermiosBackend : public TComBackend {
     const TNanos interval = Times.ReadInterval > 0 ? Times.ReadInterval * kMs : 0;
     int got = 0;
     TNanos lastByte = start;
+    ReadStart = start;
+    FirstByte = LastByte = -1;
     for (;;) {
       bool hungUp = false;
       int before = got;
       got += Drain(buffer + got, count - got, hungUp);
-      if (got > before) lastByte = MonotonicNow();
+      if (got > before) {
+        lastByte = MonotonicNow();
+        if (before == 0) FirstByte = lastByte;
+        LastByte = lastByte;
+      }
       if (got == count) return got;
       if (hungUp) {
         // Bytes that made it before the device went away are still the reply's; the next
@@ -261,6 +267,12 @@ class TTermiosBackend : public TComBackend {
   }
 
   int ReceivedWhileSending() override { return WhileSending; }
+
+  // Seen when the bytes were taken from the driver, which is as close as a terminal tells.
+  void LastReadTimes(double& firstMs, double& lastMs) override {
+    firstMs = FirstByte < 0 ? -1 : double(FirstByte - ReadStart) / kMs;
+    lastMs = LastByte < 0 ? -1 : double(LastByte - ReadStart) / kMs;
+  }
 
  private:
   // The lock held by another program shows as EWOULDBLOCK, its TIOCEXCL as EBUSY.
@@ -359,6 +371,7 @@ class TTermiosBackend : public TComBackend {
   int Fd = -1;
   std::string Port;  // for the advice under an error
   int WhileSending = 0;
+  TNanos ReadStart = 0, FirstByte = -1, LastByte = -1;
   TTermiosSnapshot Saved;
   TComTimeouts Times;
   TNanos CharNanos = 1'041'667;  // 9600 8N1

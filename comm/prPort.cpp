@@ -7,6 +7,7 @@
 #include "comm/Clock.h"
 #include "comm/Codecs.h"
 #include "comm/ComPortTcp.h"
+#include "comm/ExchangeTap.h"
 
 namespace {
 
@@ -195,11 +196,19 @@ bool TprPort::WatchLine(int64_t sinceMs, int quietMs,
       // Nothing within the time left: quiet for the whole interval.
       if (line->Read(&first, 1) == 0) break;
       seen = true;
+      // Observers see the burst the watch takes off the line.
+      const bool tapped = ExchangeTap().Observed();
+      std::vector<uint8_t> burst;
+      if (tapped) burst.push_back(first);
       // The rest of the burst, up to a frame gap.
       wait.ReadTotalConstant = gapMs;
       line->SetTimeouts(wait);
-      while (line->Read(rest, int(sizeof rest)) > 0 && Clock().NowMs() < giveUp) {
+      for (;;) {
+        const int n = line->Read(rest, int(sizeof rest));
+        if (n > 0 && tapped) burst.insert(burst.end(), rest, rest + n);
+        if (n <= 0 || Clock().NowMs() >= giveUp) break;
       }
+      if (tapped) TapLateBytes(*this, burst.data(), int(burst.size()));
       quietSince = Clock().NowMs() - gapMs;
       if (onBurst(std::max(quietSince, start), first) || quietSince >= giveUp) break;
     }
@@ -313,6 +322,11 @@ int TprPort::Exchange(const uint8_t* request, int requestLength, int replyLength
   const bool tracked = requestLength > 0 && wanted > 0;
   const uint8_t address = requestLength > 0 ? request[0] : 0;
   if (tracked) AwaitOutstanding(address);
+  // Observers see what the purge throws away and the exchange as it happened.
+  const bool tapped = ExchangeTap().Observed();
+  TTapTimes tapTimes;
+  if (tapped) tapTimes.StartMs = Clock().NowMs();
+  if (tapped) TapPendingInput(*this);
   // Purge even for an empty request: late bytes of an earlier exchange must never be taken
   // for the reply of a later one.
   line->ClearBuffer(true, true);
@@ -324,10 +338,15 @@ int TprPort::Exchange(const uint8_t* request, int requestLength, int replyLength
   const TComTimeouts& t = line->Timeouts();
   const int readTimeoutMs = std::max(0, t.ReadTotalMultiplier) * wanted + std::max(0, t.ReadTotalConstant);
   int got = wanted > 0 ? line->Read(reply, wanted) : 0;
+  if (tapped) line->LastReadTimes(tapTimes.FirstByteMs, tapTimes.LastByteMs);
   bool voided = early;
   if (tracked) {
     const bool whole = !early && (got == wanted || complete(request, reply, got));
     if (!OwnReply(address, sentMs, readTimeoutMs, whole, early, got) && whole) voided = true;
+  }
+  if (tapped && requestLength > 0) {
+    tapTimes.ReadTimeoutMs = readTimeoutMs;
+    TapExchange(*this, request, requestLength, reply, got, wanted, voided, tapTimes);
   }
   LastExchangeEndMs = Clock().NowMs();
   if (voided) {

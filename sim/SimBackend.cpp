@@ -138,6 +138,7 @@ int TSimBackend::Read(uint8_t* buffer, int count) {
   CheckPlugged(CError_ReadFailed);
   const double start = LineNowMs();
   if (count <= 0) {
+    FirstMs = LastMs = -1;
     Reads.emplace_back();
     return 0;
   }
@@ -158,9 +159,12 @@ int TSimBackend::Read(uint8_t* buffer, int count) {
     const double arrival = std::max(p.ArrivalMs, start);
     if (arrival > deadline) break;
     if (interval > 0 && taken > 0 && arrival - last > interval) break;
+    if (taken == 0) FirstMs = arrival - start;
     buffer[taken++] = p.Byte;
     last = arrival;
   }
+  LastMs = taken > 0 ? last - start : -1;
+  if (taken == 0) FirstMs = -1;
   Pending.erase(Pending.begin(), Pending.begin() + taken);
 
   double end;

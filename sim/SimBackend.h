@@ -102,6 +102,10 @@ class TSimBackend : public TComBackend {
   int InputCount() override;
   // Those that had arrived when the last frame written had been sent.
   int ReceivedWhileSending() override { return WhileSending; }
+  void LastReadTimes(double& firstMs, double& lastMs) override {
+    firstMs = FirstMs;
+    lastMs = LastMs;
+  }
 
  private:
   struct TPending {
@@ -122,6 +126,7 @@ class TSimBackend : public TComBackend {
   std::vector<TPending> Pending;
   double VirtualMs = 0;
   int WhileSending = 0;
+  double FirstMs = -1, LastMs = -1;  // of the last read, after its start
   int64_t Origin = 0;
   bool OriginSet = false;
 };

@@ -21,6 +21,7 @@
 #include "app/PasswordForm.h"
 #include "app/RhoCalibrateDialog.h"
 #include "app/SearchDialog.h"
+#include "app/TerminalWindow.h"
 #include "comm/prPort.h"
 #include "models/prDevice.h"
 #include "pages/RhoCalibrateUnit.h"
@@ -96,6 +97,10 @@ TEST(EnglishEverywhere, NoRussianInAnyWindowPageTabOrWizardPage) {
         }
     }
     for (QMenu* menu : window.menuBar()->findChildren<QMenu*>()) finder.Check(menu, "menu");
+    window.miTerminal->trigger();
+    auto* terminal = window.findChild<TTerminalWindow*>();
+    ASSERT_NE(terminal, nullptr);
+    finder.Check(terminal, "terminal");
   }
   {
     TAboutView about(nullptr, TVersionParts{1, 0, 0, 1});

@@ -376,3 +376,18 @@ TEST_F(CliBus, RoughEdgesAFailedReadIsAnError) {
 }
 
 }  // namespace
+
+// --trace: every exchange of the command, as lines on standard error and in the document.
+TEST_F(CliBus, TraceShowsEveryExchange) {
+  const TRun r = Cli({"read", port, "1", "NETWDT", "--trace", "--json"});
+  ASSERT_EQ(r.Code, 0) << r.Err;
+  const json trace = r.Doc()["trace"];
+  ASSERT_GE(trace.size(), 2u) << r.Out;  // the probe, then the read
+  EXPECT_EQ(trace.front()["model"], "KAPPA-01");
+  EXPECT_EQ(trace.back()["register"], "NETWDT");
+  EXPECT_EQ(trace.back()["value"], std::to_string(IntOf(kappa, "NETWDT")));
+  EXPECT_EQ(trace.back()["outcome"], "answered");
+  size_t lines = 0;
+  for (size_t at = 0; (at = r.Err.find("trace: ", at)) != std::string::npos; ++at) ++lines;
+  EXPECT_EQ(lines, trace.size()) << r.Err;
+}

@@ -1,0 +1,59 @@
+#include "shell/TerminalUnit.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "comm/prPort.h"
+#include "models/BusTrace.h"
+#include "models/prDevice.h"
+#include "shell/MainUnit.h"
+
+int TreeModelAt(const TMainForm& form, const std::string& port, int address) {
+  if (!form.Root()) return 0;
+  for (const auto& portNode : form.Root()->Children) {
+    const auto* p = dynamic_cast<const TprPort*>(portNode->Data);
+    if (!p || p->PortName() != port) continue;
+    for (const auto& module : portNode->Children) {
+      const auto* model = dynamic_cast<const TprModel*>(module->Data);
+      if (!model || int(model->Address) != address) continue;
+      for (int i = 1; i < ModelCount; ++i)
+        if (module->Text == ModelNames[i].Name) return i;
+    }
+  }
+  return 0;
+}
+
+TprPort* SelectedPort(const TMainForm& form) {
+  for (TTreeNode* node = form.Selected(); node; node = node->Parent)
+    if (auto* port = dynamic_cast<TprPort*>(node->Data)) return port;
+  return nullptr;
+}
+
+namespace {
+
+template <class Record>
+Record HandRequest(const std::vector<uint8_t>& frame, int replyLength) {
+  Record r{};
+  const size_t n = std::min(frame.size(), sizeof r.Frame);
+  std::memcpy(r.Frame, frame.data(), n);
+  r.RequestLength = int32_t(n);
+  r.ReplyLength = std::min<int>(replyLength, int(sizeof r.Frame));
+  return r;
+}
+
+}  // namespace
+
+// All exchanges run on the window's thread one after another, so a frame sent from a handler
+// falls between two of the page's exchanges by itself.
+int SendHandFrame(TprPort& port, const std::vector<uint8_t>& frame, int modelIndex) {
+  const int replyLength = ExpectedReplyLength(port.Protocol(), frame, modelIndex);
+  if (port.Protocol() == ptVela) {
+    TVelaRecord reply;
+    return port.ExchangeVela(HandRequest<TVelaRecord>(frame, replyLength), reply);
+  }
+  if (port.Protocol() == ptModbus) {
+    TModbusRecord reply;
+    return port.ExchangeModbus(HandRequest<TModbusRecord>(frame, replyLength), reply);
+  }
+  return 0;  // DCS defines no frames
+}

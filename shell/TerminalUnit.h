@@ -1,0 +1,22 @@
+#pragma once
+// What the terminal window needs of the main window's logic: the model of a module in the
+// tree, the port a hand-made frame goes through, and the sending of that frame.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class TMainForm;
+class TprPort;
+
+// The model index of the module the tree holds at an address of a port (0: none known).
+int TreeModelAt(const TMainForm& form, const std::string& port, int address);
+// The port node of the selected node (the port itself or a module's port); nullptr for the
+// computer or no selection. Its line is open exactly then.
+TprPort* SelectedPort(const TMainForm& form);
+
+// Sends a hand-made frame (its checksum already appended) through the port's exchange and
+// returns the number of bytes of the reply; the tap reports the exchange like any other. The
+// frame goes between two of the pages' exchanges, never into one. modelIndex: the addressed
+// module's model, which tells the length of a Vela reply (0: not known). Line errors raise
+// EComPort.
+int SendHandFrame(TprPort& port, const std::vector<uint8_t>& frame, int modelIndex = 0);
