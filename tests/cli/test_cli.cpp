@@ -10,7 +10,7 @@
 
 #include "cli/Cli.h"
 #include "cli/CliBus.h"
-#include "cli/ConfigFile.h"
+#include "models/ConfigFile.h"
 #include "comm/Clock.h"
 #include "sim/DemoBus.h"
 #include "sim/PtyBus.h"
