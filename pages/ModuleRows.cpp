@@ -181,6 +181,8 @@ std::function<void()> TModuleForm::BuildRows(TContainer* sheet, TRowsTable table
         if (!part->HintText.empty()) control->Hint = part->HintText;
         BindPart(part, control, reg, bit);
         if (reg && Reads(part->Kind)) {
+          NoteCaption(reg->Name, sheet->Caption, row.Label.empty() ? part->CaptionText : row.Label,
+                      perChannel ? tag + 1 : 0);
           bindings->push_back({part, control, reg, bit});
           if (!ownOrder) addRead(reg);
         }
@@ -269,6 +271,23 @@ std::function<void()> TModuleForm::BuildRows(TContainer* sheet, TRowsTable table
         if (b.Reg == item.Reg) ShowBound(b, ok);
     }
   };
+}
+
+void TModuleForm::NoteCaption(const std::string& registerName, const std::string& tab,
+                              std::string label, int channel) {
+  for (const auto& [name, caption] : RegisterCaptions)
+    if (name == registerName) return;
+  std::replace(label.begin(), label.end(), '\n', ' ');
+  while (!label.empty() && (label.back() == ':' || label.back() == ' ')) label.pop_back();
+  std::string caption = tab + ": " + label;
+  if (channel > 0) caption += " " + std::to_string(channel);
+  RegisterCaptions.emplace_back(registerName, std::move(caption));
+}
+
+std::string TModuleForm::RegisterCaption(const std::string& registerName) const {
+  for (const auto& [name, caption] : RegisterCaptions)
+    if (SameText(name, registerName)) return caption;
+  return {};
 }
 
 void TModuleForm::TakeRegisterFacts(TPart& part) const {
