@@ -224,8 +224,12 @@ class TModuleForm : public TprForm {
 
   TprModel* Module;
   std::vector<std::function<void()>> RefreshSteps;
-  // Register name and where a row first shows it, as the rows were built.
-  std::vector<std::pair<std::string, std::string>> RegisterCaptions;
+  // Where a row first shows each register, as the rows were built.
+  struct TRegisterCaption {
+    std::string Register, Tab, Label;
+    int Channel;  // 0: none
+  };
+  std::vector<TRegisterCaption> RegisterCaptions;
   std::vector<std::function<void()>> CycleSteps;
   std::function<void()> IndicatorRefresh;
 };

@@ -275,18 +275,22 @@ std::function<void()> TModuleForm::BuildRows(TContainer* sheet, TRowsTable table
 
 void TModuleForm::NoteCaption(const std::string& registerName, const std::string& tab,
                               std::string label, int channel) {
-  for (const auto& [name, caption] : RegisterCaptions)
-    if (name == registerName) return;
-  std::replace(label.begin(), label.end(), '\n', ' ');
-  while (!label.empty() && (label.back() == ':' || label.back() == ' ')) label.pop_back();
-  std::string caption = tab + ": " + label;
-  if (channel > 0) caption += " " + std::to_string(channel);
-  RegisterCaptions.emplace_back(registerName, std::move(caption));
+  for (const TRegisterCaption& c : RegisterCaptions)
+    if (c.Register == registerName) return;
+  RegisterCaptions.push_back({registerName, tab, std::move(label), channel});
 }
 
 std::string TModuleForm::RegisterCaption(const std::string& registerName) const {
-  for (const auto& [name, caption] : RegisterCaptions)
-    if (SameText(name, registerName)) return caption;
+  for (const TRegisterCaption& c : RegisterCaptions) {
+    if (!SameText(c.Register, registerName)) continue;
+    // Tab and label in the user's language, as the page shows them.
+    std::string label = ResStr(c.Label);
+    std::replace(label.begin(), label.end(), '\n', ' ');
+    while (!label.empty() && (label.back() == ':' || label.back() == ' ')) label.pop_back();
+    std::string caption = ResStr(c.Tab) + ": " + label;
+    if (c.Channel > 0) caption += " " + std::to_string(c.Channel);
+    return caption;
+  }
   return {};
 }
 
