@@ -179,7 +179,9 @@ void TConfigCompareDialog::Fill() {
       ++shown;
     }
     if (shown == 0 && group.Note.empty()) {
-      auto* none = new QTreeWidgetItem(tvDifferences, QStringList{Q(TConfigCompareForm::NoDifference)});
+      const char* text = result && !group.Rows.empty() ? TConfigCompareForm::NothingWritten
+                                                       : TConfigCompareForm::NoDifference;
+      auto* none = new QTreeWidgetItem(tvDifferences, QStringList{Q(text)});
       none->setFirstColumnSpanned(true);
       none->setFlags(Qt::ItemIsEnabled);
     }

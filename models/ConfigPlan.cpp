@@ -109,23 +109,21 @@ bool SameValue(const TRegisterDef& def, const std::string& a, const std::string&
 }
 
 TModuleConfig ReadConfig(TprModel& m, std::vector<std::string>& failed, const TStopAsked& stop,
-                         const std::function<void(int, int)>& progress) {
+                         const TStepShown& progress) {
   TModuleConfig config;
   config.Model = m.NameText;
   const auto map = m.Map();
-  const int total = 1 + int(std::count_if(map.begin(), map.end(), IsConfigRegister));
-  int done = 0;
   if (Stopped(stop)) return config;
+  if (progress) progress(m.MVERSION->Name);
   if (m.ReadRegister(m.MVERSION)) config.Firmware = m.MVERSION->ValueText;
   else failed.push_back(m.MVERSION->Name);
-  if (progress) progress(++done, total);
   for (size_t i = 0; i < map.size(); ++i) {
     if (!IsConfigRegister(map[i])) continue;
     if (Stopped(stop)) break;
+    if (progress) progress(map[i].Name);
     TprDevReg* reg = m.Registers()[i];
     if (m.ReadRegister(reg)) config.Values.emplace_back(map[i].Name, reg->ValueText);
     else failed.push_back(map[i].Name);
-    if (progress) progress(++done, total);
   }
   return config;
 }
@@ -200,7 +198,7 @@ void WriteAndVerify(TprModel& m, const TRegisterDef& def, TWriteStep& step) {
 }
 
 TLoadPlan PlanLoad(TprModel& m, const TModuleConfig& config, bool network,
-                   const TStopAsked& stop) {
+                   const TStopAsked& stop, const TStepShown& progress) {
   TLoadPlan plan;
   std::vector<TWriteStep> last;
   for (const char* name : {"MDBFMT", "NETBDRT", "NETADDR"})
@@ -217,6 +215,7 @@ TLoadPlan PlanLoad(TprModel& m, const TModuleConfig& config, bool network,
   std::vector<TWriteStep> differing;
   for (TWriteStep& step : plan.Steps) {
     if (Stopped(stop)) break;
+    if (progress) progress(step.Name);
     TprDevReg* reg = m.FindRegister(step.Name);
     if (!m.ReadRegister(reg)) {
       plan.Unread.push_back(step.Name);

@@ -26,12 +26,13 @@ bool CheckValueText(const TRegisterDef& def, const std::string& text, std::strin
 // Two value texts of a register that stand for the same value (5.5 and 5.50000 alike).
 bool SameValue(const TRegisterDef& def, const std::string& a, const std::string& b);
 
+// Told of each register before it is read or written.
+using TStepShown = std::function<void(const std::string& registerName)>;
+
 // Reads MVERSION and every configuration register; the names that could not be read go to
-// `failed`. `progress` is told of each register read (done, of total). When stopped, the
-// configuration is incomplete.
+// `failed`. When stopped, the configuration is incomplete.
 TModuleConfig ReadConfig(TprModel& model, std::vector<std::string>& failed,
-                         const TStopAsked& stop = nullptr,
-                         const std::function<void(int done, int total)>& progress = nullptr);
+                         const TStopAsked& stop = nullptr, const TStepShown& progress = nullptr);
 
 // Why a configuration cannot be loaded into a module of the model.
 enum class TConfigMismatch { None, OtherModel, NotASetting, BadValue };
@@ -79,7 +80,7 @@ struct TLoadPlan {
 // Reads the present values and lists what differs. Network registers come last (NETADDR the
 // very last), and only with `network`.
 TLoadPlan PlanLoad(TprModel& model, const TModuleConfig& config, bool network,
-                   const TStopAsked& stop = nullptr);
+                   const TStopAsked& stop = nullptr, const TStepShown& progress = nullptr);
 // Runs the plan's writes, stopping before the next write when asked; `progress` is called
 // after each.
 void RunLoad(TprModel& model, TLoadPlan& plan,

@@ -93,15 +93,14 @@ bool ReadConfigs(const std::vector<TprModel*>& modules, std::vector<TModuleConfi
   W.GaugeMax = 0;
   for (TprModel* m : modules) W.GaugeMax += ConfigSize(*m);
   RunConfigWork(W, [&] {
-    int base = 0;
+    int done = 0;
     for (TprModel* m : modules) {
       std::vector<std::string> unread;
       const std::string what = ModuleText(m->NameText, int(m->Address));
       configs.push_back(ReadConfig(
           *m, unread, [&W] { return W.Cancelled(); },
-          [&](int done, int) { W.Step(what, base + done); }));
+          [&](const std::string& name) { W.Step(what + ": " + name, done++); }));
       if (W.Cancelled()) return;
-      base += ConfigSize(*m);
       if (!unread.empty()) failed.push_back(what + ": " + Joined(unread));
     }
   });
@@ -347,14 +346,16 @@ bool OpenConfigFile(TMainForm& main, TTreeNode* node, const std::string& path) {
   // The modules of a bus file identified, and the present values read.
   TConfigProgressForm reading;
   reading.Caption = TConfigProgressForm::ReadCaption;
-  reading.GaugeMax = int(targets.size() + file.Bus.Modules.size());
+  reading.GaugeMax = int(file.Bus.Modules.size());
+  for (const TLoadTarget& t : targets) reading.GaugeMax += int(t.Config->Values.size());
+  for (const TBusModule& entry : file.Bus.Modules) reading.GaugeMax += int(entry.Config.Values.size());
   RunConfigWork(reading, [&] {
     auto stop = [&reading] { return reading.Cancelled(); };
     int done = 0;
     if (!dynamic_cast<TprModel*>(node->Data)) {
       for (size_t i = 0; i < file.Bus.Modules.size(); ++i) {
         const TBusModule& entry = file.Bus.Modules[i];
-        reading.Step(ModuleText(entry.Config.Model, entry.Address), ++done);
+        reading.Step(ModuleText(entry.Config.Model, entry.Address), done++);
         if (stop()) return;
         TCompareGroup group{entry.Address, entry.Config.Model, {}, {}, {}};
         TScanHit hit;
@@ -372,8 +373,9 @@ bool OpenConfigFile(TMainForm& main, TTreeNode* node, const std::string& path) {
       }
     }
     for (TLoadTarget& t : targets) {
-      reading.Step(ModuleText(t.Model->NameText, int(t.Model->Address)), ++done);
-      t.Plan = PlanLoad(*t.Model, *t.Config, true, stop);
+      const std::string what = ModuleText(t.Model->NameText, int(t.Model->Address));
+      t.Plan = PlanLoad(*t.Model, *t.Config, true, stop,
+                        [&](const std::string& name) { reading.Step(what + ": " + name, done++); });
       if (stop()) return;
     }
   });

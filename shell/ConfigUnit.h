@@ -82,6 +82,7 @@ class TConfigCompareForm : public TModalDialog {
   static constexpr const char* CancelButton = "Отмена";
   static constexpr const char* CloseButton = "Закрыть";
   static constexpr const char* NoDifference = "Различий нет";
+  static constexpr const char* NothingWritten = "Ничего не записано";
   // Column headers.
   static constexpr const char* ColRegister = "Регистр";
   static constexpr const char* ColCaption = "Параметр";
