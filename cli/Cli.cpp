@@ -563,7 +563,7 @@ class TCommand {
     TprPort& port = Lines.Open(A.Positional[0]);
     json modules = json::array();
     bool failed = false;
-    int loaded = 0;
+    int loaded = 0, skippedCount = 0;
     for (const TBusModule& entry : bus.Modules) {
       CheckStop();
       json doc = {{"address", entry.Address}, {"model", entry.Config.Model}};
@@ -578,7 +578,7 @@ class TCommand {
       }
       doc["found"] = m.Model ? json(m.ModelName()) : json(nullptr);
       if (!skipped.empty()) {
-        failed = true;
+        ++skippedCount;
         doc["skipped"] = skipped;
         if (Text()) Out() << "address " << entry.Address << ": skipped: " << skipped << "\n";
         modules.push_back(doc);
@@ -587,6 +587,7 @@ class TCommand {
       if (Text()) Out() << "address " << entry.Address << " (" << m.ModelName() << "):\n";
       TLoadPlan plan;
       failed = !LoadInto(m, entry.Config, plan, "  ") || failed;
+      if (Text() && plan.Steps.empty()) Out() << "  no difference\n";
       ++loaded;
       doc["changes"] = ChangesDoc(plan, A.DryRun);
       doc["left_alone"] = plan.Skipped;
@@ -599,8 +600,8 @@ class TCommand {
     if (Text())
       Out() << loaded << " of " << bus.Modules.size() << " modules "
             << (A.DryRun ? "compared" : failed ? "loaded, not all hold" : "loaded, all hold")
-            << "\n";
-    return failed ? ceFailed : ceDone;
+            << (skippedCount ? "; " + std::to_string(skippedCount) + " skipped" : "") << "\n";
+    return failed || skippedCount ? ceFailed : ceDone;
   }
 
   int Load() {
