@@ -98,7 +98,8 @@ TConfigCompareDialog::TConfigCompareDialog(TConfigCompareForm& model, QWidget* p
     : QDialog(parent), Model(model) {
   setObjectName("ConfigCompare");
   const bool result = Model.ShowingResult;
-  setWindowTitle(Q(result ? TConfigCompareForm::ResultCaption : TConfigCompareForm::CompareCaption));
+  setWindowTitle(
+      Q(result ? TConfigCompareForm::ResultCaption : TConfigCompareForm::CompareCaption));
   auto* layout = new QVBoxLayout(this);
   lbFile = new QLabel(Q("Файл:") + " " + Plain(Model.FileName), this);
   lbFile->setObjectName("lbFile");
@@ -106,8 +107,8 @@ TConfigCompareDialog::TConfigCompareDialog(TConfigCompareForm& model, QWidget* p
 
   tvDifferences = new QTreeWidget(this);
   tvDifferences->setObjectName("tvDifferences");
-  tvDifferences->setAccessibleName(Q(result ? TConfigCompareForm::ResultCaption
-                                            : TConfigCompareForm::CompareCaption));
+  tvDifferences->setAccessibleName(
+      Q(result ? TConfigCompareForm::ResultCaption : TConfigCompareForm::CompareCaption));
   tvDifferences->setRootIsDecorated(false);
   tvDifferences->setUniformRowHeights(true);
   tvDifferences->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -121,7 +122,8 @@ TConfigCompareDialog::TConfigCompareDialog(TConfigCompareForm& model, QWidget* p
   buttons->addStretch(1);
   btWrite = new QPushButton(Q(TConfigCompareForm::WriteButton), this);
   btWrite->setObjectName("btWrite");
-  btCancel = new QPushButton(Q(result ? TConfigCompareForm::CloseButton : TConfigCompareForm::CancelButton), this);
+  btCancel = new QPushButton(
+      Q(result ? TConfigCompareForm::CloseButton : TConfigCompareForm::CancelButton), this);
   btCancel->setObjectName(result ? "btClose" : "btCancel");
   buttons->addWidget(btWrite);
   buttons->addWidget(btCancel);
@@ -135,13 +137,14 @@ TConfigCompareDialog::TConfigCompareDialog(TConfigCompareForm& model, QWidget* p
   setTabOrder(btWrite, btCancel);
 
   Fill();
-  connect(tvDifferences, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
-    if (column != 0 || !(item->flags() & Qt::ItemIsUserCheckable)) return;
-    const auto g = size_t(item->data(0, Qt::UserRole).toInt());
-    const auto r = size_t(item->data(0, Qt::UserRole + 1).toInt());
-    Model.Groups[g].Rows[r].Ticked = item->checkState(0) == Qt::Checked;
-    btWrite->setEnabled(Model.Ticked() > 0);
-  });
+  connect(tvDifferences, &QTreeWidget::itemChanged, this,
+          [this](QTreeWidgetItem* item, int column) {
+            if (column != 0 || !(item->flags() & Qt::ItemIsUserCheckable)) return;
+            const auto g = size_t(item->data(0, Qt::UserRole).toInt());
+            const auto r = size_t(item->data(0, Qt::UserRole + 1).toInt());
+            Model.Groups[g].Rows[r].Ticked = item->checkState(0) == Qt::Checked;
+            btWrite->setEnabled(Model.Ticked() > 0);
+          });
   btWrite->setEnabled(Model.Ticked() > 0);
   tvDifferences->setFocus();
   resize(std::max(600, sizeHint().width()), 420);

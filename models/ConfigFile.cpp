@@ -153,9 +153,12 @@ const char* ProtocolWord(uint8_t protocol) { return protocol == ptVela ? "vela" 
 
 const char* ParityWord(TLineParity parity) {
   switch (parity) {
-    case TLineParity::Odd: return "odd";
-    case TLineParity::Even: return "even";
-    default: return "none";
+    case TLineParity::Odd:
+      return "odd";
+    case TLineParity::Even:
+      return "even";
+    default:
+      return "none";
   }
 }
 
@@ -216,8 +219,8 @@ TConfigParseResult ParseConfigXml(std::string_view text) {
   TConfigParseResult r;
   TFailed failed;
   r.Kind = name == kBusRoot ? TConfigKind::Bus : TConfigKind::Module;
-  const bool ok = r.Kind == TConfigKind::Bus ? GetBus(root, r.Bus, failed)
-                                             : GetModule(root, r.Config, failed);
+  const bool ok =
+      r.Kind == TConfigKind::Bus ? GetBus(root, r.Bus, failed) : GetModule(root, r.Config, failed);
   if (!ok) return Failed(failed);
   r.Ok = true;
   return r;

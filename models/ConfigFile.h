@@ -45,7 +45,7 @@ struct TBusConfig {
   uint8_t Protocol = 0;  // ptModbus or ptVela
   int32_t Baud = 9600;   // bits per second, one of BaudRates
   TLineParity Parity = TLineParity::None;
-  int32_t Timeout = 0;  // ms; 0 automatic
+  int32_t Timeout = 0;              // ms; 0 automatic
   std::vector<TBusModule> Modules;  // in ascending address order
 
   const TBusModule* Find(int address) const;

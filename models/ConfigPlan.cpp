@@ -115,15 +115,19 @@ TModuleConfig ReadConfig(TprModel& m, std::vector<std::string>& failed, const TS
   const auto map = m.Map();
   if (Stopped(stop)) return config;
   if (progress) progress(m.MVERSION->Name);
-  if (m.ReadRegister(m.MVERSION)) config.Firmware = m.MVERSION->ValueText;
-  else failed.push_back(m.MVERSION->Name);
+  if (m.ReadRegister(m.MVERSION))
+    config.Firmware = m.MVERSION->ValueText;
+  else
+    failed.push_back(m.MVERSION->Name);
   for (size_t i = 0; i < map.size(); ++i) {
     if (!IsConfigRegister(map[i])) continue;
     if (Stopped(stop)) break;
     if (progress) progress(map[i].Name);
     TprDevReg* reg = m.Registers()[i];
-    if (m.ReadRegister(reg)) config.Values.emplace_back(map[i].Name, reg->ValueText);
-    else failed.push_back(map[i].Name);
+    if (m.ReadRegister(reg))
+      config.Values.emplace_back(map[i].Name, reg->ValueText);
+    else
+      failed.push_back(map[i].Name);
   }
   return config;
 }
@@ -197,14 +201,16 @@ void WriteAndVerify(TprModel& m, const TRegisterDef& def, TWriteStep& step) {
   }
 }
 
-TLoadPlan PlanLoad(TprModel& m, const TModuleConfig& config, bool network,
-                   const TStopAsked& stop, const TStepShown& progress) {
+TLoadPlan PlanLoad(TprModel& m, const TModuleConfig& config, bool network, const TStopAsked& stop,
+                   const TStepShown& progress) {
   TLoadPlan plan;
   std::vector<TWriteStep> last;
   for (const char* name : {"MDBFMT", "NETBDRT", "NETADDR"})
     if (config.Find(name)) {
-      if (network) last.push_back(StepTo(name, *config.Find(name)));
-      else plan.Skipped.push_back(name);
+      if (network)
+        last.push_back(StepTo(name, *config.Find(name)));
+      else
+        plan.Skipped.push_back(name);
     }
   for (const TRegisterDef& d : m.Map()) {
     const std::string* wanted = config.Find(d.Name);

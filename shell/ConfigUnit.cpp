@@ -131,8 +131,10 @@ bool SaveBus(TMainForm& main, TTreeNode* node, const std::string& path) {
   bool complete = false;
   TSearchWindowRunner previous = SetSearchWindowRunner(nullptr);
   SetSearchWindowRunner([&](TSearchForm& w) {
-    if (previous) previous(w);
-    else RunSearchWindowInPlace(w);
+    if (previous)
+      previous(w);
+    else
+      RunSearchWindowInPlace(w);
     complete = w.Looking >= w.MaxAddress;
   });
   try {
@@ -150,8 +152,10 @@ bool SaveBus(TMainForm& main, TTreeNode* node, const std::string& path) {
   std::vector<std::string> unknown;
   for (TTreeNode* item : main.Items()) {
     if (item->Parent != node) continue;
-    if (auto* m = dynamic_cast<TprModel*>(item->Data)) modules.push_back(m);
-    else if (auto* d = dynamic_cast<TprDevice*>(item->Data)) unknown.push_back(std::to_string(d->Address));
+    if (auto* m = dynamic_cast<TprModel*>(item->Data))
+      modules.push_back(m);
+    else if (auto* d = dynamic_cast<TprDevice*>(item->Data))
+      unknown.push_back(std::to_string(d->Address));
   }
   if (modules.empty()) {
     Tell(ResStr("Модули не найдены. Файл не сохранен."), TMsgIcon::Warning);
@@ -161,7 +165,8 @@ bool SaveBus(TMainForm& main, TTreeNode* node, const std::string& path) {
   std::vector<std::string> failed;
   if (!ReadConfigs(modules, configs, failed)) return false;
   if (!failed.empty()) {
-    Tell(Fill("Не удалось прочитать регистры модулей: %1. Файл не сохранен.", {Joined(failed, "; ")}));
+    Tell(Fill("Не удалось прочитать регистры модулей: %1. Файл не сохранен.",
+              {Joined(failed, "; ")}));
     return false;
   }
   TBusConfig bus;
@@ -187,10 +192,14 @@ bool SaveBus(TMainForm& main, TTreeNode* node, const std::string& path) {
 // Why a file cannot be opened, in one line.
 std::string FaultText(const TConfigParseResult& r) {
   switch (r.Fault) {
-    case TConfigFault::NotXml: return Fill("файл поврежден (строка %1)", {std::to_string(r.Line)});
-    case TConfigFault::Foreign: return ResStr("это не файл конфигурации");
-    case TConfigFault::NewerFormat: return ResStr("файл записан более новой версией программы");
-    default: return Fill("файл поврежден (строка %1)", {std::to_string(r.Line)});
+    case TConfigFault::NotXml:
+      return Fill("файл поврежден (строка %1)", {std::to_string(r.Line)});
+    case TConfigFault::Foreign:
+      return ResStr("это не файл конфигурации");
+    case TConfigFault::NewerFormat:
+      return ResStr("файл записан более новой версией программы");
+    default:
+      return Fill("файл поврежден (строка %1)", {std::to_string(r.Line)});
   }
 }
 
@@ -253,8 +262,10 @@ TConfigWorkRunner SetConfigWorkRunner(TConfigWorkRunner runner) {
 }
 
 void RunConfigWork(TConfigProgressForm& W, const std::function<void()>& work) {
-  if (InstalledRunner()) InstalledRunner()(W, work);
-  else work();
+  if (InstalledRunner())
+    InstalledRunner()(W, work);
+  else
+    work();
 }
 
 std::string TCompareGroup::Title() const {
@@ -348,7 +359,8 @@ bool OpenConfigFile(TMainForm& main, TTreeNode* node, const std::string& path) {
   reading.Caption = TConfigProgressForm::ReadCaption;
   reading.GaugeMax = int(file.Bus.Modules.size());
   for (const TLoadTarget& t : targets) reading.GaugeMax += int(t.Config->Values.size());
-  for (const TBusModule& entry : file.Bus.Modules) reading.GaugeMax += int(entry.Config.Values.size());
+  for (const TBusModule& entry : file.Bus.Modules)
+    reading.GaugeMax += int(entry.Config.Values.size());
   RunConfigWork(reading, [&] {
     auto stop = [&reading] { return reading.Cancelled(); };
     int done = 0;
@@ -366,8 +378,8 @@ bool OpenConfigFile(TMainForm& main, TTreeNode* node, const std::string& path) {
           if (group.FoundModel != entry.Config.Model)
             group.Note = Fill("в файле %1, пропущен", {entry.Config.Model});
           else
-            targets.push_back({static_cast<TprModel*>(probed[i].get()), &entry.Config,
-                               form.Groups.size(), {}});
+            targets.push_back(
+                {static_cast<TprModel*>(probed[i].get()), &entry.Config, form.Groups.size(), {}});
         }
         form.Groups.push_back(std::move(group));
       }
@@ -412,35 +424,36 @@ bool OpenConfigFile(TMainForm& main, TTreeNode* node, const std::string& path) {
   };
   bool wrote = false;
   {
-  TPageAway away{main, node->Data};
-  main.SetPageShown(node->Data, false);
-  TConfigProgressForm writing;
-  writing.Caption = TConfigProgressForm::WriteCaption;
-  writing.GaugeMax = form.Ticked();
-  RunConfigWork(writing, [&] {
-    int done = 0;
-    for (size_t k = 0; k < targets.size(); ++k) {
-      TLoadTarget& t = targets[k];
-      TCompareGroup& group = form.Groups[t.Group];
-      // Only the ticked steps, in the plan's order (network settings last).
-      TLoadPlan ticked;
-      for (size_t i = 0; i < t.Plan.Steps.size(); ++i)
-        if (group.Rows[i].Ticked) ticked.Steps.push_back(t.Plan.Steps[i]);
-      size_t next = 0;
-      RunLoad(
-          *t.Model, ticked,
-          [&](const TWriteStep& step) {
-            for (; next < group.Rows.size(); ++next)
-              if (group.Rows[next].Ticked) break;
-            TCompareRow& row = group.Rows[next++];
-            row.Holds = step.Verified;
-            row.Result = ResultText(step, true);
-            wrote = wrote || step.Written;
-            writing.Step(ModuleText(t.Model->NameText, int(t.Model->Address)) + ": " + step.Name, ++done);
-          },
-          [&writing] { return writing.Cancelled(); });
-    }
-  });
+    TPageAway away{main, node->Data};
+    main.SetPageShown(node->Data, false);
+    TConfigProgressForm writing;
+    writing.Caption = TConfigProgressForm::WriteCaption;
+    writing.GaugeMax = form.Ticked();
+    RunConfigWork(writing, [&] {
+      int done = 0;
+      for (size_t k = 0; k < targets.size(); ++k) {
+        TLoadTarget& t = targets[k];
+        TCompareGroup& group = form.Groups[t.Group];
+        // Only the ticked steps, in the plan's order (network settings last).
+        TLoadPlan ticked;
+        for (size_t i = 0; i < t.Plan.Steps.size(); ++i)
+          if (group.Rows[i].Ticked) ticked.Steps.push_back(t.Plan.Steps[i]);
+        size_t next = 0;
+        RunLoad(
+            *t.Model, ticked,
+            [&](const TWriteStep& step) {
+              for (; next < group.Rows.size(); ++next)
+                if (group.Rows[next].Ticked) break;
+              TCompareRow& row = group.Rows[next++];
+              row.Holds = step.Verified;
+              row.Result = ResultText(step, true);
+              wrote = wrote || step.Written;
+              writing.Step(ModuleText(t.Model->NameText, int(t.Model->Address)) + ": " + step.Name,
+                           ++done);
+            },
+            [&writing] { return writing.Cancelled(); });
+      }
+    });
   }
   for (TCompareGroup& group : form.Groups)
     for (TCompareRow& row : group.Rows)

@@ -52,13 +52,13 @@ void RunConfigWork(TConfigProgressForm& W, const std::function<void()>& work);
 // writes how it went.
 struct TCompareRow {
   std::string Register;
-  std::string Caption;      // where the page shows it ("RS-485: Адрес"); empty where it does not
+  std::string Caption;  // where the page shows it ("RS-485: Адрес"); empty where it does not
   std::string FileValue;
   std::string ModuleValue;  // "Н/Д" where it could not be read
   bool Network = false;     // bus address, baud rate, parity: shown, not ticked
   bool Ticked = false;
-  bool Holds = false;       // written and read back as the file has it
-  std::string Result;       // after the writes; empty before
+  bool Holds = false;  // written and read back as the file has it
+  std::string Result;  // after the writes; empty before
 };
 
 // One module of the comparison (a module file has one, a bus file one per address).

@@ -40,7 +40,8 @@ TEST(ConfigFile, BothKindsReadBackAsWritten) {
 }
 
 TEST(ConfigFile, DamagedAndForeignTextsAreRefusedWithTheirFault) {
-  const std::string bus = "<bus-configuration protocol=\"modbus\" baud=\"9600\" parity=\"none\" timeout=\"0\"";
+  const std::string bus =
+      "<bus-configuration protocol=\"modbus\" baud=\"9600\" parity=\"none\" timeout=\"0\"";
   const struct {
     std::string Text;
     TConfigFault Fault;
@@ -57,7 +58,8 @@ TEST(ConfigFile, DamagedAndForeignTextsAreRefusedWithTheirFault) {
        TConfigFault::Damaged},
       {"<module-configuration model=\"KAPPA-01\"><register value=\"1\"/></module-configuration>",
        TConfigFault::Damaged},
-      {"<module-configuration model=\"KAPPA-01\"><reg name=\"A\" value=\"1\"/></module-configuration>",
+      {"<module-configuration model=\"KAPPA-01\"><reg name=\"A\" "
+       "value=\"1\"/></module-configuration>",
        TConfigFault::Damaged},
       {"<module-configuration model=\"KAPPA-01\"><register name=\"A\" value=\"1\"/>"
        "<register name=\"a\" value=\"2\"/></module-configuration>",
@@ -68,7 +70,8 @@ TEST(ConfigFile, DamagedAndForeignTextsAreRefusedWithTheirFault) {
        TConfigFault::Damaged},
       {"<bus-configuration protocol=\"modbus\" baud=\"9600\" parity=\"mark\" timeout=\"0\"/>",
        TConfigFault::Damaged},
-      {bus + "><module address=\"248\" model=\"KAPPA-01\"/></bus-configuration>", TConfigFault::Damaged},
+      {bus + "><module address=\"248\" model=\"KAPPA-01\"/></bus-configuration>",
+       TConfigFault::Damaged},
       {bus + "><module address=\"5\" model=\"KAPPA-01\"/><module address=\"5\" model=\"ETA-03\"/>"
              "</bus-configuration>",
        TConfigFault::Damaged},

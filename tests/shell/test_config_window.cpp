@@ -97,7 +97,8 @@ TEST_F(ConfigWindow, AModuleClonedOntoAnother) {
   EXPECT_FALSE(address.Ticked);
   EXPECT_EQ(address.FileValue, "5");
   EXPECT_EQ(address.ModuleValue, "7");
-  for (const auto& row : Ui.Compared.Groups[0].Rows) EXPECT_FALSE(row.Caption.empty()) << row.Register;
+  for (const auto& row : Ui.Compared.Groups[0].Rows)
+    EXPECT_FALSE(row.Caption.empty()) << row.Register;
   EXPECT_EQ(Get(1, "FILTER2"), 9u);
   EXPECT_EQ(Get(1, "NETWDT"), 300u);
   EXPECT_EQ(Get(1, "NETADDR"), 7u);
@@ -122,7 +123,8 @@ TEST_F(ConfigWindow, DamagedForeignAndOtherModelsFilesAreRefused) {
       {eta, false, "в файле конфигурация ETA-03, а модуль - KAPPA-01"},
       {WriteConfigXml({"KAPPA-01", "", {{"FILTER1", "999"}}}), false,
        "недопустимое значение \"999\" регистра FILTER1"},
-      {WriteConfigXml({"KAPPA-01", "", {}}), true, "это конфигурация модуля, выберите модуль в дереве"},
+      {WriteConfigXml({"KAPPA-01", "", {}}), true,
+       "это конфигурация модуля, выберите модуль в дереве"},
   };
   for (const auto& c : cases) {
     WriteFile(c.Text);
@@ -194,13 +196,43 @@ TEST_F(ConfigWindow, ALoadFailingMidwayReportsWhichRegistersHold) {
   std::vector<std::pair<std::string, bool>> holds;
   for (const auto& row : Ui.Result.Groups.at(0).Rows)
     if (row.Ticked) holds.emplace_back(row.Register, row.Holds);
-  EXPECT_EQ(holds, (std::vector<std::pair<std::string, bool>>{
-                       {"FILTER1", true}, {"FILTER2", true}, {"FILTER3", false}, {"FILTER4", false}}));
+  EXPECT_EQ(holds,
+            (std::vector<std::pair<std::string, bool>>{
+                {"FILTER1", true}, {"FILTER2", true}, {"FILTER3", false}, {"FILTER4", false}}));
   EXPECT_EQ(Ui.Result.Groups[0].Rows[2].Result, "нет подтверждения записи");
   std::lock_guard<std::mutex> lock(Bus->Mutex());
   EXPECT_EQ(Kappas[1]->Int("FILTER2"), 6u);
   EXPECT_EQ(Kappas[1]->Int("FILTER3"), 1u);
   EXPECT_EQ(Kappas[1]->Int("FILTER4"), 1u);
+}
+
+// "Отмена" of the progress window during the writes: the register in flight is finished and
+// verified, none after it is touched.
+TEST_F(ConfigWindow, CancelDuringTheWritesStopsBeforeTheNextRegister) {
+  for (const char* name : {"FILTER1", "FILTER2", "FILTER3"}) Set(0, name, 6);
+  Form.Select(ModuleAt(5));
+  ASSERT_TRUE(Save(ModuleAt(5)));
+  Form.Select(ModuleAt(7));
+  TConfigProgressForm* writing = nullptr;
+  const TConfigWorkRunner previous =
+      SetConfigWorkRunner([&](TConfigProgressForm& w, const std::function<void()>& work) {
+        if (w.Caption == TConfigProgressForm::WriteCaption) writing = &w;
+        work();
+      });
+  int steps = 0;
+  Ui.OnProcessMessages = [&] {
+    if (writing && ++steps == 1) writing->btCancelClick();
+  };
+  EXPECT_TRUE(Open(ModuleAt(7)));
+  SetConfigWorkRunner(previous);
+  std::vector<std::string> results;
+  for (const auto& row : Ui.Result.Groups.at(0).Rows)
+    if (row.Ticked) results.push_back(row.Register + " " + row.Result);
+  EXPECT_EQ(results, (std::vector<std::string>{"FILTER1 записано и проверено",
+                                               "FILTER2 не записано (отменено)",
+                                               "FILTER3 не записано (отменено)"}));
+  EXPECT_EQ(Get(1, "FILTER1"), 6u);
+  EXPECT_EQ(Get(1, "FILTER2"), 1u);
 }
 
 // The port's search, the bus file, and the file loaded back address by address; an address of
