@@ -1,7 +1,9 @@
-# The user manual: HTML pages per language in docs/manual/<lang>/ and the screenshots of docs/.
-# The build lays them out in build/manual/ beside the program (<lang>/index.html, images/); the
-# package installs the same tree as share/doc/orbis-utility/.
-file(GLOB MANUAL_PAGES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/manual/*/*.html)
+# The user manual: HTML pages per language in docs/manual/<lang>/ with their style sheet, and the
+# screenshots of docs/. The build lays them out in build/manual/ beside the program
+# (<lang>/index.html, style.css, images/); the package installs the same tree as
+# share/doc/orbis-utility/.
+file(GLOB MANUAL_PAGES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/manual/*/*.html
+     ${CMAKE_SOURCE_DIR}/docs/manual/*.css)
 file(GLOB MANUAL_IMAGES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/*.png)
 set(MANUAL_OUTPUTS)
 foreach(src ${MANUAL_PAGES})

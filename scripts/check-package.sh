@@ -20,12 +20,13 @@ for f in usr/bin/orbis-utility usr/bin/orbis-sim usr/bin/orbis-cli \
 done
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || fail "the dependencies lack Qt"
 
-# The manual of each language, with every picture it shows, where the program looks for it.
+# The manual of each language, with every picture and page it refers to, where the program
+# looks for it.
 for lang in ru en; do
   page=usr/share/doc/orbis-utility/$lang/index.html
   [ -e "$scratch/$page" ] || fail "$page is not in the package"
-  for img in $(grep -o 'src="[^"]*"' "$scratch/$page" | sed 's/^src="//; s/"$//'); do
-    [ -e "$scratch/$(dirname "$page")/$img" ] || fail "$page shows $img, which is not in the package"
+  for img in $(grep -Eo '(src|href)="[^"#:]+"' "$scratch/$page" | sed -E 's/^(src|href)="//; s/"$//'); do
+    [ -e "$scratch/$(dirname "$page")/$img" ] || fail "$page refers to $img, which is not in the package"
   done
 done
 
