@@ -237,6 +237,25 @@ std::vector<std::string> CaptionsOf(TprModel& m, const std::vector<TWriteStep>& 
   return captions;
 }
 
+// A port put on a bus file's line settings goes back to its own unless the writes began.
+struct TLineRestore {
+  TprPort* Port = nullptr;
+  TBusConfig Saved;
+  bool Keep = false;
+  ~TLineRestore() {
+    if (!Port || Keep) return;
+    Port->SetProtocol(Saved.Protocol);
+    Port->SetBaudRate(Saved.Baud);
+    Port->SetParity(Saved.Parity);
+    Port->SetTimeout(Saved.Timeout);
+    try {
+      Port->ApplySettings();
+    } catch (...) {
+      // A line gone meanwhile: the settings are on the port node for its next opening.
+    }
+  }
+};
+
 std::string ResultText(const TWriteStep& step, bool reached) {
   if (!reached) return ResStr("не записано (отменено)");
   // The module may have taken a write whose answer was lost: only its state is unknown.
@@ -318,6 +337,7 @@ bool OpenConfigFile(TMainForm& main, TTreeNode* node, const std::string& path) {
   form.FileName = name;
   std::vector<TLoadTarget> targets;
   std::vector<std::unique_ptr<TprNode>> probed;  // device objects at a bus file's addresses
+  TLineRestore restore;
   auto* port = dynamic_cast<TprPort*>(node->Data);
   if (auto* model = dynamic_cast<TprModel*>(node->Data)) {
     const TModuleConfig* config = &file.Config;
@@ -346,6 +366,8 @@ bool OpenConfigFile(TMainForm& main, TTreeNode* node, const std::string& path) {
                       MismatchText(check, entry.Config, m));
     }
     // The modules listen at the line settings the file was saved with.
+    restore.Port = port;
+    restore.Saved = {port->Protocol(), port->BaudRate(), port->Parity(), port->Timeout(), {}};
     port->SetProtocol(file.Bus.Protocol);
     port->SetBaudRate(file.Bus.Baud);
     port->SetParity(file.Bus.Parity);
@@ -408,6 +430,8 @@ bool OpenConfigFile(TMainForm& main, TTreeNode* node, const std::string& path) {
     }
   }
   if (Ui().ShowModal(form) != TModalResult::Ok || form.Ticked() == 0) return false;
+  // From the first write on, the modules may be where the file has them.
+  restore.Keep = true;
 
   // The page stops polling while the writes run and shows fresh values after them, also when
   // a line error ends the writes.

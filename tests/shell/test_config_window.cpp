@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "comm/Resources.h"
+#include "comm/prPort.h"
 #include "models/ConfigFile.h"
 #include "models/prDevice.h"
 #include "shell/ConfigUnit.h"
@@ -256,7 +257,15 @@ TEST_F(ConfigWindow, AWholeBusSavedAndLoadedBack) {
   Set(0, "FILTER1", 8);
   Set(1, "FILTER4", 1);
   Form.Select(PortNode);
+  // The port goes to the file's line settings for the comparison, and back when cancelled.
+  auto* port = static_cast<TprPort*>(PortNode->Data);
+  port->SetBaudRate(19200);
+  Ui.Answer = TModalResult::Cancel;
+  EXPECT_FALSE(Open(PortNode));
+  EXPECT_EQ(port->BaudRate(), 19200);
+  Ui.Answer = TModalResult::Ok;
   ASSERT_TRUE(Open(PortNode));
+  EXPECT_EQ(port->BaudRate(), 9600);
   ASSERT_EQ(Ui.Compared.Groups.size(), 3u);
   EXPECT_EQ(Ui.Compared.Groups[0].Title(), "Адрес 5: KAPPA-01");
   EXPECT_EQ(Ui.Compared.Groups[2].Title(), "Адрес 9: KAPPA-01 - модуль не отвечает, пропущен");
