@@ -192,7 +192,8 @@ TEST_F(CliBus, BusFileSavesComparesAndLoadsEveryModule) {
 
   const TRun load = Cli({"load", port, file, "--json"});
   ASSERT_EQ(load.Code, 0) << load.Err << load.Out;
-  for (const auto& m : load.Doc()["modules"]) {
+  const json doc = load.Doc();
+  for (const auto& m : doc["modules"]) {
     EXPECT_EQ(m["found"], m["model"]);
     const size_t changed = m["address"] == 2 || m["address"] == 7 ? 1 : 0;
     EXPECT_EQ(m["changes"].size(), changed) << m;
