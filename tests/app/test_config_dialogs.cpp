@@ -20,9 +20,13 @@ TEST(ConfigWindowDialogs, TicksAreTheModelsAndEscapeCancels) {
   TConfigCompareForm form;
   form.FileName = "pump.xml";
   form.Groups.push_back({5, "KAPPA-01", "KAPPA-01", {}, {}});
-  form.Groups[0].Rows = {
-      {.Register = "FILTER1", .FileValue = "4", .ModuleValue = "1", .Ticked = true},
-      {.Register = "NETADDR", .FileValue = "5", .ModuleValue = "7", .Network = true}};
+  for (const char* name : {"FILTER1", "NETADDR"}) {
+    TCompareRow row;
+    row.Register = name;
+    row.Network = row.Register == "NETADDR";
+    row.Ticked = !row.Network;
+    form.Groups[0].Rows.push_back(row);
+  }
   TConfigCompareDialog dialog(form);
   dialog.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
