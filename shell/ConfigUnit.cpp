@@ -265,6 +265,168 @@ std::string ResultText(const TWriteStep& step, bool reached) {
   return Fill("записано, но читается %1", {step.ReadBack});
 }
 
+// A file opened for loading: its content, the modules it goes to, and the comparison.
+struct TOpenedFile {
+  TConfigParseResult File;
+  TConfigCompareForm Form;
+  std::vector<TLoadTarget> Targets;
+  std::vector<std::unique_ptr<TprNode>> Probed;  // device objects at a bus file's addresses
+  TprPort* Port = nullptr;
+  bool Bus = false;  // the file's modules are looked for at their addresses
+  TLineRestore Restore;
+};
+
+// The modules the file goes to, checked before any exchange: the selected module, or with a
+// port selected a device object per address of a bus file, the port put on the file's line
+// settings. The reason for a refusal, empty when the file may be compared.
+std::string TakeTargets(TTreeNode* node, TOpenedFile& o) {
+  const TConfigParseResult& file = o.File;
+  if (auto* model = dynamic_cast<TprModel*>(node->Data)) {
+    const TModuleConfig* config = &file.Config;
+    if (file.Kind == TConfigKind::Bus) {
+      const TBusModule* entry = file.Bus.Find(int(model->Address));
+      if (!entry) return Fill("в файле нет модуля с адресом %1", {std::to_string(model->Address)});
+      config = &entry->Config;
+    }
+    const TConfigCheck check = CheckConfigFor(*model, *config);
+    if (!check) return MismatchText(check, *config, *model);
+    o.Form.Groups.push_back({int(model->Address), config->Model, model->NameText, {}, {}});
+    o.Targets.push_back({model, config, 0, {}});
+    o.Port = model->Port();
+    return {};
+  }
+  if (file.Kind != TConfigKind::Bus)
+    return ResStr("это конфигурация модуля, выберите модуль в дереве");
+  o.Port = static_cast<TprPort*>(node->Data);
+  o.Bus = true;
+  for (const TBusModule& entry : file.Bus.Modules) {
+    const int index = ModelIndexOfName(entry.Config.Model);
+    if (index == 0) return Fill("неизвестная модель %1", {entry.Config.Model});
+    o.Probed.emplace_back(CreateDevice(index, uint32_t(entry.Address), o.Port));
+    auto& m = static_cast<TprModel&>(*o.Probed.back());
+    if (const TConfigCheck check = CheckConfigFor(m, entry.Config); !check)
+      return ModuleText(entry.Config.Model, entry.Address) + ": " +
+             MismatchText(check, entry.Config, m);
+  }
+  // The modules listen at the line settings the file was saved with.
+  TprPort& port = *o.Port;
+  o.Restore.Port = &port;
+  o.Restore.Saved = {port.Protocol(), port.BaudRate(), port.Parity(), port.Timeout(), {}};
+  port.SetProtocol(file.Bus.Protocol);
+  port.SetBaudRate(file.Bus.Baud);
+  port.SetParity(file.Bus.Parity);
+  port.SetTimeout(file.Bus.Timeout);
+  if (port.ComPort && !port.ComPort->Connected()) port.ComPort->Open();
+  port.ApplySettings();
+  return {};
+}
+
+// In the progress window: a bus file's addresses probed, the present values of every module
+// read, and the comparison's rows filled in. False when the user stopped it.
+bool ReadPresentValues(TOpenedFile& o) {
+  TConfigProgressForm reading;
+  reading.Caption = TConfigProgressForm::ReadCaption;
+  if (o.Bus)
+    for (const TBusModule& entry : o.File.Bus.Modules)
+      reading.GaugeMax += 1 + int(entry.Config.Values.size());
+  else
+    reading.GaugeMax = int(o.Targets.front().Config->Values.size());
+  RunConfigWork(reading, [&] {
+    auto stop = [&reading] { return reading.Cancelled(); };
+    int done = 0;
+    for (size_t i = 0; o.Bus && i < o.File.Bus.Modules.size(); ++i) {
+      const TBusModule& entry = o.File.Bus.Modules[i];
+      reading.Step(ModuleText(entry.Config.Model, entry.Address), done++);
+      if (stop()) return;
+      TCompareGroup group{entry.Address, entry.Config.Model, {}, {}, {}};
+      TScanHit hit;
+      if (!ProbeAddress(*o.Port, uint8_t(entry.Address), hit)) {
+        group.Note = ResStr("модуль не отвечает, пропущен");
+      } else {
+        group.FoundModel = ModelRow(hit.ModelIndex).Name;
+        if (group.FoundModel != entry.Config.Model)
+          group.Note = Fill("в файле %1, пропущен", {entry.Config.Model});
+        else
+          o.Targets.push_back(
+              {static_cast<TprModel*>(o.Probed[i].get()), &entry.Config, o.Form.Groups.size(), {}});
+      }
+      o.Form.Groups.push_back(std::move(group));
+    }
+    for (TLoadTarget& t : o.Targets) {
+      const std::string what = ModuleText(t.Model->NameText, int(t.Model->Address));
+      t.Plan = PlanLoad(*t.Model, *t.Config, true, stop,
+                        [&](const std::string& name) { reading.Step(what + ": " + name, done++); });
+      if (stop()) return;
+    }
+  });
+  if (reading.Cancelled()) return false;
+  for (TLoadTarget& t : o.Targets) {
+    const std::vector<std::string> captions = CaptionsOf(*t.Model, t.Plan.Steps);
+    for (size_t i = 0; i < t.Plan.Steps.size(); ++i) {
+      const TWriteStep& step = t.Plan.Steps[i];
+      TCompareRow row;
+      row.Register = step.Name;
+      row.Caption = captions[i];
+      row.FileValue = step.To;
+      row.ModuleValue = step.FromRead ? step.From : ResStr("Н/Д");
+      row.Network = IsNetworkRegister(step.Name);
+      row.Ticked = !row.Network;
+      o.Form.Groups[t.Group].Rows.push_back(row);
+    }
+  }
+  return true;
+}
+
+// In the progress window: the ticked registers written, in the plan's order (network settings
+// last), each read back; every ticked row gets its result. True when a write was acknowledged.
+bool WriteTicked(TOpenedFile& o) {
+  TConfigProgressForm writing;
+  writing.Caption = TConfigProgressForm::WriteCaption;
+  writing.GaugeMax = o.Form.Ticked();
+  bool wrote = false;
+  RunConfigWork(writing, [&] {
+    int done = 0;
+    for (TLoadTarget& t : o.Targets) {
+      TCompareGroup& group = o.Form.Groups[t.Group];
+      TLoadPlan ticked;
+      std::vector<TCompareRow*> rows;
+      for (size_t i = 0; i < t.Plan.Steps.size(); ++i)
+        if (group.Rows[i].Ticked) {
+          ticked.Steps.push_back(t.Plan.Steps[i]);
+          rows.push_back(&group.Rows[i]);
+        }
+      const std::string what = ModuleText(t.Model->NameText, int(t.Model->Address));
+      RunLoad(
+          *t.Model, ticked,
+          [&](const TWriteStep& step) {
+            // The step is the plan's own element: its place is its row's.
+            TCompareRow& row = *rows[size_t(&step - ticked.Steps.data())];
+            row.Holds = step.Verified;
+            row.Result = ResultText(step, true);
+            wrote = wrote || step.Written;
+            writing.Step(what + ": " + step.Name, ++done);
+          },
+          [&writing] { return writing.Cancelled(); });
+    }
+  });
+  for (TCompareGroup& group : o.Form.Groups)
+    for (TCompareRow& row : group.Rows)
+      if (row.Ticked && row.Result.empty()) row.Result = ResultText({}, false);
+  return wrote;
+}
+
+// The page of the node released for a while and shown again when this goes, whatever happens.
+struct TPageAway {
+  TMainForm& Main;
+  TprNode* Node;
+  ~TPageAway() {
+    try {
+      Main.SetPageShown(Node, true);
+    } catch (...) {
+      // The error of the writes is the one to report.
+    }
+  }
+};
 }  // namespace
 
 void TConfigProgressForm::Step(const std::string& action, int position) {
@@ -302,11 +464,6 @@ int TConfigCompareForm::Ticked() const {
   return n;
 }
 
-bool TConfigCompareForm::AnyDifference() const {
-  return std::any_of(Groups.begin(), Groups.end(),
-                     [](const TCompareGroup& g) { return !g.Rows.empty(); });
-}
-
 bool ConfigFileApplies(const TTreeNode* node) {
   if (!node || !node->Data) return false;
   if (node->Level() == 1) return dynamic_cast<TprPort*>(node->Data) != nullptr;
@@ -322,167 +479,32 @@ bool SaveConfigFile(TMainForm& main, TTreeNode* node, const std::string& path) {
 
 bool OpenConfigFile(TMainForm& main, TTreeNode* node, const std::string& path) {
   if (!ConfigFileApplies(node)) return false;
-  const std::string name = BaseName(path);
+  TOpenedFile opened;
+  opened.Form.FileName = BaseName(path);
   auto refuse = [&](const std::string& why) {
-    Tell(Fill("Файл %1 не открыт: %2.", {name, why}));
+    Tell(Fill("Файл %1 не открыт: %2.", {opened.Form.FileName, why}));
     return false;
   };
   std::string text;
   if (!ReadTextFile(path, text)) return refuse(ResStr("файл не читается"));
-  const TConfigParseResult file = ParseConfigXml(text);
-  if (!file.Ok) return refuse(FaultText(file));
+  opened.File = ParseConfigXml(text);
+  if (!opened.File.Ok) return refuse(FaultText(opened.File));
+  const std::string why = TakeTargets(node, opened);
+  if (!why.empty()) return refuse(why);
 
-  // The modules to compare, each with its configuration of the file.
-  TConfigCompareForm form;
-  form.FileName = name;
-  std::vector<TLoadTarget> targets;
-  std::vector<std::unique_ptr<TprNode>> probed;  // device objects at a bus file's addresses
-  TLineRestore restore;
-  auto* port = dynamic_cast<TprPort*>(node->Data);
-  if (auto* model = dynamic_cast<TprModel*>(node->Data)) {
-    const TModuleConfig* config = &file.Config;
-    if (file.Kind == TConfigKind::Bus) {
-      const TBusModule* entry = file.Bus.Find(int(model->Address));
-      if (!entry)
-        return refuse(Fill("в файле нет модуля с адресом %1", {std::to_string(model->Address)}));
-      config = &entry->Config;
-    }
-    const TConfigCheck check = CheckConfigFor(*model, *config);
-    if (!check) return refuse(MismatchText(check, *config, *model));
-    form.Groups.push_back({int(model->Address), config->Model, model->NameText, {}, {}});
-    targets.push_back({model, config, 0, {}});
-    port = model->Port();
-  } else {
-    if (file.Kind != TConfigKind::Bus)
-      return refuse(ResStr("это конфигурация модуля, выберите модуль в дереве"));
-    // The whole file is checked before the first exchange.
-    for (const TBusModule& entry : file.Bus.Modules) {
-      const int index = ModelIndexOfName(entry.Config.Model);
-      if (index == 0) return refuse(Fill("неизвестная модель %1", {entry.Config.Model}));
-      probed.emplace_back(CreateDevice(index, uint32_t(entry.Address), port));
-      auto& m = static_cast<TprModel&>(*probed.back());
-      if (const TConfigCheck check = CheckConfigFor(m, entry.Config); !check)
-        return refuse(ModuleText(entry.Config.Model, entry.Address) + ": " +
-                      MismatchText(check, entry.Config, m));
-    }
-    // The modules listen at the line settings the file was saved with.
-    restore.Port = port;
-    restore.Saved = {port->Protocol(), port->BaudRate(), port->Parity(), port->Timeout(), {}};
-    port->SetProtocol(file.Bus.Protocol);
-    port->SetBaudRate(file.Bus.Baud);
-    port->SetParity(file.Bus.Parity);
-    port->SetTimeout(file.Bus.Timeout);
-    if (port->ComPort && !port->ComPort->Connected()) port->ComPort->Open();
-    port->ApplySettings();
-  }
-
-  // The modules of a bus file identified, and the present values read.
-  TConfigProgressForm reading;
-  reading.Caption = TConfigProgressForm::ReadCaption;
-  reading.GaugeMax = int(file.Bus.Modules.size());
-  for (const TLoadTarget& t : targets) reading.GaugeMax += int(t.Config->Values.size());
-  for (const TBusModule& entry : file.Bus.Modules)
-    reading.GaugeMax += int(entry.Config.Values.size());
-  RunConfigWork(reading, [&] {
-    auto stop = [&reading] { return reading.Cancelled(); };
-    int done = 0;
-    if (!dynamic_cast<TprModel*>(node->Data)) {
-      for (size_t i = 0; i < file.Bus.Modules.size(); ++i) {
-        const TBusModule& entry = file.Bus.Modules[i];
-        reading.Step(ModuleText(entry.Config.Model, entry.Address), done++);
-        if (stop()) return;
-        TCompareGroup group{entry.Address, entry.Config.Model, {}, {}, {}};
-        TScanHit hit;
-        if (!ProbeAddress(*port, uint8_t(entry.Address), hit)) {
-          group.Note = ResStr("модуль не отвечает, пропущен");
-        } else {
-          group.FoundModel = ModelRow(hit.ModelIndex).Name;
-          if (group.FoundModel != entry.Config.Model)
-            group.Note = Fill("в файле %1, пропущен", {entry.Config.Model});
-          else
-            targets.push_back(
-                {static_cast<TprModel*>(probed[i].get()), &entry.Config, form.Groups.size(), {}});
-        }
-        form.Groups.push_back(std::move(group));
-      }
-    }
-    for (TLoadTarget& t : targets) {
-      const std::string what = ModuleText(t.Model->NameText, int(t.Model->Address));
-      t.Plan = PlanLoad(*t.Model, *t.Config, true, stop,
-                        [&](const std::string& name) { reading.Step(what + ": " + name, done++); });
-      if (stop()) return;
-    }
-  });
-  if (reading.Cancelled()) return false;
-
-  for (TLoadTarget& t : targets) {
-    const std::vector<std::string> captions = CaptionsOf(*t.Model, t.Plan.Steps);
-    for (size_t i = 0; i < t.Plan.Steps.size(); ++i) {
-      const TWriteStep& step = t.Plan.Steps[i];
-      TCompareRow row;
-      row.Register = step.Name;
-      row.Caption = captions[i];
-      row.FileValue = step.To;
-      row.ModuleValue = step.FromRead ? step.From : ResStr("Н/Д");
-      row.Network = IsNetworkRegister(step.Name);
-      row.Ticked = !row.Network;
-      form.Groups[t.Group].Rows.push_back(row);
-    }
-  }
-  if (Ui().ShowModal(form) != TModalResult::Ok || form.Ticked() == 0) return false;
+  if (!ReadPresentValues(opened)) return false;
+  if (Ui().ShowModal(opened.Form) != TModalResult::Ok || opened.Form.Ticked() == 0) return false;
   // From the first write on, the modules may be where the file has them.
-  restore.Keep = true;
-
-  // The page stops polling while the writes run and shows fresh values after them, also when
-  // a line error ends the writes.
-  struct TPageAway {
-    TMainForm& Main;
-    TprNode* Node;
-    ~TPageAway() {
-      try {
-        Main.SetPageShown(Node, true);
-      } catch (...) {
-        // The error of the writes is the one to report.
-      }
-    }
-  };
+  opened.Restore.Keep = true;
   bool wrote = false;
   {
+    // The page stops polling while the writes run and shows fresh values after them, also when
+    // a line error ends the writes.
     TPageAway away{main, node->Data};
     main.SetPageShown(node->Data, false);
-    TConfigProgressForm writing;
-    writing.Caption = TConfigProgressForm::WriteCaption;
-    writing.GaugeMax = form.Ticked();
-    RunConfigWork(writing, [&] {
-      int done = 0;
-      for (size_t k = 0; k < targets.size(); ++k) {
-        TLoadTarget& t = targets[k];
-        TCompareGroup& group = form.Groups[t.Group];
-        // Only the ticked steps, in the plan's order (network settings last).
-        TLoadPlan ticked;
-        for (size_t i = 0; i < t.Plan.Steps.size(); ++i)
-          if (group.Rows[i].Ticked) ticked.Steps.push_back(t.Plan.Steps[i]);
-        size_t next = 0;
-        RunLoad(
-            *t.Model, ticked,
-            [&](const TWriteStep& step) {
-              for (; next < group.Rows.size(); ++next)
-                if (group.Rows[next].Ticked) break;
-              TCompareRow& row = group.Rows[next++];
-              row.Holds = step.Verified;
-              row.Result = ResultText(step, true);
-              wrote = wrote || step.Written;
-              writing.Step(ModuleText(t.Model->NameText, int(t.Model->Address)) + ": " + step.Name,
-                           ++done);
-            },
-            [&writing] { return writing.Cancelled(); });
-      }
-    });
+    wrote = WriteTicked(opened);
   }
-  for (TCompareGroup& group : form.Groups)
-    for (TCompareRow& row : group.Rows)
-      if (row.Ticked && row.Result.empty()) row.Result = ResultText({}, false);
-  form.ShowingResult = true;
-  Ui().ShowModal(form);
+  opened.Form.ShowingResult = true;
+  Ui().ShowModal(opened.Form);
   return wrote;
 }

@@ -94,7 +94,6 @@ class TConfigCompareForm : public TModalDialog {
   std::vector<TCompareGroup> Groups;
   bool ShowingResult = false;
   int Ticked() const;
-  bool AnyDifference() const;
 };
 
 // Whether "Сохранить" and "Открыть" apply to the node: a port, or a module of a known model.
