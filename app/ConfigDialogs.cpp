@@ -201,6 +201,7 @@ void InstallConfigDialogs() {
     QWidget* parent = QApplication::activeModalWidget() ? QApplication::activeModalWidget()
                                                         : QApplication::activeWindow();
     TConfigProgressDialog dialog(model, work, parent);
+    model.OnStep = [] { QApplication::processEvents(); };
     dialog.exec();
     if (dialog.Error) std::rethrow_exception(dialog.Error);
   });

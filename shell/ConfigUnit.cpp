@@ -433,7 +433,7 @@ void TConfigProgressForm::Step(const std::string& action, int position) {
   lbAction = action;
   GaugePosition = position;
   if (OnChange) OnChange();
-  Ui().ProcessMessages();
+  if (OnStep) OnStep();
 }
 
 TConfigWorkRunner SetConfigWorkRunner(TConfigWorkRunner runner) {

@@ -30,12 +30,14 @@ class TConfigProgressForm {
 
   void btCancelClick() { CancelFlag = true; }
   bool Cancelled() const { return CancelFlag; }
-  // Between two exchanges: shows the step and lets the queued messages through (the window
-  // repaints, "Отмена" is heard).
+  // Between two exchanges: shows the step and runs OnStep.
   void Step(const std::string& action, int position);
 
   // The view's refresh hook.
   std::function<void()> OnChange;
+  // Set by the runner: what happens between two exchanges (the program lets its queued events
+  // through there, so that the window repaints and "Отмена" is heard).
+  std::function<void()> OnStep;
 
  private:
   std::atomic<bool> CancelFlag{false};

@@ -84,6 +84,7 @@ class TPrintingUi : public TQtUiServices {
 void InstallShootingProgress(TPrintingUi& ui) {
   SetConfigWorkRunner([&ui](TConfigProgressForm& model, const std::function<void()>& work) {
     TConfigProgressDialog dialog(model, work, ui.MainWindow);
+    model.OnStep = [] { QApplication::processEvents(); };
     const QString name = model.Caption == TConfigProgressForm::ReadCaption ? "config-save.png"
                                                                            : "config-load.png";
     auto sync = model.OnChange;

@@ -45,11 +45,22 @@ class ConfigWindow : public ::testing::Test, protected TPortRig {
       m->RandomInputs = m->MovingInputs = false;
       Kappas.push_back(m);
     }
+    // The work runs in place; OnStep runs between two of its exchanges.
+    PreviousRunner =
+        SetConfigWorkRunner([this](TConfigProgressForm& w, const std::function<void()>& work) {
+          w.OnStep = [this, &w] {
+            if (OnStep) OnStep(w);
+          };
+          work();
+        });
     ASSERT_TRUE(Start());
     Page->bbSearchClick();
     ASSERT_EQ(PortNode->Children.size(), 2u);
   }
-  void TearDown() override { std::remove(File.c_str()); }
+  void TearDown() override {
+    SetConfigWorkRunner(std::move(PreviousRunner));
+    std::remove(File.c_str());
+  }
 
   TTreeNode* ModuleAt(int address) {
     for (auto& child : PortNode->Children)
@@ -76,6 +87,8 @@ class ConfigWindow : public ::testing::Test, protected TPortRig {
   }
 
   TCompareUi Ui;
+  TConfigWorkRunner PreviousRunner;
+  std::function<void(TConfigProgressForm&)> OnStep;
   std::vector<TSimModule*> Kappas;
   std::string File = ::testing::TempDir() + "orbis-config-window-" +
                      ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".xml";
@@ -184,10 +197,10 @@ TEST_F(ConfigWindow, ALoadFailingMidwayReportsWhichRegistersHold) {
   ASSERT_TRUE(Save(ModuleAt(5)));
   Form.Select(ModuleAt(7));
   int writes = 0;
-  Ui.OnProcessMessages = [&] {
-    // Let through after each write's step: the module is cut off after the second (it
-    // hears no frame at the line's rate any more).
-    if (Ui.Comparisons == 1 && ++writes == 2) {
+  OnStep = [&](TConfigProgressForm& w) {
+    // After each write: the module is cut off after the second (it hears no frame at the
+    // line's rate any more).
+    if (w.Caption == TConfigProgressForm::WriteCaption && ++writes == 2) {
       std::lock_guard<std::mutex> lock(Bus->Mutex());
       Kappas[1]->StrictLine = true;
       Kappas[1]->SetInt("NETBDRT", 7);
@@ -214,18 +227,11 @@ TEST_F(ConfigWindow, CancelDuringTheWritesStopsBeforeTheNextRegister) {
   Form.Select(ModuleAt(5));
   ASSERT_TRUE(Save(ModuleAt(5)));
   Form.Select(ModuleAt(7));
-  TConfigProgressForm* writing = nullptr;
-  const TConfigWorkRunner previous =
-      SetConfigWorkRunner([&](TConfigProgressForm& w, const std::function<void()>& work) {
-        if (w.Caption == TConfigProgressForm::WriteCaption) writing = &w;
-        work();
-      });
   int steps = 0;
-  Ui.OnProcessMessages = [&] {
-    if (writing && ++steps == 1) writing->btCancelClick();
+  OnStep = [&](TConfigProgressForm& w) {
+    if (w.Caption == TConfigProgressForm::WriteCaption && ++steps == 1) w.btCancelClick();
   };
   EXPECT_TRUE(Open(ModuleAt(7)));
-  SetConfigWorkRunner(previous);
   std::vector<std::string> results;
   for (const auto& row : Ui.Result.Groups.at(0).Rows)
     if (row.Ticked) results.push_back(row.Register + " " + row.Result);
