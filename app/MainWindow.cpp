@@ -1,6 +1,9 @@
 #include "app/MainWindow.h"
 
 #include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -15,9 +18,11 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/AboutForm.h"
+#include "app/ConfigDialogs.h"
 #include "app/ErrorBox.h"
 #include "app/PageView.h"
 #include "app/PageWidget.h"
@@ -25,10 +30,12 @@
 #include "app/TreeIcons.h"
 #include "app/TerminalWindow.h"
 #include "app/TreeRowTips.h"
+#include "comm/Resources.h"
 #include "comm/prPort.h"
 #include "models/prDevice.h"
 #include "pages/ModuleForm.h"
 #include "shell/CompUnit.h"
+#include "shell/ConfigUnit.h"
 #include "shell/prNode.h"
 #include "shell/prUnit.h"
 
@@ -68,6 +75,21 @@ QSize PagesOverflow(const QSize& pane) {
 }
 QString ConfigFilter() { return ToQt("Файл конфигурации (*.xml)"); }
 }  // namespace
+
+QString ManualLanguage() {
+  // The catalogue of the interface's language names the manual written in it.
+  const QString code = QString::fromStdString(ResStr("Русский (ru)")).section('(', 1).section(')', 0, 0);
+  return code.isEmpty() ? QStringLiteral("ru") : code;
+}
+
+QString ManualFile(const QString& programFolder, const QString& language) {
+  const QString page = language + QStringLiteral("/index.html");
+  // Beside the program in the build folder, else where the package installs it.
+  const QString build = programFolder + QStringLiteral("/manual/") + page;
+  if (QFileInfo::exists(build)) return QDir::cleanPath(build);
+  return QDir::cleanPath(programFolder + QStringLiteral("/") + QStringLiteral(ORBIS_DOC_FROM_BIN) +
+                         QStringLiteral("/") + page);
+}
 
 QString ProgramFolder() {
   QString folder = QCoreApplication::applicationDirPath();
@@ -197,6 +219,7 @@ void TMainWindow::BuildMenus() {
   };
   miFile = menuBar()->addMenu(ToQt("Файл"));
   miFile->setObjectName("miFile");
+  // Open and save follow the selection: a port or a module of a known model.
   miOpen = action(miFile, "miOpen", "Открыть", false);
   miSave = action(miFile, "miSave", "Сохранить", false);
   miExit = action(miFile, "miExit", "Выход", true);
@@ -208,7 +231,9 @@ void TMainWindow::BuildMenus() {
   miEnableCalibrate = action(miConfig, "miEnableCalibrate", "Разрешить калибровку", true);
   miHelp = menuBar()->addMenu(ToQt("Справка"));
   miHelp->setObjectName("miHelp");
-  miShowHelp = action(miHelp, "miShowHelp", "Вызов справки", false);
+  miShowHelp = action(miHelp, "miShowHelp", "Вызов справки", true);
+  miShowHelp->setShortcut(QKeySequence::HelpContents);
+  miShowHelp->setShortcutContext(Qt::ApplicationShortcut);
   miAbout = action(miHelp, "miAbout", "О программе", true);
 
   connect(miOpen, &QAction::triggered, this, [this] { Guarded([this] { miOpenClick(); }); });
@@ -217,6 +242,7 @@ void TMainWindow::BuildMenus() {
   connect(miTerminal, &QAction::triggered, this, [this] { Guarded([this] { miTerminalClick(); }); });
   connect(miEnableCalibrate, &QAction::triggered, this,
           [this] { Guarded([this] { Form->miEnableCalibrateClick(); }); });
+  connect(miShowHelp, &QAction::triggered, this, [this] { Guarded([this] { miShowHelpClick(); }); });
   connect(miAbout, &QAction::triggered, this, [this] { Guarded([this] { miAboutClick(); }); });
 }
 
@@ -288,11 +314,19 @@ void TMainWindow::RebuildTree() {
   tvDevices->expandAll();
   if (selected) tvDevices->setCurrentItem(selected);
   tvDevices->setUpdatesEnabled(true);
+  FollowSelection();
+}
+
+void TMainWindow::FollowSelection() {
+  const bool applies = ConfigFileApplies(Form->Selected());
+  miOpen->setEnabled(applies);
+  miSave->setEnabled(applies);
 }
 
 void TMainWindow::tvDevicesChange(QTreeWidgetItem* current) {
   TTreeNode* node = NodeOf(current);
   if (node) Guarded([&] { Form->Select(node); });
+  FollowSelection();
 }
 
 void TMainWindow::ShowPageView(TprNode* node) {
@@ -321,8 +355,10 @@ void TMainWindow::miOpenClick() {
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setDefaultSuffix(QStringLiteral("xml"));
-  // No configuration format exists: a chosen file is not read.
-  if (dialog.exec() == QDialog::Accepted) tvDevices->expandAll();
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  InstallConfigDialogs();
+  OpenConfigFile(*Form, Form->Selected(), dialog.selectedFiles().first().toStdString());
+  tvDevices->expandAll();
 }
 
 void TMainWindow::miSaveClick() {
@@ -332,7 +368,19 @@ void TMainWindow::miSaveClick() {
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setDefaultSuffix(QStringLiteral("xml"));
   dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-  dialog.exec();
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  InstallConfigDialogs();
+  SaveConfigFile(*Form, Form->Selected(), dialog.selectedFiles().first().toStdString());
+}
+
+void TMainWindow::miShowHelpClick() {
+  const QString file = ManualFile(QCoreApplication::applicationDirPath(), ManualLanguage());
+  if (!QFileInfo::exists(file)) {
+    Ui().MessageBox(ResStr("Руководство пользователя не найдено: ") + file.toStdString(),
+                    "ORBIS Utility", TMsgIcon::Error);
+    return;
+  }
+  QDesktopServices::openUrl(QUrl::fromLocalFile(file));
 }
 
 void TMainWindow::miAboutClick() {

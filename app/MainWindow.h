@@ -86,8 +86,11 @@ class TMainWindow : public QMainWindow {
   void tvDevicesChange(QTreeWidgetItem* current);
   void miOpenClick();
   void miSaveClick();
+  void miShowHelpClick();
   void miAboutClick();
   void miTerminalClick();
+  // "Открыть" and "Сохранить" enabled while a port or a module of a known model is selected.
+  void FollowSelection();
 
   std::unique_ptr<TCustomComPort> ComPort;
   std::unique_ptr<TMainForm> Form;
@@ -99,3 +102,8 @@ class TMainWindow : public QMainWindow {
 
 // The folder of the program file, with its trailing separator.
 QString ProgramFolder();
+// The user manual's start page in a language ("ru", "en"): beside the program in the build
+// folder, else in the installed documentation relative to the program.
+QString ManualFile(const QString& programFolder, const QString& language);
+// The language of the interface, as the manual's folders are named.
+QString ManualLanguage();

@@ -11,10 +11,12 @@
 #include <QVBoxLayout>
 #include <memory>
 
+#include "app/ConfigDialogs.h"
 #include "app/PasswordForm.h"
 #include "app/RhoCalibrateDialog.h"
 #include "comm/Resources.h"
 #include "pages/RhoCalibrateUnit.h"
+#include "shell/ConfigUnit.h"
 
 QString ToQt(const std::string& text) {
   std::string plain = text;
@@ -120,6 +122,8 @@ TModalResult TQtUiServices::ShowModal(TModalDialog& dialog) {
   std::unique_ptr<QDialog> window;
   if (auto* wizard = dynamic_cast<TRhoCalibrateForm*>(&dialog))
     window = std::make_unique<TRhoCalibrateDialog>(*wizard, DialogParent());
+  else if (auto* compare = dynamic_cast<TConfigCompareForm*>(&dialog))
+    window = std::make_unique<TConfigCompareDialog>(*compare, DialogParent());
   if (!window) return TModalResult::None;
   return window->exec() == QDialog::Accepted ? TModalResult::Ok : TModalResult::Cancel;
 }

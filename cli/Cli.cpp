@@ -36,11 +36,16 @@ Commands:
   write PORT ADDRESS REGISTER=VALUE...
                                  write registers and read each back
   save PORT ADDRESS FILE         save the module's configuration to an XML file
+  save PORT --bus FILE           search the bus and save the line settings and every
+                                 module's configuration to one XML file
   load PORT ADDRESS FILE         write what differs from the file and verify it
                                  (--dry-run: only show it; --network: also the bus address,
                                  baud rate and parity; --strict: refuse a file that does not
                                  set every setting of the model)
-  diff A B                       compare two configurations, each a FILE or PORT:ADDRESS
+  load PORT FILE                 the same for every module of a bus file, at its address
+                                 (on the file's line settings unless options are given)
+  diff A B                       compare two configurations, each a FILE or PORT:ADDRESS,
+                                 or two bus files
 
 PORT is a serial device (/dev/ttyUSB0), a serial-to-Ethernet gateway in transparent mode,
 tcp://HOST:PORT (an IPv6 address in brackets: tcp://[fe80::1]:4001), or a gateway converting
@@ -88,6 +93,8 @@ struct TArgs {
   TLineOptions Line;
   bool Json = false, All = false, DryRun = false, Network = false, Help = false;
   bool Force = false, Strict = false, Version = false, Trace = false;
+  bool LineGiven = false;  // a line option was given
+  std::string BusFile;     // save --bus FILE
   int From = 1, To = 247;
   bool RangeGiven = false;
 };
@@ -118,12 +125,15 @@ TArgs ParseArgs(const std::vector<std::string>& args) {
     else if (arg == "--force") a.Force = true;
     else if (arg == "--strict") a.Strict = true;
     else if (arg == "--version") a.Version = true;
+    else if (arg == "--bus") a.BusFile = value();
     else if (arg == "--protocol") {
+      a.LineGiven = true;
       const std::string& v = value();
       if (v == "modbus") a.Line.Protocol = ptModbus;
       else if (v == "vela") a.Line.Protocol = ptVela;
       else throw TUsageError{"--protocol is modbus or vela, not '" + v + "'"};
     } else if (arg == "--baud") {
+      a.LineGiven = true;
       const std::string& v = value();
       const TBaudRateRow* row = nullptr;
       std::string known;
@@ -134,6 +144,7 @@ TArgs ParseArgs(const std::vector<std::string>& args) {
       if (!row) throw TUsageError{"--baud is one of" + known};
       a.Line.Baud = row->Rate;
     } else if (arg == "--parity") {
+      a.LineGiven = true;
       const std::string& v = value();
       if (v == "none") a.Line.Parity = TLineParity::None;
       else if (v == "odd") a.Line.Parity = TLineParity::Odd;
@@ -142,6 +153,7 @@ TArgs ParseArgs(const std::vector<std::string>& args) {
       parityGiven = v != "none";
     } else if (arg == "--timeout") {
       a.Line.Timeout = ParseInt(arg, value(), 0, 65000);
+      a.LineGiven = true;
     } else if (arg == "--network-allowance") {
       a.Line.NetworkAllowance = ParseInt(arg, value(), 0, kMaxNetworkAllowanceMs);
     } else if (arg == "--from") {
@@ -181,8 +193,6 @@ const char* AccessName(TRegAccess access) {
   }
   return "";
 }
-
-const char* ProtocolName(uint8_t protocol) { return protocol == ptVela ? "vela" : "modbus"; }
 
 json Nullable(const std::string* s) { return s ? json(*s) : json(nullptr); }
 
@@ -237,16 +247,35 @@ std::string ReadFile(const std::string& path) {
   return s.str();
 }
 
-TModuleConfig LoadConfigFile(const std::string& path) {
+TConfigParseResult LoadConfigFile(const std::string& path) {
   TConfigParseResult r = ParseConfigXml(ReadFile(path));
   if (!r.Ok) throw TBadFile{path + ": " + r.Error};
-  return std::move(r.Config);
+  return r;
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) throw TBadFile{path + ": is a directory"};
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) throw TBadFile{path + ": cannot be written: " + std::strerror(errno)};
+  out << text;
+  if (!out.flush()) throw TBadFile{path + ": cannot be written: " + std::strerror(errno)};
+}
+
+bool Stop() { return CliStopRequested(); }
+
+std::string Joined(const std::vector<std::string>& names) {
+  std::string joined;
+  for (const auto& n : names) joined += (joined.empty() ? "" : ", ") + n;
+  return joined;
 }
 
 // The lines a command opened, one per port, closed when the command ends.
 class TLines {
  public:
   explicit TLines(const TLineOptions& options) : Options(options) {}
+  // The settings of the lines opened from now on.
+  void SetOptions(const TLineOptions& options) { Options = options; }
   TprPort& Open(const std::string& port) {
     auto& line = Open_[port];
     if (!line) {
@@ -393,7 +422,7 @@ class TCommand {
         });
     if (S.ErrIsTerminal && !A.Trace) S.Err << "\r\033[K" << std::flush;
     Doc["port"] = A.Positional[0];
-    Doc["protocol"] = ProtocolName(A.Line.Protocol);
+    Doc["protocol"] = ProtocolWord(A.Line.Protocol);
     Doc["baud"] = A.Line.Baud;
     Doc["from"] = A.From;
     Doc["to"] = A.To;
@@ -473,7 +502,8 @@ class TCommand {
     bool failed = false;
     for (auto& [d, step] : steps) {
       if (CliStopRequested()) break;
-      WriteAndVerify(m, port, *d, step);
+      WriteAndVerify(*m.Model, *d, step);
+      m.Address = int(m.Model->Address);
       const bool command = d->Access == raCommand;
       failed = failed || !step.Written || (!command && !step.Verified);
       list.push_back({{"name", step.Name},
@@ -500,19 +530,19 @@ class TCommand {
 
   TModuleConfig ReadWholeConfig(TCliModule& m) {
     std::vector<std::string> failed;
-    TModuleConfig config = ReadConfig(m, failed);
+    TModuleConfig config = ReadConfig(*m.Model, failed, Stop);
     CheckStop();
     if (!failed.empty()) {
-      std::string names;
-      for (const auto& n : failed) names += (names.empty() ? "" : ", ") + n;
       const std::string late = LateNote(*m.Model->Port(), m.Address);
       throw TFailure{"the module at address " + std::to_string(m.Address) +
-                     " did not answer reading " + names + (late.empty() ? "" : "; " + late)};
+                     " did not answer reading " + Joined(failed) +
+                     (late.empty() ? "" : "; " + late)};
     }
     return config;
   }
 
   int Save() {
+    if (!A.BusFile.empty()) return SaveBus();
     Expect(A, 3, 3, "save PORT ADDRESS FILE");
     const int address = ParseAddress(A.Positional[1]);
     std::error_code error;
@@ -522,12 +552,7 @@ class TCommand {
     TCliModule m = OpenModuleOrFail(port, address);
     const TModuleConfig config = ReadWholeConfig(m);
     const std::string& path = A.Positional[2];
-    {
-      std::ofstream out(path, std::ios::binary | std::ios::trunc);
-      if (!out) throw TBadFile{path + ": cannot be written: " + std::strerror(errno)};
-      out << WriteConfigXml(config);
-      if (!out.flush()) throw TBadFile{path + ": cannot be written: " + std::strerror(errno)};
-    }
+    WriteFile(path, WriteConfigXml(config));
     Describe(m, &config.Firmware);
     Doc["file"] = path;
     Doc["registers"] = config.Values.size();
@@ -537,57 +562,188 @@ class TCommand {
     return ceDone;
   }
 
+  // Every module of the bus with the line settings and its configuration, in one file. A
+  // module that does not answer every read means no file.
+  int SaveBus() {
+    Expect(A, 1, 1, "save PORT --bus FILE [--from A --to B]");
+    TprPort& port = Lines.Open(A.Positional[0]);
+    std::vector<std::string> failed;
+    std::vector<int> unknown;
+    const TBusConfig bus = ReadBusConfig(port, A.From, A.To, failed, unknown);
+    CheckStop();
+    if (!failed.empty()) throw TFailure{"registers not read (ADDRESS: NAMES): " + Joined(failed)};
+    if (bus.Modules.empty())
+      throw TFailure{"no module of a known model answered at addresses " + std::to_string(A.From) +
+                     ".." + std::to_string(A.To)};
+    WriteFile(A.BusFile, WriteBusXml(bus));
+    json modules = json::array();
+    for (const TBusModule& m : bus.Modules)
+      modules.push_back({{"address", m.Address},
+                         {"model", m.Config.Model},
+                         {"firmware", m.Config.Firmware},
+                         {"registers", m.Config.Values.size()}});
+    Doc["file"] = A.BusFile;
+    Doc["modules"] = modules;
+    Doc["unknown"] = unknown;
+    for (int address : unknown)
+      S.Err << "orbis-cli: note: the module at address " << address
+            << " is of no known model and is not in the file\n";
+    if (Text())
+      Out() << "saved the line settings and " << bus.Modules.size() << " modules to " << A.BusFile
+            << "\n";
+    return ceDone;
+  }
+
+  static json ChangesDoc(const TLoadPlan& plan, bool dryRun) {
+    json changes = json::array();
+    for (const TWriteStep& step : plan.Steps) {
+      json c = {{"name", step.Name},
+                {"from", step.From.empty() ? json(nullptr) : json(step.From)},
+                {"to", step.To}};
+      if (!dryRun) {
+        c["written"] = step.Written;
+        c["holds"] = step.Verified;
+      }
+      changes.push_back(c);
+    }
+    return changes;
+  }
+
+  // Plans and runs the load of one module; true when every write holds.
+  bool LoadInto(TCliModule& m, const TModuleConfig& config, TLoadPlan& plan,
+                const std::string& indent) {
+    plan = PlanLoad(*m.Model, config, A.Network, Stop);
+    CheckStop();
+    bool failed = false;
+    if (!A.DryRun)
+      RunLoad(
+          *m.Model, plan,
+          [&](const TWriteStep& step) {
+            failed = failed || !step.Written || !step.Verified;
+            if (Text())
+              Out() << indent << step.Name << ": "
+                    << (step.From.empty() ? ResStr("Н/Д") : step.From) << " -> " << step.To
+                    << ": " << Outcome(step, false) << "\n";
+          },
+          Stop);
+    else if (Text())
+      for (const TWriteStep& step : plan.Steps)
+        Out() << indent << step.Name << ": " << (step.From.empty() ? ResStr("Н/Д") : step.From)
+              << " -> " << step.To << ": would write\n";
+    m.Address = int(m.Model->Address);
+    return !failed;
+  }
+
+  // A bus file: each module at its address, on the file's line settings unless the command
+  // line gives others. A module missing or of another model is named and skipped.
+  int LoadBus(const std::string& path, const TBusConfig& bus) {
+    Expect(A, 2, 2, "load PORT FILE [--dry-run] [--network] [--strict]");
+    // What a module's entry leaves out stays as the module has it: said before anything is
+    // written, and with --strict the whole file is refused.
+    for (const TBusModule& entry : bus.Modules) {
+      const int index = ModelIndexOfName(entry.Config.Model);
+      if (index == 0) continue;  // named and skipped below
+      const std::vector<std::string> missing =
+          MissingSettings(RegisterMap(index), entry.Config, A.Network);
+      if (missing.empty()) continue;
+      const std::string at = path + ": address " + std::to_string(entry.Address);
+      if (A.Strict) throw TBadFile{at + " does not set " + Joined(missing)};
+      S.Err << "orbis-cli: note: " << at << " does not set " << Joined(missing)
+            << "; they are left as they are\n";
+    }
+    if (!A.LineGiven) {
+      TLineOptions o = A.Line;
+      o.Protocol = bus.Protocol;
+      o.Baud = bus.Baud;
+      o.Parity = bus.Parity;
+      o.Timeout = bus.Timeout;
+      Lines.SetOptions(o);
+    }
+    TprPort& port = Lines.Open(A.Positional[0]);
+    json modules = json::array();
+    bool failed = false;
+    int loaded = 0, skippedCount = 0;
+    for (const TBusModule& entry : bus.Modules) {
+      CheckStop();
+      json doc = {{"address", entry.Address}, {"model", entry.Config.Model}};
+      TCliModule m;
+      std::string error;
+      std::string skipped;
+      if (!OpenModule(port, entry.Address, m, error)) {
+        skipped = error;
+      } else {
+        const TConfigCheck check = CheckConfigFor(*m.Model, entry.Config);
+        if (!check) skipped = check.Error;
+      }
+      doc["found"] = m.Model ? json(m.ModelName()) : json(nullptr);
+      if (!skipped.empty()) {
+        ++skippedCount;
+        doc["skipped"] = skipped;
+        if (Text()) Out() << "address " << entry.Address << ": skipped: " << skipped << "\n";
+        modules.push_back(doc);
+        continue;
+      }
+      if (Text()) Out() << "address " << entry.Address << " (" << m.ModelName() << "):\n";
+      TLoadPlan plan;
+      failed = !LoadInto(m, entry.Config, plan, "  ") || failed;
+      if (Text() && plan.Steps.empty()) Out() << "  no difference\n";
+      ++loaded;
+      doc["changes"] = ChangesDoc(plan, A.DryRun);
+      doc["left_alone"] = plan.Skipped;
+      modules.push_back(doc);
+    }
+    Doc["file"] = path;
+    Doc["dry_run"] = A.DryRun;
+    Doc["modules"] = modules;
+    if (CliStopRequested()) return ceInterrupted;
+    if (Text())
+      Out() << loaded << " of " << bus.Modules.size() << " modules "
+            << (A.DryRun ? "compared" : failed ? "loaded, not all hold" : "loaded, all hold")
+            << (skippedCount ? "; " + std::to_string(skippedCount) + " skipped" : "") << "\n";
+    return failed || skippedCount ? ceFailed : ceDone;
+  }
+
   int Load() {
+    if (A.Positional.size() == 2) {
+      const TConfigParseResult file = LoadConfigFile(A.Positional[1]);
+      if (file.Kind == TConfigKind::Bus) return LoadBus(A.Positional[1], file.Bus);
+    }
     Expect(A, 3, 3, "load PORT ADDRESS FILE [--dry-run] [--network] [--strict]");
     const int address = ParseAddress(A.Positional[1]);
-    const TModuleConfig config = LoadConfigFile(A.Positional[2]);
+    const TConfigParseResult file = LoadConfigFile(A.Positional[2]);
+    if (file.Kind == TConfigKind::Bus) {
+      const TBusModule* entry = file.Bus.Find(address);
+      if (!entry)
+        throw TBadFile{A.Positional[2] + ": the bus file has no module at address " +
+                       std::to_string(address)};
+      return LoadModule(address, entry->Config);
+    }
+    return LoadModule(address, file.Config);
+  }
+
+  int LoadModule(int address, const TModuleConfig& config) {
     TprPort& port = Lines.Open(A.Positional[0]);
     TCliModule m = OpenModuleOrFail(port, address);
-    std::string error;
-    if (!CheckConfigFor(m, config, error)) throw TBadFile{A.Positional[2] + ": " + error};
+    const TConfigCheck check = CheckConfigFor(*m.Model, config);
+    if (!check) throw TBadFile{A.Positional[2] + ": " + check.Error};
     // What the file leaves out stays as the module has it: said before anything is written.
-    const std::vector<std::string> missing = MissingSettings(*m.Model, config, A.Network);
+    const std::vector<std::string> missing = MissingSettings(m.Model->Map(), config, A.Network);
     Doc["missing"] = missing;
     if (!missing.empty()) {
-      std::string names;
-      for (const auto& n : missing) names += (names.empty() ? "" : ", ") + n;
-      if (A.Strict) throw TBadFile{A.Positional[2] + ": does not set " + names};
-      S.Err << "orbis-cli: note: " << A.Positional[2] << " does not set " << names
+      if (A.Strict) throw TBadFile{A.Positional[2] + ": does not set " + Joined(missing)};
+      S.Err << "orbis-cli: note: " << A.Positional[2] << " does not set " << Joined(missing)
             << "; they are left as they are\n";
     }
     if (m.Model->ReadRegister(m.Model->MVERSION) && !config.Firmware.empty() &&
         m.Model->MVERSION->ValueText != config.Firmware)
       S.Err << "orbis-cli: note: the file was saved from firmware " << config.Firmware
             << ", the module runs " << m.Model->MVERSION->ValueText << "\n";
-    TLoadPlan plan = PlanLoad(m, config, A.Network);
-    CheckStop();
-    bool failed = false;
-    if (!A.DryRun)
-      RunLoad(m, port, plan, [&](const TWriteStep& step) {
-        failed = failed || !step.Written || !step.Verified;
-        if (Text())
-          Out() << step.Name << ": " << (step.From.empty() ? ResStr("Н/Д") : step.From) << " -> "
-                << step.To << ": " << Outcome(step, false) << "\n";
-      });
-    else if (Text())
-      for (const TWriteStep& step : plan.Steps)
-        Out() << step.Name << ": " << (step.From.empty() ? ResStr("Н/Д") : step.From) << " -> "
-              << step.To << ": would write\n";
-    json changes = json::array();
-    for (const TWriteStep& step : plan.Steps) {
-      json c = {{"name", step.Name},
-                {"from", step.From.empty() ? json(nullptr) : json(step.From)},
-                {"to", step.To}};
-      if (!A.DryRun) {
-        c["written"] = step.Written;
-        c["holds"] = step.Verified;
-      }
-      changes.push_back(c);
-    }
+    TLoadPlan plan;
+    const bool failed = !LoadInto(m, config, plan, "");
     Describe(m, &m.Model->MVERSION->ValueText);
     Doc["file"] = A.Positional[2];
     Doc["dry_run"] = A.DryRun;
-    Doc["changes"] = changes;
+    Doc["changes"] = ChangesDoc(plan, A.DryRun);
     Doc["left_alone"] = plan.Skipped;
     if (CliStopRequested()) return ceInterrupted;
     if (Text())
@@ -603,6 +759,8 @@ class TCommand {
   struct TSide {
     TModuleConfig Config;
     std::optional<TCliModule> Module;
+    bool IsBus = false;
+    TBusConfig Bus;
   };
 
   TSide Side(const std::string& what) {
@@ -615,15 +773,57 @@ class TCommand {
       side.Module = OpenModuleOrFail(port, ParseAddress(what.substr(colon + 1)));
       side.Config = ReadWholeConfig(*side.Module);
     } else {
-      side.Config = LoadConfigFile(what);
+      TConfigParseResult file = LoadConfigFile(what);
+      side.IsBus = file.Kind == TConfigKind::Bus;
+      side.Config = std::move(file.Config);
+      side.Bus = std::move(file.Bus);
     }
     return side;
+  }
+
+  // Two bus files: the line settings, then address by address the model and the settings.
+  int DiffBuses(const TBusConfig& a, const TBusConfig& b) {
+    json list = json::array();
+    std::vector<std::vector<std::string>> rows{{"ADDRESS", "REGISTER", A.Positional[0], A.Positional[1]}};
+    auto add = [&](int address, const std::string& name, const std::string* x, const std::string* y) {
+      list.push_back({{"address", address ? json(address) : json(nullptr)},
+                      {"name", name},
+                      {"a", Nullable(x)},
+                      {"b", Nullable(y)}});
+      rows.push_back({address ? std::to_string(address) : "-", name, x ? *x : "-", y ? *y : "-"});
+    };
+    const std::pair<std::string, std::string> line[] = {
+        {ProtocolWord(a.Protocol), ProtocolWord(b.Protocol)},
+        {std::to_string(a.Baud), std::to_string(b.Baud)},
+        {ParityWord(a.Parity), ParityWord(b.Parity)},
+        {std::to_string(a.Timeout), std::to_string(b.Timeout)}};
+    const char* const lineNames[] = {"protocol", "baud", "parity", "timeout"};
+    for (size_t i = 0; i < std::size(line); ++i)
+      if (line[i].first != line[i].second) add(0, lineNames[i], &line[i].first, &line[i].second);
+    for (int address = 1; address <= 247; ++address) {
+      const TBusModule* x = a.Find(address);
+      const TBusModule* y = b.Find(address);
+      if (!x && !y) continue;
+      if (!x || !y || x->Config.Model != y->Config.Model) {
+        add(address, "model", x ? &x->Config.Model : nullptr, y ? &y->Config.Model : nullptr);
+        continue;
+      }
+      for (const TValueDiff& d : DiffConfigs(RegisterMap(ModelIndexOfName(x->Config.Model)),
+                                             x->Config, y->Config, A.Network))
+        add(address, d.Name, d.A, d.B);
+    }
+    Doc["same"] = list.empty();
+    Doc["differences"] = list;
+    if (Text() && !list.empty()) PrintTable(Out(), rows);
+    return list.empty() ? ceDone : ceFailed;
   }
 
   int Diff() {
     Expect(A, 2, 2, "diff A B (each a FILE or PORT:ADDRESS) [--network]");
     TSide a = Side(A.Positional[0]);
     TSide b = Side(A.Positional[1]);
+    if (a.IsBus != b.IsBus) throw TUsageError{"a bus file compares with a bus file only"};
+    if (a.IsBus) return DiffBuses(a.Bus, b.Bus);
     Doc["a"] = {{"source", A.Positional[0]}, {"model", a.Config.Model}, {"firmware", a.Config.Firmware}};
     Doc["b"] = {{"source", A.Positional[1]}, {"model", b.Config.Model}, {"firmware", b.Config.Firmware}};
     if (a.Config.Model != b.Config.Model) {
@@ -632,9 +832,7 @@ class TCommand {
       if (Text()) Out() << "models differ: " << a.Config.Model << " | " << b.Config.Model << "\n";
       return ceFailed;
     }
-    int index = 0;
-    for (int i = 1; i < ModelCount; ++i)
-      if (a.Config.Model == ModelNames[i].Name) index = i;
+    const int index = ModelIndexOfName(a.Config.Model);
     if (index == 0) throw TBadFile{"unknown model " + a.Config.Model};
     const auto diffs = DiffConfigs(RegisterMap(index), a.Config, b.Config, A.Network);
     json list = json::array();

@@ -1,38 +1,8 @@
 #include "cli/CliBus.h"
 
-#include <algorithm>
-#include <cmath>
-#include <cstring>
 #include <vector>
 
-#include "comm/Codecs.h"
-#include "comm/WireText.h"
-#include "comm/prDevOps.h"
 #include "shell/BusScan.h"
-
-namespace {
-
-bool IntegerValue(const std::string& text, int64_t& value) {
-  int32_t v = 0;
-  if (!TryStrToInt(text, v)) return false;
-  value = v;
-  return true;
-}
-
-// A string register reads back padded to its length on some modules.
-std::string TrimRight(std::string s) {
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.pop_back();
-  return s;
-}
-
-TWriteStep StepTo(const std::string& name, const std::string& value) {
-  TWriteStep step;
-  step.Name = name;
-  step.To = value;
-  return step;
-}
-
-}  // namespace
 
 std::atomic<bool>& CliStopRequested() {
   static std::atomic<bool> stop{false};
@@ -88,202 +58,35 @@ bool OpenModule(TprPort& port, int address, TCliModule& module, std::string& err
   return true;
 }
 
-bool IsNetworkRegister(const std::string& name) {
-  return SameText(name, "NETADDR") || SameText(name, "NETBDRT") || SameText(name, "MDBFMT");
-}
-
-const TRegisterDef* FindDef(const TprModel& model, const std::string& name) {
-  for (const TRegisterDef& d : model.Map())
-    if (SameText(d.Name, name)) return &d;
-  return nullptr;
-}
-
-bool CheckValueText(const TRegisterDef& def, const std::string& text, std::string& why, bool force) {
-  switch (def.DataType) {
-    case dtString: {
-      // The module holds the text one byte per character in its code page.
-      std::string bytes;
-      if (!EncodeWireText(text, bytes)) {
-        why = "a text of Windows-1251 characters";
-        return false;
-      }
-      if (int32_t(bytes.size()) > def.StrLength) {
-        why = "at most " + std::to_string(def.StrLength) + " characters";
-        return false;
-      }
-      return true;
-    }
-    case dtSingle:
-      if (CheckSingleRange(text)) {
-        why = "a number of magnitude up to 3.4e37";
-        return false;
-      }
-      return true;
-    default: {
-      int64_t value = 0, lo = 0, hi = 0;
-      NumberRange(def, lo, hi);
-      if (!IntegerValue(text, value) || !AcceptsNumber(def, value)) {
-        why = "an integer " + std::to_string(lo) + ".." + std::to_string(hi);
-        return false;
-      }
-      // A list that shows no item for other codes holds every code the module knows: a code
-      // beyond it (a baud rate no module has) would leave the module unreachable or undefined.
-      // Another list's codes are the ones it names; a code beyond them only when forced.
-      if (def.List && (def.List->Other < 0 || !force)) {
-        std::vector<int64_t> codes;
-        for (size_t i = 0; i < def.List->Items.size(); ++i) codes.push_back(CodeOf(*def.List, i));
-        if (std::find(codes.begin(), codes.end(), value) == codes.end()) {
-          why = "one of";
-          for (size_t i = 0; i < codes.size(); ++i)
-            why += (i ? ", " : " ") + std::to_string(codes[i]);
-          if (def.List->Other >= 0) why += " (another code only with --force)";
-          return false;
-        }
-      }
-      return true;
-    }
-  }
-}
-
-bool SameValue(const TRegisterDef& def, const std::string& a, const std::string& b) {
-  if (def.DataType == dtString) return TrimRight(a) == TrimRight(b);
-  if (def.DataType == dtSingle) {
-    double x = 0, y = 0;
-    if (!TryStrToFloat(a, x) || !TryStrToFloat(b, y)) return a == b;
-    // The module holds single precision; the text of a read shows five decimals.
-    return float(x) == float(y) || std::fabs(x - y) <= 0.5e-5 * std::max(1.0, std::fabs(x));
-  }
-  int64_t x = 0, y = 0;
-  if (!IntegerValue(a, x) || !IntegerValue(b, y)) return a == b;
-  return x == y;
-}
-
-TModuleConfig ReadConfig(TCliModule& module, std::vector<std::string>& failed) {
-  TModuleConfig config;
-  config.Model = module.ModelName();
-  TprModel& m = *module.Model;
-  if (m.ReadRegister(m.MVERSION)) config.Firmware = m.MVERSION->ValueText;
-  else failed.push_back(m.MVERSION->Name);
-  const auto map = m.Map();
-  for (size_t i = 0; i < map.size(); ++i) {
-    if (!IsConfigRegister(map[i])) continue;
+TBusConfig ReadBusConfig(TprPort& port, int from, int to, std::vector<std::string>& failed,
+                         std::vector<int>& unknown) {
+  TBusConfig bus;
+  bus.Protocol = port.Protocol();
+  bus.Baud = port.BaudRate();
+  bus.Parity = port.Parity();
+  bus.Timeout = port.Timeout();
+  std::vector<TScanHit> hits;
+  ScanBus(
+      port, from, to, [](int) { return !CliStopRequested(); },
+      [&](const TScanHit& hit) { hits.push_back(hit); });
+  for (const TScanHit& hit : hits) {
     if (CliStopRequested()) break;
-    TprDevReg* reg = m.Registers()[i];
-    if (m.ReadRegister(reg)) config.Values.emplace_back(map[i].Name, reg->ValueText);
-    else failed.push_back(map[i].Name);
-  }
-  return config;
-}
-
-bool CheckConfigFor(const TCliModule& module, const TModuleConfig& config, std::string& error) {
-  if (config.Model != module.ModelName()) {
-    error = "the file holds a configuration of " + config.Model + ", the module at address " +
-            std::to_string(module.Address) + " is " + module.ModelName();
-    return false;
-  }
-  for (const auto& [name, value] : config.Values) {
-    const TRegisterDef* def = FindDef(*module.Model, name);
-    if (!def || !IsConfigRegister(*def)) {
-      error = name + " is not a setting of " + config.Model;
-      return false;
-    }
-    // A file holds what a module had stored, which may be a code its list does not name.
-    std::string why;
-    if (!CheckValueText(*def, value, why, true)) {
-      error = "value '" + value + "' of " + name + " in the file: must be " + why;
-      return false;
-    }
-  }
-  return true;
-}
-
-std::vector<std::string> MissingSettings(const TprModel& model, const TModuleConfig& config,
-                                         bool network) {
-  std::vector<std::string> missing;
-  for (const TRegisterDef& d : model.Map())
-    if (IsConfigRegister(d) && (network || !IsNetworkRegister(d.Name)) && !config.Find(d.Name))
-      missing.push_back(d.Name);
-  return missing;
-}
-
-std::vector<TValueDiff> DiffConfigs(std::span<const TRegisterDef> map, const TModuleConfig& a,
-                                    const TModuleConfig& b, bool network) {
-  std::vector<TValueDiff> out;
-  for (const TRegisterDef& d : map) {
-    if (!IsConfigRegister(d) || (!network && IsNetworkRegister(d.Name))) continue;
-    const std::string* x = a.Find(d.Name);
-    const std::string* y = b.Find(d.Name);
-    if (!x && !y) continue;
-    if (x && y && SameValue(d, *x, *y)) continue;
-    out.push_back({d.Name, x, y});
-  }
-  return out;
-}
-
-void WriteAndVerify(TCliModule& module, TprPort& port, const TRegisterDef& def,
-                    TWriteStep& step) {
-  TprModel& m = *module.Model;
-  TprDevReg* reg = m.FindRegister(def.Name);
-  step.Written = m.WriteRegister(reg, step.To);
-  if (!step.Written) return;
-  int64_t code = 0;
-  if (SameText(def.Name, "NETADDR") && IntegerValue(step.To, code)) {
-    m.SetAddress(uint32_t(code));
-    module.Address = int(code);
-  } else if (SameText(def.Name, "NETBDRT") && IntegerValue(step.To, code)) {
-    if (auto rate = BaudRateOfCode(int32_t(code))) {
-      port.SetBaudRate(*rate);
-      port.ApplySettings();
-    }
-  } else if (SameText(def.Name, "MDBFMT") && IntegerValue(step.To, code)) {
-    if (auto parity = ParityAt(int(code))) {
-      port.SetParity(*parity);
-      port.ApplySettings();
-    }
-  }
-  if (def.Access == raCommand) return;
-  if (m.ReadRegister(reg)) {
-    step.ReadBack = reg->ValueText;
-    step.Verified = SameValue(def, step.To, step.ReadBack);
-  }
-}
-
-TLoadPlan PlanLoad(TCliModule& module, const TModuleConfig& config, bool network) {
-  TLoadPlan plan;
-  TprModel& m = *module.Model;
-  std::vector<TWriteStep> last;
-  for (const char* name : {"MDBFMT", "NETBDRT", "NETADDR"})
-    if (config.Find(name)) {
-      if (network) last.push_back(StepTo(name, *config.Find(name)));
-      else plan.Skipped.push_back(name);
-    }
-  for (const TRegisterDef& d : m.Map()) {
-    const std::string* wanted = config.Find(d.Name);
-    if (!wanted || IsNetworkRegister(d.Name)) continue;
-    plan.Steps.push_back(StepTo(d.Name, *wanted));
-  }
-  plan.Steps.insert(plan.Steps.end(), last.begin(), last.end());
-  std::vector<TWriteStep> differing;
-  for (TWriteStep& step : plan.Steps) {
-    if (CliStopRequested()) break;
-    TprDevReg* reg = m.FindRegister(step.Name);
-    if (!m.ReadRegister(reg)) {
-      plan.Unread.push_back(step.Name);
-      differing.push_back(step);  // unknown present value: write it
+    TCliModule module;
+    std::string error;
+    if (!OpenModule(port, hit.Address, module, error)) {
+      unknown.push_back(hit.Address);
       continue;
     }
-    step.From = reg->ValueText;
-    if (!SameValue(*FindDef(m, step.Name), step.From, step.To)) differing.push_back(step);
+    std::vector<std::string> unread;
+    TBusModule entry;
+    entry.Address = hit.Address;
+    entry.Config = ReadConfig(*module.Model, unread, [] { return bool(CliStopRequested()); });
+    if (!unread.empty()) {
+      std::string names;
+      for (const auto& n : unread) names += (names.empty() ? "" : ", ") + n;
+      failed.push_back(std::to_string(hit.Address) + ": " + names);
+    }
+    bus.Modules.push_back(std::move(entry));
   }
-  plan.Steps = std::move(differing);
-  return plan;
-}
-
-void RunLoad(TCliModule& module, TprPort& port, TLoadPlan& plan,
-             const std::function<void(const TWriteStep&)>& progress) {
-  for (TWriteStep& step : plan.Steps) {
-    if (CliStopRequested()) break;
-    WriteAndVerify(module, port, *FindDef(*module.Model, step.Name), step);
-    if (progress) progress(step);
-  }
+  return bus;
 }

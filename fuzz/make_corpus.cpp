@@ -8,7 +8,7 @@
 #include <iostream>
 #include <string>
 
-#include "cli/ConfigFile.h"
+#include "models/ConfigFile.h"
 #include "comm/Codecs.h"
 #include "comm/Resources.h"
 #include "comm/prPort.h"

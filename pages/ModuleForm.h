@@ -79,6 +79,8 @@ class TModuleForm : public TprForm {
 
   // The caption line for the device's present address.
   std::string ModuleCaption() const;
+  // The tab and row label of the first row showing the register ("RS-485: Адрес").
+  std::string RegisterCaption(const std::string& registerName) const override;
 
   // Shows a dialog of this module modally (the calibration wizard, ...). The page does not
   // poll while it is open, so that no other traffic reaches the module meanwhile; the timer
@@ -96,6 +98,8 @@ class TModuleForm : public TprForm {
   // model lacks, a register of the explicit order no row shows, or a shown register missing
   // from that order.
   std::function<void()> BuildRows(TContainer* sheet, TRowsTable table);
+  void NoteCaption(const std::string& registerName, const std::string& tab, std::string label,
+                   int channel);
   // A step run after every polling cycle, whatever the tab.
   void AfterEveryCycle(std::function<void()> step);
   // The Calibrate-button rule: after every cycle the button is enabled exactly while
@@ -222,6 +226,12 @@ class TModuleForm : public TprForm {
 
   TprModel* Module;
   std::vector<std::function<void()>> RefreshSteps;
+  // Where a row first shows each register, as the rows were built.
+  struct TRegisterCaption {
+    std::string Register, Tab, Label;
+    int Channel;  // 0: none
+  };
+  std::vector<TRegisterCaption> RegisterCaptions;
   std::vector<std::function<void()>> CycleSteps;
   std::function<void()> IndicatorRefresh;
 };

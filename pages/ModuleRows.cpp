@@ -181,6 +181,8 @@ std::function<void()> TModuleForm::BuildRows(TContainer* sheet, TRowsTable table
         if (!part->HintText.empty()) control->Hint = part->HintText;
         BindPart(part, control, reg, bit);
         if (reg && Reads(part->Kind)) {
+          NoteCaption(reg->Name, sheet->Caption, row.Label.empty() ? part->CaptionText : row.Label,
+                      perChannel ? tag + 1 : 0);
           bindings->push_back({part, control, reg, bit});
           if (!ownOrder) addRead(reg);
         }
@@ -269,6 +271,27 @@ std::function<void()> TModuleForm::BuildRows(TContainer* sheet, TRowsTable table
         if (b.Reg == item.Reg) ShowBound(b, ok);
     }
   };
+}
+
+void TModuleForm::NoteCaption(const std::string& registerName, const std::string& tab,
+                              std::string label, int channel) {
+  for (const TRegisterCaption& c : RegisterCaptions)
+    if (c.Register == registerName) return;
+  RegisterCaptions.push_back({registerName, tab, std::move(label), channel});
+}
+
+std::string TModuleForm::RegisterCaption(const std::string& registerName) const {
+  for (const TRegisterCaption& c : RegisterCaptions) {
+    if (!SameText(c.Register, registerName)) continue;
+    // Tab and label in the user's language, as the page shows them.
+    std::string label = ResStr(c.Label);
+    std::replace(label.begin(), label.end(), '\n', ' ');
+    while (!label.empty() && (label.back() == ':' || label.back() == ' ')) label.pop_back();
+    std::string caption = ResStr(c.Tab) + ": " + label;
+    if (c.Channel > 0) caption += " " + std::to_string(c.Channel);
+    return caption;
+  }
+  return {};
 }
 
 void TModuleForm::TakeRegisterFacts(TPart& part) const {

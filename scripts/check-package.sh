@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Unpacks the Debian package into a scratch folder and runs the unpacked program there, so a
-# file missing from the package (a program, a catalogue, the desktop entry, an icon) fails.
+# file missing from the package (a program, a catalogue, the desktop entry, an icon, the
+# manual and its pictures) fails.
 #   scripts/check-package.sh [PACKAGE.deb]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,6 +19,16 @@ for f in usr/bin/orbis-utility usr/bin/orbis-sim usr/bin/orbis-cli \
   [ -e "$scratch/$f" ] || fail "$f is not in the package"
 done
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || fail "the dependencies lack Qt"
+
+# The manual of each language, with every picture and page it refers to, where the program
+# looks for it.
+for lang in ru en; do
+  page=usr/share/doc/orbis-utility/$lang/index.html
+  [ -e "$scratch/$page" ] || fail "$page is not in the package"
+  for img in $(grep -Eo '(src|href)="[^"#:]+"' "$scratch/$page" | sed -E 's/^(src|href)="//; s/"$//'); do
+    [ -e "$scratch/$(dirname "$page")/$img" ] || fail "$page refers to $img, which is not in the package"
+  done
+done
 
 # No display: --version and --help must print and end all the same.
 env -u DISPLAY -u WAYLAND_DISPLAY "$scratch/usr/bin/orbis-utility" --version | tee "$scratch/version"

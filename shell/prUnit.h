@@ -33,6 +33,13 @@ class TprForm : public TComponent {
   // empty: no notice, and the line is hidden.
   std::string lbNotice;
 
+  // Where the page shows a register, for a user looking for it ("RS-485: Адрес"); empty
+  // where the page does not show it.
+  virtual std::string RegisterCaption(const std::string& registerName) const {
+    (void)registerName;
+    return {};
+  }
+
   // The class name the page was created under ("TprForm" when its class has no factory); the
   // view of the page is looked up by this name.
   std::string ClassName = "TprForm";

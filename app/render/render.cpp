@@ -11,16 +11,25 @@
 // it to page N (0 preparation, 1 value, 2 success, 3 failure: a measured value the module
 // refuses) over the demo bus and saves the wizard's window into --wizard-out.
 //
+// With --config DIR it saves the selected module's configuration (or, with the demo port
+// selected, the bus file after a search), changes three settings of the module (of two modules
+// for the bus), opens the file and presses "Записать", saving the progress windows of the save
+// and of the load, the comparison window and the result into DIR (config-save.png,
+// config-compare.png, config-load.png, config-result.png).
+//
+// --node demo selects the demo bus's port.
+//
 //   orbis-render [--node INDEX|TEXT] [--tab N] [--scroll-right] [--wait MS] [--size WxH] [--no-modules]
 //                [--port NAME...] (ports besides the demo bus's, e.g. tcp://127.0.0.1:4001)
 //                [--about] [--out FILE.png]
 //                [--search modbus|vela [--search-out FILE.png] [--search-shot N] [--stop-at N]]
-//                [--wizard N [--wizard-out FILE.png]]
+//                [--wizard N [--wizard-out FILE.png]] [--config DIR]
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSet>
 #include <QScrollBar>
 #include <QStringList>
 #include <QTabWidget>
@@ -30,6 +39,7 @@
 #include <cstdlib>
 
 #include "app/AboutForm.h"
+#include "app/ConfigDialogs.h"
 #include "app/PortView.h"
 #include "app/SearchDialog.h"
 #include "app/ErrorBox.h"
@@ -40,6 +50,7 @@
 #include "app/RhoCalibrateDialog.h"
 #include "models/prDevice.h"
 #include "pages/RhoCalibrateUnit.h"
+#include "shell/ConfigUnit.h"
 #include "shell/PortUnit.h"
 #include "shell/prNode.h"
 #include "sim/DemoBus.h"
@@ -54,7 +65,58 @@ class TPrintingUi : public TQtUiServices {
   }
   void Beep() override {}
   bool PasswordDialog(std::string&) override { return false; }
+  // The comparison window is saved as shown and answered with "Записать" (the result with
+  // "Закрыть").
+  TModalResult ShowModal(TModalDialog& dialog) override {
+    auto* compare = dynamic_cast<TConfigCompareForm*>(&dialog);
+    if (!compare || ConfigShots.isEmpty()) return TQtUiServices::ShowModal(dialog);
+    TConfigCompareDialog window(*compare, MainWindow);
+    window.show();
+    QApplication::processEvents();
+    const QString name = compare->ShowingResult ? "config-result.png" : "config-compare.png";
+    if (!window.grab().save(ConfigShots + "/" + name)) Failed = true;
+    return TModalResult::Ok;
+  }
+  QString ConfigShots;
+  QSet<QString> Shot;
+  bool Failed = false;
 };
+
+// The progress windows of a save and of a load, each saved half-way.
+void InstallShootingProgress(TPrintingUi& ui) {
+  SetConfigWorkRunner([&ui](TConfigProgressForm& model, const std::function<void()>& work) {
+    TConfigProgressDialog dialog(model, work, ui.MainWindow);
+    model.OnStep = [] { QApplication::processEvents(); };
+    const QString name = model.Caption == TConfigProgressForm::ReadCaption ? "config-save.png"
+                                                                           : "config-load.png";
+    auto sync = model.OnChange;
+    model.OnChange = [&] {
+      sync();
+      // The first window of each kind (the reading before a comparison is not shot).
+      if (ui.Shot.contains(name) || model.GaugePosition * 2 < model.GaugeMax) return;
+      ui.Shot.insert(name);
+      if (!dialog.grab().save(ui.ConfigShots + "/" + name)) ui.Failed = true;
+    };
+    dialog.exec();
+    if (dialog.Error) std::rethrow_exception(dialog.Error);
+  });
+}
+
+// Saves the configuration of the target, changes some settings, opens the file again.
+bool ShootConfig(TMainForm& logic, TTreeNode* target, const QString& dir) {
+  const std::string file = (dir + "/config.xml").toStdString();
+  if (!SaveConfigFile(logic, target, file)) return false;
+  std::vector<TprModel*> modules;
+  if (auto* m = dynamic_cast<TprModel*>(target->Data)) modules.push_back(m);
+  for (auto& child : target->Children)
+    if (auto* m = dynamic_cast<TprModel*>(child->Data); m && modules.size() < 2) modules.push_back(m);
+  for (TprModel* m : modules) {
+    m->WriteRegister(m->NETWDT, "250");
+    m->WriteRegister(m->MNAME, "Dryer 2");
+    if (TprDevReg* filter = m->FindRegister("FILTER1")) m->WriteRegister(filter, "4");
+  }
+  return OpenConfigFile(logic, target, file);
+}
 
 // The wizard of the selected module stepped to a page, saved; the wizard then closes as the
 // user would close it, ending the module's tuning mode.
@@ -91,7 +153,7 @@ int Usage() {
                "                    [--no-modules] [--about] [--out FILE.png]\n"
                "                    [--search modbus|vela [--search-out FILE.png]\n"
                "                     [--search-shot N] [--stop-at N]]\n"
-               "                    [--wizard N [--wizard-out FILE.png]]\n");
+               "                    [--wizard N [--wizard-out FILE.png]] [--config DIR]\n");
   return 2;
 }
 
@@ -122,6 +184,7 @@ int main(int argc, char** argv) {
   bool sizeGiven = false;
   bool scrollRight = false;
   std::vector<std::string> ports;
+  QString configDir;
   const QStringList args = QCoreApplication::arguments().mid(1);
   for (int i = 0; i < args.size(); ++i) {
     const QString& a = args[i];
@@ -142,6 +205,8 @@ int main(int argc, char** argv) {
     } else if (a == "--wizard" && hasValue) {
       wizardPage = args[++i].toInt();
       if (wizardPage < 0 || wizardPage >= TRhoCalibrateForm::PageCount) return Usage();
+    } else if (a == "--config" && hasValue) {
+      configDir = args[++i];
     } else if (a == "--wizard-out" && hasValue) {
       wizardOut = args[++i];
     } else if (a == "--tab" && hasValue) {
@@ -181,6 +246,7 @@ int main(int argc, char** argv) {
   const std::string demo = StartDemoBus(&error);
   if (demo.empty()) std::fprintf(stderr, "orbis-render: no demo bus: %s\n", error.c_str());
   if (!search.isEmpty() && !nodeGiven) node = QString::fromStdString(demo);
+  if (node == QStringLiteral("demo")) node = QString::fromStdString(demo);
 
   RegisterAppPageViews();
   int result = 0;
@@ -251,6 +317,13 @@ int main(int argc, char** argv) {
         QApplication::processEvents();
       }
       if (wizardPage >= 0 && !SaveWizard(target, wizardPage, wizardOut, &window)) result = 1;
+      if (!configDir.isEmpty()) {
+        ui.ConfigShots = configDir;
+        InstallShootingProgress(ui);
+        if (!ShootConfig(logic, logic.Selected(), configDir) || ui.Failed) result = 1;
+        QTimer::singleShot(waitMs, &app, &QCoreApplication::quit);
+        app.exec();
+      }
       if (!window.grab().save(out)) {
         std::fprintf(stderr, "orbis-render: cannot write %s\n", qPrintable(out));
         result = 1;

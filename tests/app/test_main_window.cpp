@@ -2,6 +2,9 @@
 // selection and the line, the error box at the top, the about box and the password dialog.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QFileInfo>
+
 #include <QAccessible>
 #include <QAction>
 #include <QLabel>
@@ -109,7 +112,7 @@ TEST_F(MainWindowTest, MenuItemsHaveTheirCaptionsAndStates) {
       {w.miConfig->menuAction(), "miConfig", "Настройки", true},
       {w.miEnableCalibrate, "miEnableCalibrate", "Разрешить калибровку", true},
       {w.miHelp->menuAction(), "miHelp", "Справка", true},
-      {w.miShowHelp, "miShowHelp", "Вызов справки", false},
+      {w.miShowHelp, "miShowHelp", "Вызов справки", true},
       {w.miAbout, "miAbout", "О программе", true},
   };
   for (const TItem& item : items) {
@@ -117,6 +120,11 @@ TEST_F(MainWindowTest, MenuItemsHaveTheirCaptionsAndStates) {
     EXPECT_EQ(item.Action->text(), QString::fromUtf8(item.Text));
     EXPECT_EQ(item.Action->isEnabled(), item.Enabled);
   }
+  EXPECT_EQ(w.miShowHelp->shortcut(), QKeySequence(Qt::Key_F1));
+  // The manual of each language lies beside the program in the build folder.
+  for (const char* language : {"ru", "en"})
+    EXPECT_TRUE(QFileInfo::exists(ManualFile(QCoreApplication::applicationDirPath(), language)))
+        << language;
   const QList<QAction*> bar = Window->menuBar()->actions();
   ASSERT_EQ(bar.size(), 4);
   EXPECT_EQ(bar[0], w.miFile->menuAction());
@@ -167,9 +175,13 @@ TEST_F(MainWindowTest, SelectingAPortOpensTheLineAndSwapsThePageView) {
   Start();
   QPointer<QWidget> oldView = Window->pMain->PageView();
   Rec->Log.clear();
+  EXPECT_FALSE(Window->miSave->isEnabled());
   Window->tvDevices->setCurrentItem(TreeItem(1));
   EXPECT_EQ(Rec->Log, (std::vector<std::string>{"open /dev/ttyUSB0"}));
   EXPECT_TRUE(Window->Line().Connected());
+  // A port can be saved and loaded as a bus.
+  EXPECT_TRUE(Window->miSave->isEnabled());
+  EXPECT_TRUE(Window->miOpen->isEnabled());
   EXPECT_NE(Window->pMain->PageView(), oldView.data());
   ASSERT_FALSE(oldView.isNull());
   EXPECT_FALSE(oldView->isVisible());

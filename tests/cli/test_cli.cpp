@@ -1,5 +1,5 @@
 // orbis-cli run in the process against simulated modules on a pty: the commands, their exit
-// codes and JSON documents, and the configuration file reader.
+// codes and JSON documents.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -11,7 +11,6 @@
 
 #include "cli/Cli.h"
 #include "cli/CliBus.h"
-#include "cli/ConfigFile.h"
 #include "comm/Clock.h"
 #include "sim/DemoBus.h"
 #include "sim/PtyBus.h"
@@ -198,6 +197,35 @@ TEST_F(CliBus, SaveThenLoadOntoASecondModuleLeavesNoDifference) {
   EXPECT_EQ(Cli({"load", port, "7", file, "--json"}).Doc()["changes"].size(), 0u);
 }
 
+// A whole bus saved, changed, compared and loaded back module by module at each address.
+TEST_F(CliBus, BusFileSavesComparesAndLoadsEveryModule) {
+  const std::string second = file + ".2";
+  ASSERT_EQ(Cli({"save", port, "--bus", file, "--to", "7"}).Code, 0);
+  ASSERT_EQ(Cli({"write", port, "7", "FILTER3=9"}).Code, 0);
+  ASSERT_EQ(Cli({"write", port, "2", "MNAME=Dryer"}).Code, 0);
+  const TRun saved = Cli({"save", port, "--bus", second, "--to", "7", "--json"});
+  ASSERT_EQ(saved.Code, 0) << saved.Err;
+  EXPECT_EQ(saved.Doc()["modules"].size(), 4u) << saved.Out;
+  const TRun diff = Cli({"diff", file, second, "--json"});
+  EXPECT_EQ(diff.Code, 1);
+  EXPECT_EQ(diff.Doc()["differences"],
+            json::parse(R"([{"address":2,"name":"MNAME","a":"ETA-03","b":"Dryer"},)"
+                        R"({"address":7,"name":"FILTER3","a":"1","b":"9"}])"));
+
+  const TRun load = Cli({"load", port, file, "--json"});
+  ASSERT_EQ(load.Code, 0) << load.Err << load.Out;
+  const json doc = load.Doc();
+  for (const auto& m : doc["modules"]) {
+    EXPECT_EQ(m["found"], m["model"]);
+    const size_t changed = m["address"] == 2 || m["address"] == 7 ? 1 : 0;
+    EXPECT_EQ(m["changes"].size(), changed) << m;
+  }
+  EXPECT_EQ(IntOf(kappa2, "FILTER3"), 1u);
+  ASSERT_EQ(Cli({"save", port, "--bus", second, "--to", "7"}).Code, 0);
+  EXPECT_EQ(Cli({"diff", file, second}).Out, "");
+  std::remove(second.c_str());
+}
+
 TEST_F(CliBus, LoadRefusesAnotherModelsFileAndDryRunWritesNothing) {
   ASSERT_EQ(Cli({"write", port, "1", "FILTER4=2"}).Code, 0);
   ASSERT_EQ(Cli({"save", port, "1", file}).Code, 0);
@@ -285,33 +313,6 @@ TEST(CliLate, ALateModuleFailsTheReadNamingItsLateness) {
   }
   EXPECT_FALSE(std::filesystem::exists(file));
   EXPECT_EQ(Cli({"read", port, "1", "DAYS", "--timeout", "500"}).Code, 0);
-}
-
-TEST(ConfigFile, WrittenTextReadsBackAndDamagedTextIsRefused) {
-  TModuleConfig c{"ETA-03", "2.13", {{"MNAME", "Насос \"3\" & <сушка>"}, {"HBS1", "20.5"}}};
-  const TConfigParseResult back = ParseConfigXml(WriteConfigXml(c));
-  ASSERT_TRUE(back.Ok) << back.Error;
-  EXPECT_EQ(back.Config.Model, c.Model);
-  EXPECT_EQ(back.Config.Firmware, c.Firmware);
-  EXPECT_EQ(back.Config.Values, c.Values);
-
-  const char* const damaged[] = {
-      "",
-      "not xml",
-      "<module-configuration model=\"KAPPA-01\">",
-      "<other model=\"KAPPA-01\"/>",
-      "<module-configuration/>",
-      "<module-configuration model=\"KAPPA-01\"><register name=\"A\"/></module-configuration>",
-      "<module-configuration model=\"KAPPA-01\"><register value=\"1\"/></module-configuration>",
-      "<module-configuration model=\"KAPPA-01\"><reg name=\"A\" value=\"1\"/></module-configuration>",
-      "<module-configuration model=\"KAPPA-01\"><register name=\"A\" value=\"1\"/>"
-      "<register name=\"a\" value=\"2\"/></module-configuration>",
-  };
-  for (const char* text : damaged) {
-    const TConfigParseResult r = ParseConfigXml(text);
-    EXPECT_FALSE(r.Ok) << text;
-    EXPECT_FALSE(r.Error.empty()) << text;
-  }
 }
 
 // Bad input exits 2 with its reason, a module that fails 1; every failure is said in words.
