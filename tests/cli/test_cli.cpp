@@ -201,7 +201,7 @@ TEST_F(CliBus, SaveThenLoadOntoASecondModuleLeavesNoDifference) {
 TEST_F(CliBus, BusFileSavesComparesAndLoadsEveryModule) {
   const std::string second = file + ".2";
   ASSERT_EQ(Cli({"save", port, "--bus", file, "--to", "7"}).Code, 0);
-  ASSERT_EQ(Cli({"write", port, "7", "FILTER3=9"}).Code, 0);
+  ASSERT_EQ(Cli({"write", port, "7", "FILTER3=9", "--force"}).Code, 0);
   ASSERT_EQ(Cli({"write", port, "2", "MNAME=Dryer"}).Code, 0);
   const TRun saved = Cli({"save", port, "--bus", second, "--to", "7", "--json"});
   ASSERT_EQ(saved.Code, 0) << saved.Err;
