@@ -24,18 +24,10 @@
 
 #include "comm/CPort.h"
 #include "comm/ComPortTermios.h"
+#include "comm/LineTime.h"
 #include "comm/Resources.h"
 
 namespace {
-
-using TNanos = int64_t;
-constexpr TNanos kMs = 1'000'000;
-
-TNanos MonotonicNow() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return TNanos(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
 
 timespec ToTimespec(TNanos ns) {
   if (ns < 0) ns = 0;

@@ -21,18 +21,10 @@
 #include <cstring>
 
 #include "comm/Codecs.h"
+#include "comm/LineTime.h"
 #include "comm/Resources.h"
 
 namespace {
-
-using TNanos = int64_t;
-constexpr TNanos kMs = 1'000'000;
-
-TNanos MonotonicNow() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return TNanos(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
 
 // Waits until fd is ready for `events` or the deadline passes; the revents, 0 on time-out.
 // A signal only shortens one round.
