@@ -307,8 +307,9 @@ void TControlBinding::AddTab(TPageControl& tabs, QTabWidget* widget, QWidget* sh
   widget->setCurrentIndex(tabs.TabIndex());
 }
 
-void TControlBinding::BindTimer(TPageTimer& timer) {
+void TControlBinding::BindTimer(TPageTimer& timer, const char* name) {
   auto* qtimer = new QTimer(this);
+  if (name) qtimer->setObjectName(QString::fromLatin1(name));
   qtimer->setTimerType(Qt::PreciseTimer);
   // The model switches itself off at the start of a tick and on again at its end; the Qt timer
   // follows, so the next tick comes one interval after the end of the last.

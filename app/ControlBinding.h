@@ -49,8 +49,8 @@ class TControlBinding : public QObject {
   // Binds an existing widget (containers built by the page builder).
   void BindContainer(TContainer& container, QWidget* widget);
   void AddTab(TPageControl& tabs, QTabWidget* widget, QWidget* sheet, const QString& caption);
-  // Runs the page timer with a Qt timer.
-  void BindTimer(TPageTimer& timer);
+  // Runs the page timer with a Qt timer (named name, when given).
+  void BindTimer(TPageTimer& timer, const char* name = nullptr);
 
   // From now on the model is touched only while the token lives (the page's Alive()).
   void WatchLifetime(std::weak_ptr<void> pageAlive);

@@ -206,8 +206,21 @@ TMainWindow::~TMainWindow() {
   delete Terminal;
   // The page view lets go of its page before the logic frees it.
   ReleasePageView(nullptr);
+  // The worker ends with the exchange in flight (its work still queued is dropped) before
+  // the ports and the line it works on go.
+  Worker.reset();
   Form.reset();
-  ComPort->Close();
+  try {
+    ComPort->Close();
+  } catch (const EComPort&) {
+    // A line whose device went away: it is closed all the same.
+  }
+}
+
+void TMainWindow::RunLineOnWorker() {
+  if (Worker) return;
+  Worker = std::make_unique<TLineWorker>(GuiPoster);
+  Form->Line = Worker.get();
 }
 
 void TMainWindow::BuildMenus() {

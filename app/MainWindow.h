@@ -6,6 +6,8 @@
 #include <QMainWindow>
 #include <memory>
 
+#include "app/QtUi.h"
+#include "comm/LineWorker.h"
 #include "shell/MainUnit.h"
 
 class QAction;
@@ -41,6 +43,9 @@ class TMainWindow : public QMainWindow {
   ~TMainWindow() override;
 
   TMainForm& Logic() { return *Form; }
+  // Runs the line's work on a line worker of its own thread from now on, so that the window
+  // never waits for the line. Call before StartUp.
+  void RunLineOnWorker();
   TCustomComPort& Line() { return *ComPort; }
   // The first-show work: the ports, the tree, the two start selections; with no port, the
   // message and the end of the program. Queued from the first show; runs once.
@@ -94,6 +99,8 @@ class TMainWindow : public QMainWindow {
 
   std::unique_ptr<TCustomComPort> ComPort;
   std::unique_ptr<TMainForm> Form;
+  TQtGuiPoster GuiPoster;
+  std::unique_ptr<TLineWorker> Worker;
   QIcon Icons[3];
   bool StartQueued = false;
   bool StartDone = false;

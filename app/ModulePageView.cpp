@@ -15,7 +15,8 @@ class TModulePageView : public TControlsPageView {
     auto* layout = new QVBoxLayout(Content());
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(Body());
-    Binding->BindTimer(page->MainTimer);
+    Binding->BindTimer(page->MainTimer, "MainTimer");
+    Binding->BindTimer(page->ReconnectTimer, "ReconnectTimer");
   }
 };
 }  // namespace

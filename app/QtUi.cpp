@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "app/ConfigDialogs.h"
+#include "app/ErrorBox.h"
 #include "app/PasswordForm.h"
 #include "app/RhoCalibrateDialog.h"
 #include "comm/Resources.h"
@@ -23,6 +24,12 @@ QString ToQt(const std::string& text) {
   for (size_t at = plain.find("\r\n"); at != std::string::npos; at = plain.find("\r\n", at))
     plain.erase(at, 1);
   return QString::fromStdString(ResStr(plain));
+}
+
+void TQtGuiPoster::Post(std::function<void()> action) {
+  QCoreApplication* app = QCoreApplication::instance();
+  if (!app) return;
+  QMetaObject::invokeMethod(app, [action = std::move(action)] { Guarded(action); }, Qt::QueuedConnection);
 }
 
 QWidget* TQtUiServices::DialogParent() const {
@@ -50,7 +57,6 @@ void TQtUiServices::ShowError(const std::string& message) {
   MessageBox(message, "ORBIS Utility", TMsgIcon::Error);
 }
 
-void TQtUiServices::ProcessMessages() { QApplication::processEvents(); }
 
 void TQtUiServices::SetCursor(TCursorKind cursor) {
   Current = cursor;

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "comm/LineWorker.h"
 #include "shell/UiServices.h"
 
 class TQtUiServices : public TUiServices {
@@ -12,7 +13,6 @@ class TQtUiServices : public TUiServices {
   void Beep() override;
   void MessageBox(const std::string& text, const std::string& caption, TMsgIcon icon) override;
   void ShowError(const std::string& message) override;
-  void ProcessMessages() override;
   TCursorKind Cursor() override { return Current; }
   void SetCursor(TCursorKind cursor) override;
   bool PasswordDialog(std::string& password) override;
@@ -26,6 +26,12 @@ class TQtUiServices : public TUiServices {
  private:
   QWidget* DialogParent() const;
   TCursorKind Current = TCursorKind::Default;
+};
+
+// Hands work to the GUI thread through the application's event loop (from any thread).
+class TQtGuiPoster : public TGuiPoster {
+ public:
+  void Post(std::function<void()> action) override;
 };
 
 // A text of the program for the screen: looked up in the catalogue (domain "default"; as

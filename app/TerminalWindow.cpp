@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -292,16 +293,40 @@ void TTerminalWindow::btSendClick() {
     Ui().Beep();
     return;
   }
-  if (!chbNoChecksum->isChecked()) bytes = SealFrame(port->Protocol(), std::move(bytes));
-  SendHandFrame(*port, bytes, ModelOf(port->PortName(), bytes[0]));
-  Drain();
+  const int model = ModelOf(port->PortName(), bytes[0]);
+  PostHandFrame(*port, std::move(bytes), !chbNoChecksum->isChecked(), model,
+                [window = QPointer<TTerminalWindow>(this)](std::exception_ptr error) {
+                  if (window) window->Drain();
+                  if (error) ShowError(error);
+                });
 }
 
 void TTerminalWindow::UpdateSendState() {
-  const bool calibration = Form && Form->CalibrationEnabled;
   TprPort* port = Form ? SelectedPort(*Form) : nullptr;
-  const bool open = port && port->ComPort && port->ComPort->Connected();
-  const bool protocol = port && (port->Protocol() == ptModbus || port->Protocol() == ptVela);
+  if (port != FactsPort) {
+    // Nothing is known of another port's line until it has answered.
+    FactsPort = port;
+    Facts = {};
+  }
+  // The line is asked where its exchanges run, one question at a time.
+  if (port && !Asking) {
+    Asking = true;
+    AskLineFacts(*port, [window = QPointer<TTerminalWindow>(this), port](const TLineFacts& facts) {
+      if (!window) return;
+      window->Asking = false;
+      if (window->FactsPort != port) return;
+      window->Facts = facts;
+      window->ShowSendState();
+    });
+  }
+  ShowSendState();
+}
+
+void TTerminalWindow::ShowSendState() {
+  const bool calibration = Form && Form->CalibrationEnabled;
+  TprPort* port = FactsPort;
+  const bool open = port && Facts.Open;
+  const bool protocol = port && (Facts.Protocol == ptModbus || Facts.Protocol == ptVela);
   const bool can = calibration && open && protocol;
   for (QWidget* w : std::initializer_list<QWidget*>{edFrame, chbNoChecksum, btSend}) w->setEnabled(can);
   QString hint;

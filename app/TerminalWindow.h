@@ -12,6 +12,7 @@
 #include "app/TerminalModel.h"
 #include "models/BusHealth.h"
 #include "models/BusTrace.h"
+#include "shell/TerminalUnit.h"
 
 class QCheckBox;
 class QComboBox;
@@ -69,7 +70,9 @@ class TTerminalWindow : public QWidget {
   void btSaveClick();
   void btSendClick();
   void UpdateHealth();
+  // Asks the selected port's line whether a frame may go, and shows what is known.
   void UpdateSendState();
+  void ShowSendState();
   int ModelOf(const std::string& port, int address) const;
   // Widens the port column for a port name it cuts.
   void FitPortColumn(const std::string& port);
@@ -84,4 +87,8 @@ class TTerminalWindow : public QWidget {
   bool Paused = false;
   bool HealthChanged = false;
   std::string WidestPort;  // the last port name the column was fitted to
+  // The selected port's line as it last answered, and whether a question is on the line.
+  TprPort* FactsPort = nullptr;
+  TLineFacts Facts;
+  bool Asking = false;
 };

@@ -41,6 +41,7 @@ int main(int argc, char** argv) {
   int result = 0;
   {
     TMainWindow window;
+    window.RunLineOnWorker();
     ui.MainWindow = &window;
     std::string demoError;
     window.Logic().ExtraPorts = ExtraPortsFor(options, &demoError);

@@ -12,6 +12,8 @@
 #include "comm/prDevReg.h"
 #include "shell/prNode.h"
 
+class TLineExecutor;
+
 enum TprProtocol : uint8_t { ptModbus = 0, ptDCS = 1, ptVela = 2 };
 
 // The network allowance of a new port, and the most the port page takes.
@@ -97,8 +99,9 @@ class TprPort : public TprNode {
   int64_t GuardWaitedMs = 0;
 
   TCustomComPort* ComPort = nullptr;
+  // Where the exchanges of this port run (nullptr: at once, on the calling thread).
+  TLineExecutor* Executor = nullptr;
 
- private:
   struct TSettings {
     std::string PortName = "COM1";
     uint8_t Protocol = ptModbus;
@@ -109,6 +112,10 @@ class TprPort : public TprNode {
     bool UseLRC = false;
     int32_t NetworkAllowance = kDefaultNetworkAllowanceMs;
   };
+  // All the settings at once (a copy taken where the port's exchanges run).
+  TSettings AllSettings() const { return Settings; }
+
+ private:
   TSettings Settings;
 
   void ApplyEventChar();

@@ -17,7 +17,7 @@ TAnalogInputForm::TAnalogInputForm(TprNode* owner, TAnalogInputs inputs)
 
 void TAnalogInputForm::AddInputsTab() {
   using namespace rows;
-  TContainer* sheet = AddTab("tsInputs", "Входы", [this] { RefreshInputs(); });
+  TContainer* sheet = AddTab("tsInputs", "Входы", [this] { return RefreshInputs(); });
   // The fields are the channel texts of RefreshInputs, not the view of one register each.
   BuildRows(sheet, TRowsTable({{"Измеренное значение:",
                                {Show("edInputValue", "").Channels(Description.Channels).Chars(26)
@@ -49,19 +49,21 @@ void TAnalogInputForm::AddInputParametersTab() {
 
 void TAnalogInputForm::bbCalibrateClick() { Ui().Beep(); }
 
-uint32_t TAnalogInputForm::ChannelMask(const std::string& prefix, bool (*test)(int32_t)) {
+TTask<uint32_t> TAnalogInputForm::ChannelMask(const char* prefix, bool (*test)(int32_t)) {
   uint32_t mask = 0;
   for (int ch = 0; ch < Description.Channels; ++ch) {
     TprDevReg* reg = ChannelRegister(prefix, ch);
     int32_t value = 0;
-    if (Read(reg) && TryStrToInt(reg->ValueText, value) && test(value)) mask |= 1u << ch;
+    const bool ok = co_await Read(reg);
+    if (ok && TryStrToInt(reg->ValueText, value) && test(value)) mask |= 1u << ch;
   }
-  return mask;
+  co_return mask;
 }
 
-uint32_t TAnalogInputForm::FlagMask(TprDevReg* reg) {
+TTask<uint32_t> TAnalogInputForm::FlagMask(TprDevReg* reg) {
   int32_t value = 0;
-  return Read(reg) && TryStrToInt(reg->ValueText, value) ? static_cast<uint32_t>(value) : 0;
+  const bool ok = co_await Read(reg);
+  co_return ok && TryStrToInt(reg->ValueText, value) ? static_cast<uint32_t>(value) : 0;
 }
 
 std::string TAnalogInputForm::ValueShown(const std::string& valueText, bool thermocouple) const {
@@ -76,13 +78,13 @@ std::string TAnalogInputForm::ValueShown(const std::string& valueText, bool ther
   return ResStr("Ошибка");
 }
 
-void TAnalogInputForm::RefreshInputs() {
-  const uint32_t off = ChannelMask("PRIOR", [](int32_t v) { return v == 0; });
+TTask<> TAnalogInputForm::RefreshInputs() {
+  const uint32_t off = co_await ChannelMask("PRIOR", [](int32_t v) { return v == 0; });
   const uint32_t thermocouples =
-      ChannelMask("INPTYPE", [](int32_t v) { return v >= kThermocoupleType; });
-  const uint32_t broken = FlagMask(Register("TCOD"));
-  const uint32_t over = FlagMask(Register("OVRD"));
-  const uint32_t under = FlagMask(Register("UNRD"));
+      co_await ChannelMask("INPTYPE", [](int32_t v) { return v >= kThermocoupleType; });
+  const uint32_t broken = co_await FlagMask(Register("TCOD"));
+  const uint32_t over = co_await FlagMask(Register("OVRD"));
+  const uint32_t under = co_await FlagMask(Register("UNRD"));
   for (int ch = 0; ch < Description.Channels; ++ch) {
     const uint32_t bit = 1u << ch;
     std::string text;
@@ -95,18 +97,20 @@ void TAnalogInputForm::RefreshInputs() {
       text = ResStr("Верхняя граница диапазона");
     else if (under & bit)
       text = ResStr("Нижняя граница диапазона");
-    else if (TprDevReg* input = ChannelRegister("ANALOGINPUT", ch); Read(input))
-      text = ValueShown(input->ValueText, thermocouples & bit);
-    else
-      text = ResStr("Н/Д");
+    else {
+      TprDevReg* input = ChannelRegister("ANALOGINPUT", ch);
+      const bool ok = co_await Read(input);
+      text = ok ? ValueShown(input->ValueText, thermocouples & bit) : ResStr("Н/Д");
+    }
     // Read-only: set whether or not the field has the focus.
     edInputValue[size_t(ch)]->SetText(text);
   }
-  if (!edCoolJunction) return;
+  if (!edCoolJunction) co_return;
   TprDevReg* cjt = Register("CJT");
   double value = 0;
   std::string shown;
-  if (!Read(cjt))
+  const bool ok = co_await Read(cjt);
+  if (!ok)
     shown = ResStr("Н/Д");
   else if (!TryStrToFloat(cjt->ValueText, value) || !FormatFixed(value, 2, shown))
     shown = ResStr("Ошибка");

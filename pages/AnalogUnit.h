@@ -23,7 +23,7 @@ class TAnalogInputForm : public TModuleForm {
   // A press only beeps: the module defines no input calibration procedure.
   void bbCalibrateClick();
   // One refresh of "Входы": the channel masks, then each channel's text, then the cold junction.
-  void RefreshInputs();
+  TTask<> RefreshInputs();
 
   // What tells one analog input module's tabs from another's.
   struct TAnalogInputs {
@@ -45,9 +45,9 @@ class TAnalogInputForm : public TModuleForm {
   void AddInputsTab();
   void AddInputParametersTab();
   // The bits of the channels whose register prefix+n reads as an integer that passes test.
-  uint32_t ChannelMask(const std::string& prefix, bool (*test)(int32_t));
+  TTask<uint32_t> ChannelMask(const char* prefix, bool (*test)(int32_t));
   // The bits of a flag register; none when the read fails or the value is not an integer.
-  uint32_t FlagMask(TprDevReg* reg);
+  TTask<uint32_t> FlagMask(TprDevReg* reg);
   // The measured value of a channel as shown.
   std::string ValueShown(const std::string& valueText, bool thermocouple) const;
 

@@ -58,17 +58,16 @@ void TDiscreteForm::AddInOutTab(const TDiscreteLayout& layout) {
     order.push_back(reg);
   order.push_back({"FILTER", filters});
 
-  TContainer* sheet = AddTab("tsInOut", "Входы и выходы", [this] {
-    RefreshChannels();
-    RefreshOutputModes();
-  });
-  RefreshChannels = BuildRows(sheet, TRowsTable(std::move(lines)).ReadOrder(std::move(order)));
+  // The channel rows, then the output modes.
+  auto steps = std::make_shared<std::vector<TRefreshStep>>();
+  TContainer* sheet = AddTab("tsInOut", "Входы и выходы", [steps] { return RunSteps(steps); });
+  steps->push_back(BuildRows(sheet, TRowsTable(std::move(lines)).ReadOrder(std::move(order))));
   // The two output modes stand under their long labels, apart from the channel columns.
-  RefreshOutputModes = BuildRows(
+  steps->push_back(BuildRows(
       sheet, TRowsTable({{"При включении питания модуля на выходах установить:", {}},
                         {{}, {BitList("cbOnPUP", "OUTCONTROL").Bit(0).Items({"Выходы PUP", "Сохраненные выходы"}).Store(&cbOnPUP)}},
                         {"При потере связи по сети на выходах установить:", {}},
-                        {{}, {BitList("cbOnWD", "OUTCONTROL").Bit(1).Items({"Выходы (текущие)", "Выходы SAFE"}).Store(&cbOnWD)}}}));
+                        {{}, {BitList("cbOnWD", "OUTCONTROL").Bit(1).Items({"Выходы (текущие)", "Выходы SAFE"}).Store(&cbOnWD)}}})));
 }
 
 void TDiscreteForm::AddCountersTab(const TDiscreteLayout& layout) {

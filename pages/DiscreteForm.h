@@ -31,6 +31,5 @@ class TDiscreteForm : public TModuleForm {
  private:
   void AddInOutTab(const TDiscreteLayout& layout);
   void AddCountersTab(const TDiscreteLayout& layout);
-  // "Входы и выходы": the channel rows, then the output modes.
-  std::function<void()> RefreshChannels, RefreshOutputModes;
+
 };

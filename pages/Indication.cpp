@@ -56,18 +56,30 @@ void TModuleForm::cbIndControlChange(TComboBox& list) {
   const int index = list.ItemIndex();
   if (index >= 0 && index < static_cast<int>(Modes.size())) {
     // Highest byte first: the module takes the mode once ICON1 arrives. No result is checked.
-    const uint32_t code = Modes[index].Code;
-    if (Module->ICON3) Write(Module->ICON3, std::to_string((code >> 16) & 0xFF));
-    Write(Module->ICON2, std::to_string((code >> 8) & 0xFF));
-    Write(Module->ICON1, std::to_string(code & 0xFF));
+    RunTask(IndicationModeWrite(list, Modes[index].Code));
+    return;
   }
   list.ReleaseFocus();
 }
 
-void TModuleForm::RefreshIndicationMode() {
-  if (!cbIndControl) return;
+TTask<> TModuleForm::IndicationModeWrite(TComboBox& list, uint32_t code) {
+  if (Module->ICON3) {
+    auto high = Write(Module->ICON3, std::to_string((code >> 16) & 0xFF));
+    co_await high;
+  }
+  auto middle = Write(Module->ICON2, std::to_string((code >> 8) & 0xFF));
+  co_await middle;
+  auto low = Write(Module->ICON1, std::to_string(code & 0xFF));
+  co_await low;
+  list.ReleaseFocus();
+}
+
+TTask<> TModuleForm::RefreshIndicationMode() {
+  if (!cbIndControl) co_return;
   TprModel& d = *Module;
-  bool ok = Read(d.ICON1) && Read(d.ICON2) && (!d.ICON3 || Read(d.ICON3));
+  bool ok = co_await Read(d.ICON1);
+  if (ok) ok = co_await Read(d.ICON2);
+  if (ok && d.ICON3) ok = co_await Read(d.ICON3);
   int32_t icon1 = 0, icon2 = 0, icon3 = 0;
   ok = ok && TryStrToInt(d.ICON1->ValueText, icon1) && TryStrToInt(d.ICON2->ValueText, icon2) &&
        (!d.ICON3 || TryStrToInt(d.ICON3->ValueText, icon3));
@@ -76,11 +88,11 @@ void TModuleForm::RefreshIndicationMode() {
   ShowIndex(*cbIndControl, ok, ok ? ModeIndexOf(Modes, value) : -1);
 }
 
-void TModuleForm::RefreshIndicators() {
-  if (IndicatorRefresh) IndicatorRefresh();
+TTask<> TModuleForm::RefreshIndicators() {
+  if (IndicatorRefresh) co_await IndicatorRefresh();
 }
 
-std::function<void()> TModuleForm::BuildDisplaySettings(TContainer* sheet, int channels,
+TRefreshStep TModuleForm::BuildDisplaySettings(TContainer* sheet, int channels,
                                                         const std::string& title,
                                                         const std::string& decimalsLabel) {
   using namespace rows;
@@ -100,13 +112,15 @@ std::function<void()> TModuleForm::BuildDisplaySettings(TContainer* sheet, int c
 TContainer* TModuleForm::AddIndicationTab(const TIndicationTab& tab) {
   TContainer* sheet = AddTab("tsIndication", "Индикация", nullptr);
   BuildIndication(sheet, tab.Modes, tab.Indicators, tab.HeaderRows);
-  std::function<void()> settings;
+  TRefreshStep settings;
   if (tab.Channels > 0)
     settings = BuildDisplaySettings(sheet, tab.Channels, tab.SettingsTitle, tab.DecimalsLabel);
-  RefreshSteps.back() = [this, settings] {
-    RefreshIndicationMode();
-    RefreshIndicators();
-    if (settings) settings();
-  };
+  RefreshSteps.back() = [this, settings] { return RefreshIndication(settings); };
   return sheet;
+}
+
+TTask<> TModuleForm::RefreshIndication(TRefreshStep settings) {
+  co_await RefreshIndicationMode();
+  co_await RefreshIndicators();
+  if (settings) co_await settings();
 }

@@ -1,8 +1,10 @@
 #include "pages/ModuleForm.h"
 
 #include "comm/Codecs.h"
+#include "comm/LineOps.h"
 #include "comm/Resources.h"
 #include "comm/WireText.h"
+#include "comm/SerialById.h"
 #include "comm/prPort.h"
 #include "shell/UiServices.h"
 
@@ -21,15 +23,20 @@ TModuleForm::TModuleForm(TprNode* owner, bool analog)
   Controls.Root().Layout.AddGrid().Row({ControlCell(pcMain)});
   MainTimer.Interval = 100;
   MainTimer.OnTimer = [this] { MainTimerTimer(); };
+  ReconnectTimer.Interval = 1000;
+  ReconnectTimer.OnTimer = [this] { ReconnectTimerTimer(); };
   BuildCommonTab();
   BuildNetworkTab();
   AfterEveryCycle([this] { ShowLateNotice(); });
 }
 
-TModuleForm::~TModuleForm() { MainTimer.OnViewUpdate = nullptr; }
+TModuleForm::~TModuleForm() {
+  MainTimer.OnViewUpdate = nullptr;
+  ReconnectTimer.OnViewUpdate = nullptr;
+}
 
 TContainer* TModuleForm::AddTab(const std::string& name, const std::string& caption,
-                                std::function<void()> refresh) {
+                                TRefreshStep refresh) {
   TContainer* sheet = pcMain->AddSheet(name, caption);
   RefreshSteps.push_back(std::move(refresh));
   return sheet;
@@ -50,8 +57,7 @@ void TModuleForm::SetCaption() {
 }
 
 void TModuleForm::ShowLateNotice() {
-  const TprPort* port = Module ? Module->Port() : nullptr;
-  const int late = port ? port->LateReplyMs(uint8_t(Module->Address)) : 0;
+  const int late = SeenLateMs;
   std::string notice;
   if (late > 0) {
     notice = ResStr("Модуль отвечает с опозданием: %d мс; увеличьте таймаут порта");
@@ -65,36 +71,104 @@ void TModuleForm::ShowLateNotice() {
 
 void TModuleForm::FormShow() {
   TprForm::FormShow();
+  // Work of an earlier showing ends where it waits.
+  Shown = std::make_shared<char>();
+  InCycle = false;
+  ReconnectTimer.SetEnabled(false);
+  lbNotice.clear();
+  if (const TprPort* port = Module ? Module->Port() : nullptr) LineById = SerialByIdName(port->PortName());
   SetCaption();
   pcMain->SetTabIndex(0);
   MainTimerTimer();
 }
 
-void TModuleForm::FormHide() { MainTimer.SetEnabled(false); }
+void TModuleForm::FormHide() {
+  MainTimer.SetEnabled(false);
+  ReconnectTimer.SetEnabled(false);
+  // The cycle ends with the exchange in flight; nothing it read reaches the page.
+  Shown.reset();
+  InCycle = false;
+}
+
+void TModuleForm::RunTask(TTask<> task) {
+  StartTask(std::move(task), ShownToken(), [](std::exception_ptr e) { ShowError(e); });
+}
 
 void TModuleForm::MainTimerTimer() {
   // Off while the cycle runs, so cycles never overlap and the next one starts one interval
   // after this one ends. An error escaping the cycle leaves the timer off: it is reported once
   // instead of on every tick.
   MainTimer.SetEnabled(false);
+  if (InCycle) return;
+  RunTask(Cycle());
+}
+
+TTask<> TModuleForm::Cycle() {
+  InCycle = true;
+  TprPort* port = Module ? Module->Port() : nullptr;
   // No cycle on a line that is not open (the port could not be opened when the node was
   // selected, and that error was shown): every read would only fail with another error. The
-  // next selection opens the line again.
-  if (!LineOpen()) {
+  // next selection opens the line again. Asked of the line, behind its queued work.
+  auto ask = OnLine(LineOf(port), [port] { return port && port->ComPort && port->ComPort->Connected(); });
+  const bool open = co_await ask;
+  if (!open) {
+    InCycle = false;
     ShowPollingStopped();
-    return;
+    co_return;
   }
   try {
     const int tab = pcMain->TabIndex();
     if (tab >= 0 && tab < static_cast<int>(RefreshSteps.size()) && RefreshSteps[tab])
-      RefreshSteps[tab]();
+      co_await RefreshSteps[tab]();
+    // How late the module answers, as the port's guard has seen it: its state belongs to the
+    // line, so it is read there, after the cycle's reads.
+    auto lateness = OnLine(LineOf(port), [port, address = uint8_t(Module->Address)] {
+      return port->LateReplyMs(address);
+    });
+    SeenLateMs = co_await lateness;
     for (const auto& step : CycleSteps) step();
-  } catch (...) {
+  } catch (const EComPort&) {
     // Polling stops here, so nothing the page shows is read any more: it must not look live.
+    InCycle = false;
+    ShowPollingStopped();
+    LineLost();
+    throw;
+  } catch (...) {
+    InCycle = false;
     ShowPollingStopped();
     throw;
   }
-  MainTimer.SetEnabled(true);
+  InCycle = false;
+  if (!DialogOpen) MainTimer.SetEnabled(true);
+}
+
+void TModuleForm::LineLost() {
+  const TprPort* port = Module ? Module->Port() : nullptr;
+  if (!port) return;
+  std::string notice = ResStr("Нет связи с портом %s, повторное подключение…");
+  if (const size_t at = notice.find("%s"); at != std::string::npos) notice.replace(at, 2, port->PortName());
+  lbNotice = notice;
+  ReconnectTimer.SetEnabled(true);
+  Changed();
+}
+
+void TModuleForm::ReconnectTimerTimer() {
+  ReconnectTimer.SetEnabled(false);
+  RunTask(Reconnect());
+}
+
+TTask<> TModuleForm::Reconnect() {
+  TprPort* port = Module ? Module->Port() : nullptr;
+  if (!port) co_return;
+  auto reopen = OnLine(LineOf(port), [port, byId = LineById] { return ReopenLine(*port, byId); });
+  const bool back = co_await reopen;
+  if (!back) {
+    ReconnectTimer.SetEnabled(true);
+    co_return;
+  }
+  lbNotice.clear();
+  Changed();
+  MainTimerTimer();
 }
 
 void TModuleForm::ShowPollingStopped() {
@@ -107,10 +181,15 @@ void TModuleForm::ShowPollingStopped() {
 
 TModalResult TModuleForm::ShowModuleDialog(TModalDialog& dialog) {
   struct TResume {
-    TPageTimer& Timer;
-    ~TResume() { Timer.SetEnabled(true); }
-  } resume{MainTimer};
+    TModuleForm& Page;
+    ~TResume() {
+      Page.DialogOpen = false;
+      // A cycle still waiting for the line turns the timer on itself when it ends.
+      if (!Page.InCycle) Page.MainTimer.SetEnabled(true);
+    }
+  } resume{*this};
   MainTimer.SetEnabled(false);
+  DialogOpen = true;
   return Ui().ShowModal(dialog);
 }
 
@@ -122,15 +201,12 @@ void TModuleForm::edExit(TEdit& field) { field.SetColor(TTextColor::Normal); }
 
 // ---- register access
 
-bool TModuleForm::LineOpen() const {
-  const TprPort* port = Module ? Module->Port() : nullptr;
-  return port && port->ComPort && port->ComPort->Connected();
+TTask<bool> TModuleForm::Read(TprDevReg* reg) {
+  return ReadOnLine(Module ? Module->Port() : nullptr, reg);
 }
 
-bool TModuleForm::Read(TprDevReg* reg) { return Module && reg && Module->ReadRegister(reg); }
-
-bool TModuleForm::Write(TprDevReg* reg, const std::string& text) {
-  return Module && reg && Module->WriteRegister(reg, text);
+TTask<bool> TModuleForm::Write(TprDevReg* reg, std::string text) {
+  return WriteOnLine(Module ? Module->Port() : nullptr, reg, std::move(text));
 }
 
 TprDevReg* TModuleForm::ChannelRegister(const std::string& prefix, int tag) const {
@@ -164,53 +240,11 @@ void TModuleForm::ShowBit(TCheckBox& box, bool ok, const std::string& valueText,
     box.SetChecked((static_cast<uint32_t>(value) >> bit) & 1u);
 }
 
-void TModuleForm::ShowBits(const std::vector<TCheckBox*>& boxes, bool ok,
-                           const std::string& valueText) {
-  for (TCheckBox* box : boxes) ShowBit(*box, ok, valueText, box->Tag);
-}
-
 void TModuleForm::ShowIndex(TComboBox& list, bool ok, int index) {
   if (!ok)
     list.SetItemIndex(-1);
   else if (!list.Focused() && !list.DroppedDown())
     list.SetItemIndex(index);
-}
-
-void TModuleForm::ShowBitChoices(const std::vector<TComboBox*>& lists, bool ok,
-                                 const std::string& valueText) {
-  int32_t value = 0;
-  const bool converted = ok && TryStrToInt(valueText, value);
-  for (TComboBox* list : lists)
-    ShowIndex(*list, converted, (static_cast<uint32_t>(value) >> list->Tag) & 1u ? 1 : 0);
-}
-
-bool TModuleForm::RefreshText(TEdit& field, TprDevReg* reg, bool evenFocused) {
-  const bool ok = Read(reg);
-  ShowText(field, ok, ok ? reg->ValueText : std::string(), evenFocused);
-  return ok;
-}
-
-bool TModuleForm::RefreshBits(const std::vector<TCheckBox*>& boxes, TprDevReg* reg) {
-  const bool ok = Read(reg);
-  ShowBits(boxes, ok, ok ? reg->ValueText : std::string());
-  return ok;
-}
-
-bool TModuleForm::RefreshIndex(TComboBox& list, TprDevReg* reg,
-                               const std::function<int(int32_t)>& toIndex) {
-  const bool ok = Read(reg);
-  int32_t value = 0;
-  if (ok && TryStrToInt(reg->ValueText, value))
-    ShowIndex(list, true, toIndex ? toIndex(value) : value);
-  else
-    ShowIndex(list, false, -1);
-  return ok;
-}
-
-bool TModuleForm::RefreshBitChoices(const std::vector<TComboBox*>& lists, TprDevReg* reg) {
-  const bool ok = Read(reg);
-  ShowBitChoices(lists, ok, ok ? reg->ValueText : std::string());
-  return ok;
 }
 
 // ---- edit rules
@@ -238,20 +272,31 @@ bool TModuleForm::Commits(TEdit& field, char key) {
   return key == kEnter;
 }
 
+TTask<> TModuleForm::WriteThenRelease(TControl& control, TprDevReg* reg, std::string text) {
+  auto write = Write(reg, std::move(text));
+  co_await write;
+  control.ReleaseFocus();
+}
+
 void TModuleForm::WriteEntry(TEdit& field, TprDevReg* reg) {
   // Written as typed; the result is not shown, the next refresh shows the module's value.
-  Write(reg, field.Text());
+  RunTask(WriteThenRelease(field, reg, field.Text()));
+}
+
+TTask<> TModuleForm::NumberWrite(TEdit& field, TprDevReg* reg, std::string text, int32_t value,
+                                 std::function<void(bool, int32_t)> written) {
+  auto write = Write(reg, std::move(text));
+  const bool ok = co_await write;
+  if (written) written(ok, value);
   field.ReleaseFocus();
 }
 
 void TModuleForm::NumberEntry(TEdit& field, char key, TprDevReg* reg, int64_t lo, int64_t hi,
-                              const std::function<void(bool, int32_t)>& written) {
+                              std::function<void(bool, int32_t)> written) {
   if (!Commits(field, key)) return;
   int32_t value = 0;
   if (!AcceptNumber(field, lo, hi, value)) return;
-  const bool ok = Write(reg, field.Text());
-  if (written) written(ok, value);
-  field.ReleaseFocus();
+  RunTask(NumberWrite(field, reg, field.Text(), value, std::move(written)));
 }
 
 void TModuleForm::SingleEntry(TEdit& field, char key, TprDevReg* reg) {
@@ -275,13 +320,11 @@ void TModuleForm::TextEntry(TEdit& field, char key, TprDevReg* reg) {
 }
 
 void TModuleForm::Command(TControl& control, TprDevReg* reg, const std::string& text) {
-  Write(reg, text);
-  control.ReleaseFocus();
+  RunTask(WriteThenRelease(control, reg, text));
 }
 
 void TModuleForm::ValueListChange(TComboBox& list, TprDevReg* reg, const std::string& text) {
-  Write(reg, text);
-  list.ReleaseFocus();
+  RunTask(WriteThenRelease(list, reg, text));
 }
 
 namespace {
@@ -297,8 +340,13 @@ bool LastValue(const TprDevReg* reg, uint32_t& value) {
 // Writes a value derived from the one last read; on success it becomes the value last read,
 // so that a second change before the next refresh builds on it.
 void TModuleForm::WriteDerived(TControl& control, TprDevReg* reg, uint32_t value) {
-  const std::string text = std::to_string(static_cast<int32_t>(value));
-  if (Write(reg, text)) reg->ValueText = text;
+  RunTask(DerivedWrite(control, reg, std::to_string(static_cast<int32_t>(value))));
+}
+
+TTask<> TModuleForm::DerivedWrite(TControl& control, TprDevReg* reg, std::string text) {
+  auto write = Write(reg, text);
+  const bool ok = co_await write;
+  if (ok) reg->ValueText = text;
   control.ReleaseFocus();
 }
 
@@ -328,8 +376,7 @@ void TModuleForm::FlagClick(TCheckBox& box, TprDevReg* reg, int32_t value) {
   // Only a user's click (the box has the focus) on a register read before writes; the value
   // last read is left as it is, the next refresh reads the module's.
   if (!box.Focused() || !reg || reg->ValueText.empty()) return;
-  Write(reg, box.Checked() ? std::to_string(value) : "0");
-  box.ReleaseFocus();
+  RunTask(WriteThenRelease(box, reg, box.Checked() ? std::to_string(value) : "0"));
 }
 
 // ---- binding helpers
@@ -389,16 +436,16 @@ void TModuleForm::BuildCommonTab() {
            {"Статус самодиагностики:",
             {Computed("edSelfDiag", "SLFDGNS", selfDiag).Chars(17).Span(3).Store(&edSelfDiag)}},
            {"Модуль в режиме INIT:", {BitShow("chbInitStatus", "SLFDGNS").Bit(15).Store(&chbInitStatus)}},
-      }).ReadOrder({[this] { RefreshClock(); }, "MNAME", "MVERSION", "DAYS", "NETWDT", "NWDTSTATUS",
+      }).ReadOrder({[this] { return RefreshClock(); }, "MNAME", "MVERSION", "DAYS", "NETWDT", "NWDTSTATUS",
                     "RSTSTATUS", "SLFDGNS"}));
 }
 
-void TModuleForm::RefreshClock() {
+TTask<> TModuleForm::RefreshClock() {
   TprModel& d = *Module;
   // The clock registers go together: a failed one ends the group.
-  const bool okSec = Read(d.SECNS);
-  const bool okMin = okSec && Read(d.MINTS);
-  const bool okHour = okMin && Read(d.HOURS);
+  bool okHour = co_await Read(d.SECNS);
+  if (okHour) okHour = co_await Read(d.MINTS);
+  if (okHour) okHour = co_await Read(d.HOURS);
   if (!okHour) {
     edTime->SetText(NoData());
   } else if (!edTime->Focused()) {
@@ -417,10 +464,17 @@ void TModuleForm::edTimeKeyPress(TEdit& field, char key) {
     RejectEntry(field);
     return;
   }
+  RunTask(TimeWrite(field, h, m, s));
+}
+
+TTask<> TModuleForm::TimeWrite(TEdit& field, int h, int m, int s) {
   // All three are written whatever the results.
-  Write(Module->SECNS, std::to_string(s));
-  Write(Module->MINTS, std::to_string(m));
-  Write(Module->HOURS, std::to_string(h));
+  auto seconds = Write(Module->SECNS, std::to_string(s));
+  co_await seconds;
+  auto minutes = Write(Module->MINTS, std::to_string(m));
+  co_await minutes;
+  auto hours = Write(Module->HOURS, std::to_string(h));
+  co_await hours;
   field.ReleaseFocus();
 }
 
@@ -431,7 +485,7 @@ void TModuleForm::BuildNetworkTab() {
   tsNetwork = AddRowsTab(
       "tsNetwork", "RS-485",
       TRowsTable({
-           Step([this] { ReadInitState(); }),
+           Step([this] { return ReadInitState(); }),
            {"Сетевой адрес:",
             {Number("edAddress", "NETADDR").Store(&edAddress).AfterWrite(
                 [this](bool written, int32_t address) { AddressWritten(written, address); })}},
@@ -441,11 +495,12 @@ void TModuleForm::BuildNetworkTab() {
       }));
 }
 
-void TModuleForm::ReadInitState() {
+TTask<> TModuleForm::ReadInitState() {
   Module->InitFlag = true;
-  if (!Read(Module->SLFDGNS)) return;
+  const bool ok = co_await Read(Module->SLFDGNS);
+  if (!ok) co_return;
   int32_t value = 0;
-  if (!TryStrToInt(Module->SLFDGNS->ValueText, value) || (value & 0x8000)) return;
+  if (!TryStrToInt(Module->SLFDGNS->ValueText, value) || (value & 0x8000)) co_return;
   Module->InitFlag = false;
 }
 

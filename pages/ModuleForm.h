@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "comm/LineTask.h"
 #include "models/prDevice.h"
 #include "shell/Controls.h"
 #include "pages/PageRules.h"
@@ -33,9 +34,16 @@ class TModuleForm : public TprForm {
   TControlSet Controls;
   TPageControl* pcMain;
   TPageTimer MainTimer;
+  // Runs while the line is lost: each tick tries to open it again.
+  TPageTimer ReconnectTimer;
 
   // ---- handlers shared by every page
+  // Starts a polling cycle of the visible tab. The cycle waits for each exchange without
+  // blocking; the timer is off while it runs and on again once it has ended.
   void MainTimerTimer();
+  void ReconnectTimerTimer();
+  // True while a cycle is waiting for the line.
+  bool CycleRunning() const { return InCycle; }
   // Every value of the page shows its failure display ("Н/Д", grayed, no selection): what the
   // page shows after an error stopped its polling.
   void ShowPollingStopped();
@@ -57,7 +65,7 @@ class TModuleForm : public TprForm {
   TButton* bbWDStatusReset;
   TButton* bbRestartStatusReset;
   // The clock group: SECNS, then MINTS, then HOURS, each only while the one before succeeded.
-  void RefreshClock();
+  TTask<> RefreshClock();
   void edTimeKeyPress(TEdit& field, char key);
 
   // ---- "RS-485"
@@ -66,7 +74,7 @@ class TModuleForm : public TprForm {
   TComboBox* cbBaud;
   TComboBox* cbParity;
   TCheckBox* chbLRC;
-  void ReadInitState();
+  TTask<> ReadInitState();
   // After an address entry was written: the page follows the module to its new address
   // unless the module is in INIT mode or its state is unknown (InitFlag).
   void AddressWritten(bool written, int32_t address);
@@ -89,15 +97,14 @@ class TModuleForm : public TprForm {
 
  protected:
   // Adds a tab with its refresh step (run by the polling cycle while the tab is visible).
-  TContainer* AddTab(const std::string& name, const std::string& caption,
-                     std::function<void()> refresh);
+  TContainer* AddTab(const std::string& name, const std::string& caption, TRefreshStep refresh);
   // Adds a tab declared as register rows; its refresh step reads as the rows say.
   TContainer* AddRowsTab(const std::string& name, const std::string& caption, TRowsTable table);
   // Creates the rows' controls on the sheet with their layout (one grid) and bindings, and
   // returns the refresh of the rows. Raises std::logic_error for a row naming a register the
   // model lacks, a register of the explicit order no row shows, or a shown register missing
   // from that order.
-  std::function<void()> BuildRows(TContainer* sheet, TRowsTable table);
+  TRefreshStep BuildRows(TContainer* sheet, TRowsTable table);
   void NoteCaption(const std::string& registerName, const std::string& tab, std::string label,
                    int channel);
   // A step run after every polling cycle, whatever the tab.
@@ -108,10 +115,13 @@ class TModuleForm : public TprForm {
   const bool Analog;
 
   // ---- register access
-  // True while the module's port has its line open.
-  bool LineOpen() const;
-  bool Read(TprDevReg* reg);
-  bool Write(TprDevReg* reg, const std::string& text);
+  // co_await Read(reg): the read's success; the value is in reg->ValueText.
+  TTask<bool> Read(TprDevReg* reg);
+  TTask<bool> Write(TprDevReg* reg, std::string text);
+  // Starts work of the page that waits for the line (a write on commit, ...). It is dropped
+  // where it waits once the page is hidden. An error is shown in the error box (raised to
+  // the caller when it comes before the first wait).
+  void RunTask(TTask<> task);
   // The channel register prefix + (tag + 1) of the device; raises std::logic_error when the
   // model has none (a misspelt name must not show "Н/Д" forever).
   TprDevReg* ChannelRegister(const std::string& prefix, int tag) const;
@@ -124,25 +134,13 @@ class TModuleForm : public TprForm {
   static void ShowComputed(TEdit& field, bool ok, bool converted, const std::string& text,
                            bool evenFocused = false);
   static void ShowBit(TCheckBox& box, bool ok, const std::string& valueText, int bit);
-  // Each box shows the bit of its tag.
-  static void ShowBits(const std::vector<TCheckBox*>& boxes, bool ok, const std::string& valueText);
   static void ShowIndex(TComboBox& list, bool ok, int index);
-  // Each list shows the bit of its tag as item 1 (set) or 0 (clear).
-  static void ShowBitChoices(const std::vector<TComboBox*>& lists, bool ok,
-                             const std::string& valueText);
-
-  // Read and show in one step; each returns the read's success.
-  bool RefreshText(TEdit& field, TprDevReg* reg, bool evenFocused = false);
-  bool RefreshBits(const std::vector<TCheckBox*>& boxes, TprDevReg* reg);
-  // The list selects toIndex(value) (identity when empty); -1 for no selection.
-  bool RefreshIndex(TComboBox& list, TprDevReg* reg, const std::function<int(int32_t)>& toIndex = {});
-  bool RefreshBitChoices(const std::vector<TComboBox*>& lists, TprDevReg* reg);
 
   // ---- edit rules
   // Enter: number entry in lo..hi written to reg as typed, then written(result, number) when
   // given; Esc: focus release.
   void NumberEntry(TEdit& field, char key, TprDevReg* reg, int64_t lo, int64_t hi,
-                   const std::function<void(bool, int32_t)>& written = {});
+                   std::function<void(bool, int32_t)> written = {});
   // Parses the field as an integer in lo..hi; a rejected entry turns the text red and beeps.
   bool AcceptNumber(TEdit& field, int64_t lo, int64_t hi, int32_t& value);
   void RejectEntry(TEdit& field);
@@ -183,8 +181,10 @@ class TModuleForm : public TprForm {
                        const std::vector<TLayoutRow>& headerRows);
   // Mode registers, then the group registers present: GR1IND, GR2IND, GR1INDFL, GR2INDFL,
   // GR1INDPH, GR2INDPH.
-  void RefreshIndicationMode();
-  void RefreshIndicators();
+  TTask<> RefreshIndicationMode();
+  TTask<> RefreshIndicators();
+  // The mode, the indicators, then the display settings when there are any.
+  TTask<> RefreshIndication(TRefreshStep settings);
   std::vector<TIndicationMode> Modes;
   std::vector<TIndicator> Indicators;
 
@@ -192,7 +192,7 @@ class TModuleForm : public TprForm {
   // (TINDICATION), and per channel chbChInd (CHINDICATION bit), chbChPercent (IFCHn bit 0)
   // and cbDecPoint (IFCHn bits 4 and 5, items "0" to "3") in a row labelled decimalsLabel.
   // Returns their refresh: DISPLAY, TINDICATION, CHINDICATION, IFCH1..IFCHn.
-  std::function<void()> BuildDisplaySettings(TContainer* sheet, int channels,
+  TRefreshStep BuildDisplaySettings(TContainer* sheet, int channels,
                                              const std::string& title,
                                              const std::string& decimalsLabel);
   // The whole "Индикация" tab: mode list, indicators, and on the analog pages (channels > 0)
@@ -209,6 +209,8 @@ class TModuleForm : public TprForm {
 
  private:
   struct TRowBinding;
+  struct TRowsPlan;
+  TTask<> RefreshRows(std::shared_ptr<const TRowsPlan> plan);
   void SetCaption();
   // The notice under the caption while the module's replies come later than the time-out.
   void ShowLateNotice();
@@ -223,9 +225,24 @@ class TModuleForm : public TprForm {
   // Esc releases the focus; true for Enter, the key that commits an entry.
   static bool Commits(TEdit& field, char key);
   void WriteEntry(TEdit& field, TprDevReg* reg);
+  // The writes on commit: the control keeps the focus until its write is done, so that the
+  // cycle does not show the value it replaces meanwhile.
+  TTask<> WriteThenRelease(TControl& control, TprDevReg* reg, std::string text);
+  TTask<> NumberWrite(TEdit& field, TprDevReg* reg, std::string text, int32_t value,
+                      std::function<void(bool, int32_t)> written);
+  TTask<> DerivedWrite(TControl& control, TprDevReg* reg, std::string text);
+  TTask<> TimeWrite(TEdit& field, int h, int m, int s);
+  TTask<> IndicationModeWrite(TComboBox& list, uint32_t code);
+  TTask<> Cycle();
+  TTask<> Reconnect();
+  // A line error stopped the polling: the notice under the caption, and the tries to open
+  // the line again.
+  void LineLost();
+  // The token of the page while it is shown: work started for it ends with it.
+  std::weak_ptr<void> ShownToken() const { return Shown; }
 
   TprModel* Module;
-  std::vector<std::function<void()>> RefreshSteps;
+  std::vector<TRefreshStep> RefreshSteps;
   // Where a row first shows each register, as the rows were built.
   struct TRegisterCaption {
     std::string Register, Tab, Label;
@@ -233,7 +250,14 @@ class TModuleForm : public TprForm {
   };
   std::vector<TRegisterCaption> RegisterCaptions;
   std::vector<std::function<void()>> CycleSteps;
-  std::function<void()> IndicatorRefresh;
+  TRefreshStep IndicatorRefresh;
+  std::shared_ptr<char> Shown = std::make_shared<char>();
+  bool InCycle = false;
+  bool DialogOpen = false;
+  // The module's lateness the last cycle found on the line (0: its replies come in time).
+  int SeenLateMs = 0;
+  // The stable name of the line's adapter when it was shown (empty: none).
+  std::string LineById;
 };
 
 // Registers every page class of the program: those of the shell and the page class of every

@@ -64,16 +64,15 @@ struct TModuleForm::TRowBinding {
   int Bit;
 };
 
-namespace {
 // A tab's bindings and the order it reads in: a register read shows every control bound to it.
-struct TRowsRefresh {
+struct TModuleForm::TRowsPlan {
   struct TItem {
     TprDevReg* Reg = nullptr;
-    std::function<void()> Step;
+    TRefreshStep Step;
   };
   std::vector<TItem> Items;
+  std::vector<TRowBinding> Bindings;
 };
-}  // namespace
 
 TContainer* TModuleForm::AddRowsTab(const std::string& name, const std::string& caption,
                                     TRowsTable table) {
@@ -102,10 +101,10 @@ TprDevReg* TModuleForm::Register(const std::string& name) const {
   return reg;
 }
 
-std::function<void()> TModuleForm::BuildRows(TContainer* sheet, TRowsTable table) {
+TRefreshStep TModuleForm::BuildRows(TContainer* sheet, TRowsTable table) {
   if (!Module) Fail("register rows need the device object of a model");
-  auto bindings = std::make_shared<std::vector<TRowBinding>>();
-  auto refresh = std::make_shared<TRowsRefresh>();
+  auto refresh = std::make_shared<TRowsPlan>();
+  std::vector<TRowBinding>* bindings = &refresh->Bindings;
   const bool ownOrder = !table.Order.empty();
   // Default order: each register where a row first shows it, the rows' steps at their places.
   auto addRead = [&](TprDevReg* reg) {
@@ -260,17 +259,20 @@ std::function<void()> TModuleForm::BuildRows(TContainer* sheet, TRowsTable table
     }
   }
 
-  return [this, bindings, refresh] {
-    for (const auto& item : refresh->Items) {
-      if (item.Step) {
-        item.Step();
-        continue;
-      }
-      const bool ok = Read(item.Reg);
-      for (const TRowBinding& b : *bindings)
-        if (b.Reg == item.Reg) ShowBound(b, ok);
+  std::shared_ptr<const TRowsPlan> plan = std::move(refresh);
+  return [this, plan] { return RefreshRows(plan); };
+}
+
+TTask<> TModuleForm::RefreshRows(std::shared_ptr<const TRowsPlan> plan) {
+  for (const auto& item : plan->Items) {
+    if (item.Step) {
+      co_await item.Step();
+      continue;
     }
-  };
+    const bool ok = co_await Read(item.Reg);
+    for (const TRowBinding& b : plan->Bindings)
+      if (b.Reg == item.Reg) ShowBound(b, ok);
+  }
 }
 
 void TModuleForm::NoteCaption(const std::string& registerName, const std::string& tab,
@@ -458,4 +460,9 @@ void TModuleForm::ShowBound(const TRowBinding& b, bool ok) {
       break;
     default: break;
   }
+}
+
+TTask<> RunSteps(std::shared_ptr<const std::vector<TRefreshStep>> steps) {
+  for (const TRefreshStep& step : *steps)
+    if (step) co_await step();
 }

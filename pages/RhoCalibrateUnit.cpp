@@ -1,13 +1,54 @@
 #include "pages/RhoCalibrateUnit.h"
 
 #include <exception>
+#include <optional>
 
 #include "comm/Clock.h"
 #include "comm/Codecs.h"
+#include "comm/LineOps.h"
 #include "comm/Resources.h"
 #include "models/prDevice.h"
+#include "shell/prUnit.h"
 
 namespace texts = RhoCalibrateForm;
+
+namespace {
+// The output type and slew rate to write back, and what to say when they do not hold.
+struct TRestore {
+  TprDevReg* OutType;
+  TprDevReg* SlewRate;
+  std::string OutTypeText, SlewRateText;
+  std::string FailedText;
+};
+
+// The closing writes: tuning off, then the kept settings if due. A line error of the first
+// write is raised after the settings were tried.
+TTask<> CloseTuning(TprPort* port, TprDevReg* tuning, std::optional<TRestore> restore) {
+  std::exception_ptr error;
+  try {
+    auto off = WriteOnLine(port, tuning, "0");
+    co_await off;
+  } catch (...) {
+    error = std::current_exception();
+  }
+  if (restore) {
+    bool restored = false;
+    try {
+      // Both are tried: one that holds is one less to set by hand.
+      auto type = WriteOnLine(port, restore->OutType, restore->OutTypeText);
+      const bool typeRestored = co_await type;
+      auto slew = WriteOnLine(port, restore->SlewRate, restore->SlewRateText);
+      const bool slewRestored = co_await slew;
+      restored = typeRestored && slewRestored;
+    } catch (const std::exception&) {
+      // The line failed; the closing write has reported it already or will.
+    }
+    if (!restored)
+      Ui().MessageBox(restore->FailedText, ResStr(texts::Caption), TMsgIcon::Warning);
+  }
+  if (error) std::rethrow_exception(error);
+}
+}  // namespace
 
 TRhoCalibrateForm::TRhoCalibrateForm(TprModel* device)
     : Device(device), ErrorText(ResStr(texts::InitialError)) {
@@ -24,10 +65,33 @@ TprDevReg* TRhoCalibrateForm::ChannelRegister(const char* prefix) const {
   return Device ? Device->FindRegister(prefix, Channel()) : nullptr;
 }
 
-bool TRhoCalibrateForm::Read(TprDevReg* reg) { return Device && reg && Device->ReadRegister(reg); }
+TTask<bool> TRhoCalibrateForm::Read(TprDevReg* reg) {
+  return ReadOnLine(Device ? Device->Port() : nullptr, reg);
+}
 
-bool TRhoCalibrateForm::Write(TprDevReg* reg, const std::string& text) {
-  return Device && reg && Device->WriteRegister(reg, text);
+TTask<bool> TRhoCalibrateForm::Write(TprDevReg* reg, std::string text) {
+  return WriteOnLine(Device ? Device->Port() : nullptr, reg, std::move(text));
+}
+
+TTask<bool> TRhoCalibrateForm::WriteInTurn(std::vector<std::pair<TprDevReg*, std::string>> writes) {
+  for (auto& [reg, text] : writes) {
+    auto write = Write(reg, std::move(text));
+    const bool ok = co_await write;
+    if (!ok) co_return false;
+  }
+  co_return true;
+}
+
+TTask<> TRhoCalibrateForm::WaitForCoefficient() {
+  auto wait = OnLine(LineOf(Device ? Device->Port() : nullptr),
+                     [] { Clock().Sleep(texts::CoefficientWaitMs); });
+  co_await wait;
+}
+
+void TRhoCalibrateForm::RunStep(TTask<> step) {
+  if (StepToken) return;
+  StepToken = std::make_shared<char>();
+  StartTask(Stepping(std::move(step)), StepToken, [](std::exception_ptr e) { ::ShowError(e); });
 }
 
 // ---- the settings the preparation changes
@@ -55,23 +119,6 @@ std::string TRhoCalibrateForm::SettingsText(const char* format) const {
   };
   return FillIn(ResStr(format), {std::to_string(Kept.Channel), item("OUTTYPE", Kept.OutType),
                                  item("SLEWRATE", Kept.SlewRate)});
-}
-
-void TRhoCalibrateForm::RestoreSettings() {
-  if (!Kept.Due) return;
-  Kept.Due = false;
-  TprDevReg* outType = Device ? Device->FindRegister("OUTTYPE", Kept.Channel) : nullptr;
-  TprDevReg* slewRate = Device ? Device->FindRegister("SLEWRATE", Kept.Channel) : nullptr;
-  bool restored = false;
-  try {
-    // Both are tried: one that holds is one less to set by hand.
-    const bool type = Write(outType, Kept.OutType);
-    restored = Write(slewRate, Kept.SlewRate) && type;
-  } catch (const std::exception&) {
-    // The line failed; the closing write has reported it already or will.
-  }
-  if (!restored)
-    Ui().MessageBox(SettingsText(texts::RestoreFailed), ResStr(texts::Caption), TMsgIcon::Warning);
 }
 
 std::string TRhoCalibrateForm::lbUnit() const { return ResStr(texts::ValueUnits[cbType == 1]); }
@@ -102,7 +149,11 @@ void TRhoCalibrateForm::FormShow() {
   Changed();
 }
 
-void TRhoCalibrateForm::btCancelClick() { ShowError(texts::ReasonCancelled); }
+void TRhoCalibrateForm::btCancelClick() {
+  // A step waiting for the module ends there: its exchange in flight completes, nothing after.
+  StepToken.reset();
+  ShowError(texts::ReasonCancelled);
+}
 
 bool TRhoCalibrateForm::FormCloseQuery() {
   if (IsFinished) return true;
@@ -113,15 +164,20 @@ bool TRhoCalibrateForm::FormCloseQuery() {
 void TRhoCalibrateForm::FormClose() {
   // Ends the tuning mode whatever state the wizard got to; nothing more can be done about a
   // module that does not take it. Then, unless the calibration succeeded, the channel gets
-  // back the settings the preparation changed.
-  std::exception_ptr error;
-  try {
-    Write(ModuleRegister("TUNINGENABLE"), "0");
-  } catch (...) {
-    error = std::current_exception();
+  // back the settings the preparation changed. The dialog goes at once, so the writes belong
+  // to the module's page: they still run, in order, behind the exchange in flight.
+  std::optional<TRestore> restore;
+  if (Page != tsYes && Kept.Due) {
+    Kept.Due = false;
+    restore = TRestore{Device ? Device->FindRegister("OUTTYPE", Kept.Channel) : nullptr,
+                       Device ? Device->FindRegister("SLEWRATE", Kept.Channel) : nullptr,
+                       Kept.OutType, Kept.SlewRate, SettingsText(texts::RestoreFailed)};
   }
-  if (Page != tsYes) RestoreSettings();
-  if (error) std::rethrow_exception(error);
+  std::weak_ptr<void> owner =
+      Device && Device->Page ? Device->Page->Alive() : std::weak_ptr<void>(Alive);
+  StartTask(CloseTuning(Device ? Device->Port() : nullptr, ModuleRegister("TUNINGENABLE"),
+                        std::move(restore)),
+            std::move(owner), [](std::exception_ptr e) { ::ShowError(e); });
 }
 
 bool TRhoCalibrateForm::Close(TModalResult result) {
@@ -146,8 +202,8 @@ bool TRhoCalibrateForm::Close(TModalResult result) {
 
 void TRhoCalibrateForm::btForwardClick() {
   switch (Page) {
-    case tsPrepare: PrepareStep(); break;
-    case tsValue: ValueStep(); break;
+    case tsPrepare: RunStep(PrepareStep()); break;
+    case tsValue: RunStep(ValueStep()); break;
     default: {
       TCursorRestore restore(Ui().Cursor());
       Ui().SetCursor(TCursorKind::Wait);
@@ -156,7 +212,7 @@ void TRhoCalibrateForm::btForwardClick() {
   }
 }
 
-void TRhoCalibrateForm::PrepareStep() {
+TTask<> TRhoCalibrateForm::PrepareStep() {
   TCursorRestore restore(Ui().Cursor());
   Ui().SetCursor(TCursorKind::Wait);
   TprDevReg* outType = ChannelRegister("OUTTYPE");
@@ -164,29 +220,34 @@ void TRhoCalibrateForm::PrepareStep() {
   TprDevReg* tuning = ModuleRegister("TUNINGENABLE");
   if (!outType || !slewRate || !tuning) {
     ShowError(texts::ReasonInternal);
-    return;
+    co_return;
   }
   // The values are read before anything is changed: the module answers, and they are kept.
-  if (!Read(slewRate) || !Read(outType)) {
+  bool answered = co_await Read(slewRate);
+  if (answered) answered = co_await Read(outType);
+  if (!answered) {
     ShowError(texts::ReasonLink);
-    return;
+    co_return;
   }
   KeepSettings(outType, slewRate);
   // The channel drives the top of the calibrated range at once: no slew limit in the way.
-  if (!Write(outType, std::to_string(KindCode())) || !Write(slewRate, "0") ||
-      !Write(tuning, std::to_string(Channel()))) {
+  auto prepare = WriteInTurn({{outType, std::to_string(KindCode())},
+                              {slewRate, "0"},
+                              {tuning, std::to_string(Channel())}});
+  const bool prepared = co_await prepare;
+  if (!prepared) {
     ShowError(texts::ReasonLink);
-    return;
+    co_return;
   }
   ShowPage(tsValue);
   if (OnFocusValue) OnFocusValue();
 }
 
-void TRhoCalibrateForm::ValueStep() {
+TTask<> TRhoCalibrateForm::ValueStep() {
   if (CheckSingleRange(edValue)) {
     if (OnFocusValue) OnFocusValue();
     Ui().MessageBox(texts::ValueWarning, texts::Caption, TMsgIcon::Warning);
-    return;
+    co_return;
   }
   TCursorRestore restore(Ui().Cursor());
   Ui().SetCursor(TCursorKind::Wait);
@@ -195,23 +256,36 @@ void TRhoCalibrateForm::ValueStep() {
   TprDevReg* status = ModuleRegister("SMSTS");
   if (!value || !start || !status) {
     ShowError(texts::ReasonInternal);
-    return;
+    co_return;
   }
-  if (!Write(value, edValue) || !Write(start, "1")) {
+  auto hand = WriteInTurn({{value, edValue}, {start, "1"}});
+  const bool handed = co_await hand;
+  if (!handed) {
     ShowError(texts::ReasonLinkValue);
-    return;
+    co_return;
   }
-  Clock().Sleep(texts::CoefficientWaitMs);
+  co_await WaitForCoefficient();
   int32_t flags = 0;
-  if (!Read(status) || !TryStrToInt(status->ValueText, flags)) {
+  const bool read = co_await Read(status);
+  if (!read || !TryStrToInt(status->ValueText, flags)) {
     ShowError(texts::ReasonLink);
-    return;
+    co_return;
   }
   // Bit 4 flags channel 1's coefficient as invalid, bit 5 channel 2's.
   if (flags & (Channel() * 16)) {
     ShowError(texts::ReasonCoefficient);
-    return;
+    co_return;
   }
   OldSettingsText = SettingsText(texts::SuccessOld);
   ShowPage(tsYes);
+}
+
+TTask<> TRhoCalibrateForm::Stepping(TTask<> step) {
+  try {
+    co_await step;
+  } catch (...) {
+    StepToken.reset();
+    throw;
+  }
+  StepToken.reset();
 }

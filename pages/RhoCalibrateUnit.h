@@ -9,9 +9,12 @@
 // A close request (the window's close button, Escape) is refused until a final page is shown
 // and then counts as "Отмена", so a second request closes. Every close ends the tuning mode.
 #include <functional>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "comm/LineTask.h"
 #include "shell/UiServices.h"
 
 class TprDevReg;
@@ -116,8 +119,11 @@ class TRhoCalibrateForm : public TModalDialog {
   std::function<void(TModalResult)> OnClose;
 
  private:
-  void PrepareStep();
-  void ValueStep();
+  TTask<> PrepareStep();
+  TTask<> ValueStep();
+  // Starts a step; a step already under way keeps the forward button to itself.
+  void RunStep(TTask<> step);
+  TTask<> Stepping(TTask<> step);
   // The channel number (1 or 2) and the output type the channel is switched to (0 current
   // 0...20 mA, 2 voltage 0...10 V).
   int Channel() const { return cbChannel + 1; }
@@ -125,12 +131,15 @@ class TRhoCalibrateForm : public TModalDialog {
   TprDevReg* ModuleRegister(const char* name) const;
   // The register prefix + channel number.
   TprDevReg* ChannelRegister(const char* prefix) const;
-  bool Read(TprDevReg* reg);
-  bool Write(TprDevReg* reg, const std::string& text);
+  TTask<bool> Read(TprDevReg* reg);
+  TTask<bool> Write(TprDevReg* reg, std::string text);
+  // The writes one after another up to the first that fails; true when all succeeded.
+  TTask<bool> WriteInTurn(std::vector<std::pair<TprDevReg*, std::string>> writes);
+  // The module's time to compute its coefficient, taken on the line.
+  TTask<> WaitForCoefficient();
   // The preparation changes the channel's output type and slew rate: they are kept first, and
   // every way out but success writes them back.
   void KeepSettings(TprDevReg* outType, TprDevReg* slewRate);
-  void RestoreSettings();
   // The old settings as the user knows them: the items of their lists.
   std::string SettingsText(const char* format) const;
   void Changed() {
@@ -151,4 +160,8 @@ class TRhoCalibrateForm : public TModalDialog {
   bool IsFinished = false;
   bool IsClosed = false;
   TModalResult Result = TModalResult::None;
+  // The step under way; reset when the user cancels, so that it ends where it waits.
+  std::shared_ptr<char> StepToken;
+  // Owns the closing writes of a module without a page (the renderer).
+  std::shared_ptr<char> Alive = std::make_shared<char>();
 };

@@ -46,7 +46,7 @@ TRhoForm::TRhoForm(TprNode* owner) : TModuleForm(owner, true) {
                  {"Текущее значение:",
                   {Show("edCurrentValue", "").Chars(16).Channels(2).StoreAll(&edCurrentValue)}}})
           .InColumns()
-          .ReadOrder({[this] { RefreshOutputs(); }, TReadItem("SETPOINTCH", 2)}));
+          .ReadOrder({[this] { return RefreshOutputs(); }, TReadItem("SETPOINTCH", 2)}));
   BuildRows(outputs, TRowsTable({{"", {Button("bbCalibrate", "Настройка...")
                                            .Store(&bbCalibrate)
                                            .OnAction([this](TControl&) { bbCalibrateClick(); })}}}));
@@ -85,14 +85,16 @@ TRhoForm::TRhoForm(TprNode* owner) : TModuleForm(owner, true) {
                       TReadItem("OUTPUTSAFECH", 2), TReadItem("SAVEDOUTPUTCH", 2), "OUTPUTCONTROL"}));
 }
 
-void TRhoForm::RefreshOutputs() {
+TTask<> TRhoForm::RefreshOutputs() {
   // A failed or unreadable diagnostics read flags nothing: the values are shown then.
   int32_t diagnostics = 0;
-  if (!Read(OUTPUTDGNS) || !TryStrToInt(OUTPUTDGNS->ValueText, diagnostics)) diagnostics = 0;
+  const bool read = co_await Read(OUTPUTDGNS);
+  if (!read || !TryStrToInt(OUTPUTDGNS->ValueText, diagnostics)) diagnostics = 0;
   bool switchedOff[2];
   for (int ch = 0; ch < 2; ++ch) {
     int32_t type = 0;
-    switchedOff[ch] = Read(OUTTYPE[ch]) && TryStrToInt(OUTTYPE[ch]->ValueText, type) &&
+    const bool typeRead = co_await Read(OUTTYPE[ch]);
+    switchedOff[ch] = typeRead && TryStrToInt(OUTTYPE[ch]->ValueText, type) &&
                       type == RhoOutputOff;
   }
   // Set whether or not the field has the focus: it is read-only.
@@ -106,7 +108,7 @@ void TRhoForm::RefreshOutputs() {
       ShowText(field, true, ResStr(state), true);
       continue;
     }
-    const bool ok = Read(OUTPUTCH[ch]);
+    const bool ok = co_await Read(OUTPUTCH[ch]);
     std::string shown;
     ShowComputed(field, ok, ok && ThreeDecimals(OUTPUTCH[ch]->ValueText, shown), shown, true);
   }

@@ -16,7 +16,7 @@ class TRhoForm : public TModuleForm {
   std::vector<TEdit*> edSetPoint, edCurrentValue;
   TButton* bbCalibrate = nullptr;
   // The text of each channel's present output: switched off, a load fault, or its value.
-  void RefreshOutputs();
+  TTask<> RefreshOutputs();
   // Opens the output calibration wizard for this page's module; the page does not poll
   // while it is open.
   void bbCalibrateClick();

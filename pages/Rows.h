@@ -18,13 +18,24 @@
 // per-channel register again (IFCH1..IFCH8 bit 0).
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
+#include "comm/LineTask.h"
 #include "shell/Controls.h"
+
+// A step of a tab's refresh: reads and shows, waiting for each read without blocking.
+using TRefreshStep = std::function<TTask<>()>;
+// The steps one after another (an empty one is skipped).
+TTask<> RunSteps(std::shared_ptr<const std::vector<TRefreshStep>> steps);
+inline TRefreshStep InSequence(std::vector<TRefreshStep> steps) {
+  auto shared = std::make_shared<const std::vector<TRefreshStep>>(std::move(steps));
+  return [shared] { return RunSteps(shared); };
+}
 
 enum class TPartKind {
   Label,     // a text cell, no control
@@ -154,10 +165,10 @@ struct TRow {
   TRow() = default;
   TRow(std::string label, std::vector<TPart> parts)
       : Label(std::move(label)), Parts(std::move(parts)) {}
-  explicit TRow(std::function<void()> step) : Step(std::move(step)) {}
+  explicit TRow(TRefreshStep step) : Step(std::move(step)) {}
   std::string Label;
   std::vector<TPart> Parts;
-  std::function<void()> Step;
+  TRefreshStep Step;
 };
 
 // One item of an explicit refresh order: a register (or the channel registers prefix1..prefixN)
@@ -169,7 +180,7 @@ struct TReadItem {
   TReadItem(F step) : Step(std::move(step)) {}
   std::string Register;
   int Count = 0;
-  std::function<void()> Step;
+  TRefreshStep Step;
 };
 
 enum class TRowsOrientation {
@@ -274,5 +285,5 @@ inline TRow Numbers(std::string label, int count, int first = 1) {
   return row;
 }
 // A refresh step of the page's own code at this place of the rows.
-inline TRow Step(std::function<void()> step) { return TRow(std::move(step)); }
+inline TRow Step(TRefreshStep step) { return TRow(std::move(step)); }
 }  // namespace rows

@@ -3,6 +3,8 @@
 #   scripts/build.sh run        build and start the program on its built-in demo bus
 #   scripts/build.sh test       build and run the test suite
 #   scripts/build.sh sanitize   build with AddressSanitizer + UBSan and run the suite
+#   scripts/build.sh tsan       build with ThreadSanitizer and run the suite (the line worker's
+#                               thread against the GUI thread)
 #   scripts/build.sh fuzz [S]   build the libFuzzer targets with clang and run each for S seconds
 #                               (default 30); a finding fails and its input is dumped in hex
 #   scripts/build.sh package    build and make the Debian package (./orbis-utility_*.deb)
@@ -32,6 +34,13 @@ case "$what" in
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
       LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
       ctest --test-dir build-asan --output-on-failure -j "$jobs"
+    ;;
+  tsan)
+    cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORBIS_TSAN=ON \
+      -DORBIS_BUILD_BENCH=OFF
+    cmake --build build-tsan -j "$jobs"
+    TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp \
+      ctest --test-dir build-tsan --output-on-failure -j "$jobs"
     ;;
   fuzz)
     seconds=${2:-30}
@@ -74,5 +83,5 @@ case "$what" in
     cp "$deb" .
     echo "package: ./$(basename "$deb")"
     ;;
-  *) echo "usage: $0 run|test|sanitize|package|fuzz [SECONDS]" >&2; exit 2 ;;
+  *) echo "usage: $0 run|test|sanitize|tsan|package|fuzz [SECONDS]" >&2; exit 2 ;;
 esac

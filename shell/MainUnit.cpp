@@ -111,7 +111,11 @@ TTreeNode* TMainForm::AddPort(TTreeNode* computer, const std::string& portName) 
   computer->Children.push_back(std::move(child));
 
   port->ParentNode = computer->Data;
+  // The name is the port's own until the port is selected: the shared line belongs to its
+  // worker, and the selection puts the name on it there.
+  port->SetPortName(portName);
   port->SetComPort(ComPort);
+  port->Executor = Line;
   port->PageShown = false;
   port->NameText = shownName;
   port->KindText = !network                        ? "Последовательный порт"
@@ -119,7 +123,6 @@ TTreeNode* TMainForm::AddPort(TTreeNode* computer, const std::string& portName) 
                                                    : kGatewayKindText;
   port->Page = nullptr;
   port->PageClass = "TPortForm";
-  port->SetPortName(portName);
   TreeChanged();
   return result;
 }
@@ -206,25 +209,37 @@ std::string TMainForm::LinePortOf(const TTreeNode* node) {
 void TMainForm::Select(TTreeNode* node) {
   if (!node || node == SelectedNode) return;
 
-  // A line whose device went away (an unplugged adapter) fails the purge of its close; it is
-  // released all the same, and the new selection still opens its own port.
-  try {
-    ComPort->Close();
-  } catch (const EComPort&) {
-  }
-  std::exception_ptr openError;
-  if (node->Level() >= 1) {
-    const std::string name = LinePortOf(node);
+  TCustomComPort* line = ComPort;
+  const bool opens = node->Level() >= 1;
+  const std::string name = LinePortOf(node);
+  TprPort* port = nullptr;
+  if (opens) port = dynamic_cast<TprPort*>((node->Level() == 1 ? node : node->Parent)->Data);
+  auto change = [line, opens, name, port] {
+    // A line whose device went away (an unplugged adapter) fails the purge of its close; it
+    // is released all the same, and the new selection still opens its own port.
     try {
-      if (ComPort->Port() != name) ComPort->SetPort(name);
-      // The one line serves every port: it must carry this port's settings, not those of
-      // the port whose page last changed them (or the line's start-up defaults).
-      TTreeNode* portNode = node->Level() == 1 ? node : node->Parent;
-      if (auto* port = dynamic_cast<TprPort*>(portNode->Data)) port->ApplySettings();
-      ComPort->Open();
+      line->Close();
+    } catch (const EComPort&) {
+    }
+    if (!opens) return;
+    if (line->Port() != name) line->SetPort(name);
+    // The one line serves every port: it must carry this port's settings, not those of the
+    // port whose page last changed them (or the line's start-up defaults).
+    if (port) port->ApplySettings();
+    line->Open();
+  };
+  std::exception_ptr openError;
+  TLineExecutor& executor = LineExecutor();
+  if (executor.Inline()) {
+    try {
+      change();
     } catch (...) {
       openError = std::current_exception();
     }
+  } else {
+    executor.Post(change, [alive = std::weak_ptr<void>(AliveToken)](std::exception_ptr error) {
+      if (error && !alive.expired()) ShowError(error);
+    });
   }
 
   // The selection and the page shown move together whatever fails on the way; the open
@@ -280,12 +295,8 @@ void TMainForm::AddNetworkPortClick() {
   TTreeNode* node = nullptr;
   for (auto& child : RootNode->Children)
     if (LinePortOf(child.get()) == name) node = child.get();
-  if (!node) {
-    // The line is closed first: a new port's name reaches the line, which would otherwise
-    // reopen on it at once.
-    Select(RootNode.get());
-    node = AddPort(RootNode.get(), name);
-  }
+  // A new port leaves the line alone: the selection below moves the line to it.
+  if (!node) node = AddPort(RootNode.get(), name);
   // The view follows the selection even when the gateway cannot be reached.
   try {
     Select(node);

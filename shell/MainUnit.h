@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "comm/CPort.h"
+#include "comm/LineWorker.h"
 
 class TprNode;
 class TprForm;
@@ -55,10 +56,13 @@ class TMainForm {
   static std::string LinePortOf(const TTreeNode* node);
   void SetCalibrationEnabled(bool enabled) { CalibrationEnabled = enabled; }
   // The selection change to node (runs before the selection moves; always allowed).
-  // Reselecting the selected node changes nothing. A failure to close the old line is
-  // ignored (its device is released all the same). When the line cannot be opened, the
-  // selection and the pages still move, the line stays closed and the open error is rethrown
-  // for the caller to show; an error of a page's release or show comes after it.
+  // Reselecting the selected node changes nothing. The line changes on the line, behind the
+  // exchange in flight; the selection and the pages move at once (the new page's first cycle
+  // comes after the line change). A failure to close the old line is ignored (its device is
+  // released all the same). When the line cannot be opened, the selection and the pages
+  // still move, the line stays closed and the open error is rethrown for the caller to show
+  // (shown in the error box when the line reports it later); an error of a page's release or
+  // show comes after it.
   void Select(TTreeNode* node);
   // Calibration enable after the password dialog: ok false means the dialog was cancelled.
   void EnableCalibration(bool ok, const std::string& enteredPassword);
@@ -70,11 +74,17 @@ class TMainForm {
   void AddNetworkPortClick();
 
   TTreeNode* Root() const { return RootNode.get(); }
+  // Expires with the main window's logic: work for the tree ends with it.
+  std::weak_ptr<void> Alive() const { return AliveToken; }
   TTreeNode* Selected() const { return SelectedNode; }
   // Tree nodes in display order (index 0 the computer, 1 the first port, ...).
   std::vector<TTreeNode*> Items() const;
 
   TCustomComPort* ComPort;
+  // Where the line's work runs: set by the program to its line worker before the tree is
+  // built (ports take it when added); at once on the calling thread when unset.
+  TLineExecutor* Line = nullptr;
+  TLineExecutor& LineExecutor() const { return Line ? *Line : InlineLine(); }
   bool CalibrationEnabled = false;
   // What the network port dialog offers first: the gateway entered last.
   std::string LastNetworkHost;
@@ -102,6 +112,7 @@ class TMainForm {
   std::unique_ptr<TTreeNode> RootNode;
   TTreeNode* SelectedNode = nullptr;
   bool Building = false;
+  std::shared_ptr<char> AliveToken = std::make_shared<char>();
 };
 
 // The one main window of the program (set while it exists); pages read CalibrationEnabled and

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "comm/LineCodes.h"
+#include "comm/LineOps.h"
 #include "comm/prPort.h"
 #include "shell/MainUnit.h"
 #include "shell/SearchUnit.h"
@@ -91,6 +92,20 @@ TPortForm::TPortForm(TprNode* owner) : TprForm(owner) {
 
 TprPort* TPortForm::Port() const { return dynamic_cast<TprPort*>(OwnerNode()); }
 
+void TPortForm::OnPortLine(std::function<void(TprPort&)> job) {
+  TprPort* port = Port();
+  if (!port) return;
+  TLineExecutor& line = LineOf(port);
+  if (line.Inline()) {
+    job(*port);
+    return;
+  }
+  // The port and its line belong to the line's thread: a change waits for the exchange in
+  // flight. Its error is shown once it is known.
+  line.Post([job = std::move(job), port] { job(*port); },
+            [](std::exception_ptr error) { ShowError(error); });
+}
+
 void TPortForm::FormShow() {
   TprForm::FormShow();
   TprPort* port = Port();
@@ -105,28 +120,38 @@ void TPortForm::FormShow() {
   for (TControl* control :
        std::initializer_list<TControl*>{lbGateway, lbNetAllowance, seNetAllowance})
     control->SetVisible(network);
+  StartTask(LoadSettings(), Alive(), [](std::exception_ptr error) { ShowError(error); });
+}
+
+TTask<> TPortForm::LoadSettings() {
+  TprPort* port = Port();
+  auto take = OnLine(LineOf(port), [port] {
+    port->ApplySettings();
+    return port->AllSettings();
+  });
+  const TprPort::TSettings settings = co_await take;
   Loading = true;
-  seNetAllowance->SetValue(port->NetworkAllowance());
-  cbProtocol->SetItemIndex(port->Protocol());
-  cbBaud->SetItemIndex(BaudRateIndex(port->BaudRate()));
-  cbParity->SetItemIndex(ParityIndex(port->Parity()));
-  chbLRC->SetChecked(port->UseLRC());
-  seTimeout->SetValue(port->Timeout());
+  seNetAllowance->SetValue(settings.NetworkAllowance);
+  cbProtocol->SetItemIndex(settings.Protocol);
+  cbBaud->SetItemIndex(BaudRateIndex(settings.BaudRate));
+  cbParity->SetItemIndex(ParityIndex(settings.Parity));
+  chbLRC->SetChecked(settings.UseLRC);
+  seTimeout->SetValue(settings.Timeout);
   cbProtocolChange();
   // Setting the box runs its click handler only when this changes its state.
-  if (chbInit->Checked() != port->InitMode()) {
-    chbInit->SetChecked(port->InitMode());
+  if (chbInit->Checked() != settings.InitMode) {
+    chbInit->SetChecked(settings.InitMode);
     chbInitClick();
   }
   Loading = false;
-  port->ApplySettings();
 }
 
 void TPortForm::FormHide() {
   // The settings are on the port node already. They go to the line only while it is this
   // port's line: the selection that hides this page may have opened it for another port.
-  TprPort* port = Port();
-  if (port && port->ComPort && port->ComPort->Port() == port->PortName()) port->ApplySettings();
+  OnPortLine([](TprPort& p) {
+    if (p.ComPort && p.ComPort->Port() == p.PortName()) p.ApplySettings();
+  });
 }
 
 void TPortForm::ResetLineOptions(int timeoutMs) {
@@ -145,7 +170,7 @@ void TPortForm::cbProtocolChange() {
   if (index >= 0 && index < static_cast<int>(std::size(kProtocolRules))) {
     const TProtocolRule& rule = kProtocolRules[index];
     if (!Loading && port) {
-      port->SetProtocol(rule.Protocol);
+      OnPortLine([protocol = rule.Protocol](TprPort& p) { p.SetProtocol(protocol); });
       ResetLineOptions(rule.TimeoutMs);
     }
     cbParity->SetEnabled(rule.ParityEnabled);
@@ -186,46 +211,53 @@ void TPortForm::chbInitClick() {
     cbProtocolChange();
     bbSearch->SetCaption("Поиск модулей");
   }
-  if (!Loading)
-    if (TprPort* port = Port()) port->SetInitMode(chbInit->Checked());
+  if (!Loading) OnPortLine([on = chbInit->Checked()](TprPort& p) { p.SetInitMode(on); });
 }
 
 // The storing handlers write nothing while the page is loading: copying a setting into its
 // control must never push it back to the line.
 void TPortForm::cbBaudChange() {
   if (Loading) return;
-  if (TprPort* port = Port())
-    if (auto rate = BaudRateAt(cbBaud->ItemIndex())) port->SetBaudRate(*rate);
+  if (auto rate = BaudRateAt(cbBaud->ItemIndex()))
+    OnPortLine([bps = *rate](TprPort& p) { p.SetBaudRate(bps); });
 }
 
 void TPortForm::cbParityChange() {
   if (Loading) return;
-  if (TprPort* port = Port())
-    if (auto parity = ParityAt(cbParity->ItemIndex())) port->SetParity(*parity);
+  if (auto parity = ParityAt(cbParity->ItemIndex()))
+    OnPortLine([value = *parity](TprPort& p) { p.SetParity(value); });
 }
 
 void TPortForm::chbLRCClick() {
   if (Loading) return;
-  if (TprPort* port = Port()) port->SetUseLRC(chbLRC->Checked());
+  OnPortLine([on = chbLRC->Checked()](TprPort& p) { p.SetUseLRC(on); });
 }
 
 void TPortForm::seNetAllowanceChange() {
   if (Loading) return;
-  if (TprPort* port = Port()) port->SetNetworkAllowance(seNetAllowance->Value());
+  OnPortLine([ms = seNetAllowance->Value()](TprPort& p) { p.SetNetworkAllowance(ms); });
 }
 
 void TPortForm::seTimeoutChange() {
   if (Loading) return;
-  if (TprPort* port = Port()) port->SetTimeout(seTimeout->Value());
+  OnPortLine([ms = seTimeout->Value()](TprPort& p) { p.SetTimeout(ms); });
 }
 
 void TPortForm::bbSearchClick() {
+  if (!Port()) return;
+  StartTask(Search(), Alive(), [](std::exception_ptr error) { ShowError(error); });
+}
+
+TTask<> TPortForm::Search() {
   TprPort* port = Port();
-  if (!port) return;
   // The line of a selected port is open unless its open failed: try again, so that the user
   // sees why it cannot be searched instead of an error of the first probe on a closed line.
-  if (port->ComPort && !port->ComPort->Connected()) port->ComPort->Open();
-  port->ApplySettings();
+  auto open = OnLine(LineOf(port), [port] {
+    if (port->ComPort && !port->ComPort->Connected()) port->ComPort->Open();
+    port->ApplySettings();
+    return port->InitMode();
+  });
+  const bool initMode = co_await open;
 
   TCursorRestore restore(Ui().Cursor());
   Ui().SetCursor(TCursorKind::AppStart);
@@ -236,6 +268,6 @@ void TPortForm::bbSearchClick() {
   auto window = std::make_unique<TSearchForm>();
   window->Port = port;
   window->SetFounded(0);
-  window->SetMaxAddress(port->InitMode() ? 1 : 247);
+  window->SetMaxAddress(initMode ? 1 : 247);
   RunSearchWindow(*window);
 }

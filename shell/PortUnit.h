@@ -3,8 +3,10 @@
 // and the module search. Its controls are the shared control model that the Qt view binds like
 // those of a module page; a handler reads and changes them and stores the settings in the port
 // node.
+#include <functional>
 #include <string>
 
+#include "comm/LineTask.h"
 #include "shell/Controls.h"
 #include "shell/prUnit.h"
 
@@ -59,6 +61,11 @@ class TPortForm : public TprForm {
   TSpinEdit* seNetAllowance;
 
  private:
+  // Runs the job on the port's line: a change of the port's line settings.
+  void OnPortLine(std::function<void(TprPort&)> job);
+  TTask<> Search();
+  // Fills the controls with the port's settings, taken on its line behind any change queued.
+  TTask<> LoadSettings();
   // Puts the controls' common "no parity, no LRC, time-out t" state into the port.
   void ResetLineOptions(int timeoutMs);
 };

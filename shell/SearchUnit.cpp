@@ -1,6 +1,10 @@
 #include "shell/SearchUnit.h"
 
 #include <exception>
+#include <optional>
+
+#include "comm/Clock.h"
+#include "comm/LineOps.h"
 
 #include "comm/prPort.h"
 #include "shell/BusScan.h"
@@ -84,25 +88,51 @@ TTreeNode* PortTreeNode(TprPort* port) {
   return nullptr;
 }
 
-void SearchAllDevices(TSearchForm& W) {
+namespace {
+
+TTask<> SearchTask(TSearchForm& W) {
+  // The window may close while a probe is on the line (its Stop button ends the modal display
+  // at once): the module that probe finds still joins the tree, then the search ends.
+  const std::weak_ptr<void> window = W.Alive();
   TprPort* port = W.Port;
   TTreeNode* parent = PortTreeNode(port);
   if (port) {
-    ScanBus(
-        *port, 1, W.MaxAddress,
-        [&W](int address) {
-          Ui().ProcessMessages();
-          if (!W.Visible()) return false;
-          W.SetLooking(address);
-          return true;
-        },
-        [&W, parent](const TScanHit& hit) {
-          W.IncFounded();
-          if (MainForm() && parent)
-            MainForm()->AddDevice(parent, hit.ModelIndex, uint32_t(hit.Address), hit.Code);
-        });
+    TLineExecutor& line = LineOf(port);
+    // Each address is asked once and its reply names it: no wait for late replies.
+    auto clear = OnLine(line, [port] { port->ClearReplyGuards(); });
+    co_await clear;
+    for (int address = 1; !window.expired() && address <= W.MaxAddress; ++address) {
+      if (W.BeforeAddress) W.BeforeAddress();
+      // The Stop button hides the window; the search ends before the next address.
+      if (!W.Visible()) break;
+      W.SetLooking(address);
+      auto probe = OnLine(line, [port, address] {
+        std::optional<TScanHit> answered;
+        TScanHit probed;
+        if (ProbeAddress(*port, static_cast<uint8_t>(address), probed)) answered = probed;
+        Clock().Sleep(kScanAddressPauseMs);
+        return answered;
+      });
+      const std::optional<TScanHit> hit = co_await probe;
+      if (!hit) continue;
+      if (!window.expired()) W.IncFounded();
+      if (MainForm() && parent) MainForm()->AddDevice(parent, hit->ModelIndex, uint32_t(hit->Address), hit->Code);
+    }
   }
-  W.PostClose();
+  if (!window.expired()) W.PostClose();
+}
+
+}  // namespace
+
+void SearchAllDevices(TSearchForm& W) {
+  // The search lives as long as the tree it adds to.
+  std::weak_ptr<void> owner = MainForm() ? MainForm()->Alive() : W.Alive();
+  StartTask(SearchTask(W), std::move(owner), [&W, window = W.Alive()](std::exception_ptr error) {
+    // The loop was left without its closing step: keep what was found, report the error and
+    // let the modal display end so that the caller restores the cursor.
+    ShowError(error);
+    if (!window.expired()) W.PostClose();
+  });
 }
 
 TSearchWindowRunner SetSearchWindowRunner(TSearchWindowRunner runner) {

@@ -2,6 +2,7 @@
 // The search window: its progress state and the scan of the bus addresses of one port. The Qt
 // dialog renders the state and feeds the Stop button back; nothing here touches a widget.
 #include <functional>
+#include <memory>
 #include <string>
 
 class TprPort;
@@ -37,6 +38,8 @@ class TSearchForm {
   bool SearchStarted() const { return Started; }
 
   TprPort* Port = nullptr;
+  // Expires with the window: a search still waiting for the line then ends there.
+  std::weak_ptr<void> Alive() const { return AliveToken; }
   int Looking = 0;
   int Founded = 0;
   int MaxAddress = 247;
@@ -51,6 +54,8 @@ class TSearchForm {
   // Notifications for the view: the displayed state changed / a close was posted / the window
   // was hidden by the logic.
   std::function<void()> OnChange;
+  // Runs before each address, while the search waits between two probes.
+  std::function<void()> BeforeAddress;
   std::function<void()> OnClose;
   std::function<void()> OnHide;
 
@@ -60,10 +65,13 @@ class TSearchForm {
   bool Shown = false;
   bool ClosePosted = false;
   bool Started = false;
+  std::shared_ptr<char> AliveToken = std::make_shared<char>();
 };
 
 // Scans addresses 1..W.MaxAddress of W.Port and adds every module that answers under the
-// selected tree node of the main window. Line errors pass through as EComPort.
+// selected tree node of the main window; each probe runs on the port's line. A line error
+// raised before the first wait passes through as EComPort; one raised later is shown and
+// closes the window.
 void SearchAllDevices(TSearchForm& W);
 
 // The tree node of the port: the selected node of the main window, which is the port's own

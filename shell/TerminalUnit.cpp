@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
+#include "comm/ExchangeTap.h"
+#include "comm/LineOps.h"
 #include "comm/prPort.h"
 #include "models/BusTrace.h"
 #include "models/prDevice.h"
@@ -43,8 +46,6 @@ Record HandRequest(const std::vector<uint8_t>& frame, int replyLength) {
 
 }  // namespace
 
-// All exchanges run on the window's thread one after another, so a frame sent from a handler
-// falls between two of the page's exchanges by itself.
 int SendHandFrame(TprPort& port, const std::vector<uint8_t>& frame, int modelIndex) {
   const int replyLength = ExpectedReplyLength(port.Protocol(), frame, modelIndex);
   if (port.Protocol() == ptVela) {
@@ -56,4 +57,27 @@ int SendHandFrame(TprPort& port, const std::vector<uint8_t>& frame, int modelInd
     return port.ExchangeModbus(HandRequest<TModbusRecord>(frame, replyLength), reply);
   }
   return 0;  // DCS defines no frames
+}
+
+void PostHandFrame(TprPort& port, std::vector<uint8_t> frame, bool seal, int modelIndex,
+                   std::function<void(std::exception_ptr)> done) {
+  // The protocol is read on the line, behind any change of the port's settings queued there.
+  LineOf(&port).Post(
+      [&port, frame = std::move(frame), seal, modelIndex]() mutable {
+        if (seal) frame = SealFrame(port.Protocol(), std::move(frame));
+        SendHandFrame(port, frame, modelIndex);
+      },
+      std::move(done));
+}
+
+void AskLineFacts(TprPort& port, std::function<void(const TLineFacts&)> answer) {
+  auto facts = std::make_shared<TLineFacts>();
+  LineOf(&port).Post(
+      [&port, facts] {
+        facts->Open = port.ComPort && port.ComPort->Connected();
+        facts->Protocol = port.Protocol();
+      },
+      [facts, answer = std::move(answer)](std::exception_ptr error) {
+        if (!error) answer(*facts);
+      });
 }

@@ -1,8 +1,9 @@
 #pragma once
 // What the logic below the Qt front needs of the user interface: the beep, message boxes, the
-// default error box, letting queued messages through, the screen cursor, the password dialog
+// default error box, the screen cursor, the password dialog
 // and the modal dialogs of the pages. The program implements it with Qt; tests install a
 // recorder.
+#include <exception>
 #include <string>
 
 enum class TMsgIcon { None, Information, Warning, Error };
@@ -26,8 +27,6 @@ class TUiServices {
   virtual void MessageBox(const std::string& text, const std::string& caption, TMsgIcon icon) = 0;
   // The program's default error box for an error that reached the top.
   virtual void ShowError(const std::string& message) = 0;
-  // Lets the queued messages of the program be handled.
-  virtual void ProcessMessages() = 0;
   virtual TCursorKind Cursor() = 0;
   virtual void SetCursor(TCursorKind cursor) = 0;
   // The calibration password dialog, modal. Returns false when it was cancelled; otherwise
@@ -54,6 +53,9 @@ class TUiServices {
 // The services in use (a silent do-nothing set until the program or a test installs one).
 TUiServices& Ui();
 TUiServices* SetUi(TUiServices* services);
+
+// Shows an error that reached the top of work waiting for the line in the default error box.
+void ShowError(std::exception_ptr error);
 
 // Puts the screen cursor back on every way out of a scope, errors included.
 class TCursorRestore {

@@ -18,7 +18,6 @@ class TErrorRecorder : public TUiServices {
   void Beep() override {}
   void MessageBox(const std::string&, const std::string&, TMsgIcon) override {}
   void ShowError(const std::string& message) override { Errors.push_back(message); }
-  void ProcessMessages() override {}
   TCursorKind Cursor() override { return TCursorKind::Default; }
   void SetCursor(TCursorKind) override {}
   std::vector<std::string> Errors;

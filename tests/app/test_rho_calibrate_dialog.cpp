@@ -41,10 +41,7 @@ struct RhoDialogRun {
     View.reset();
   }
   // The Qt timer that runs the page's polling.
-  QTimer* PollTimer() const {
-    const auto timers = View->findChildren<QTimer*>();
-    return timers.size() == 1 ? timers.front() : nullptr;
-  }
+  QTimer* PollTimer() const { return View->findChild<QTimer*>("MainTimer"); }
   // Opens the wizard with the page's "Настройка..." on the outputs tab; `user` plays the user
   // while the window is open.
   void Open(const std::function<void(TRhoCalibrateDialog&)>& user) {

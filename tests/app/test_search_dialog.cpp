@@ -9,6 +9,7 @@
 
 #include "app/QtUi.h"
 #include "app/SearchDialog.h"
+#include "comm/prPort.h"
 #include "models/prDevice.h"
 #include "shell/MainUnit.h"
 #include "shell/PortUnit.h"
@@ -36,8 +37,10 @@ class SearchDialogRun : public ::testing::Test, protected TPortRig {
 
   void SetUp() override { ASSERT_TRUE(Start()); }
 
-  // Presses the search button with a watchdog that ends a dialog which never closes.
-  void Search(const std::function<void(TSearchDialog&)>& onTick = {}) {
+  // Presses the search button with a watchdog that ends a dialog which never closes; then,
+  // while busy() holds, lets the button's work go on from the event loop.
+  void Search(const std::function<void(TSearchDialog&)>& onTick = {},
+              const std::function<bool()>& busy = {}) {
     QTimer watch;
     watch.setInterval(0);
     QObject::connect(&watch, &QTimer::timeout, [&] {
@@ -52,6 +55,8 @@ class SearchDialogRun : public ::testing::Test, protected TPortRig {
     });
     watch.start();
     Page->bbSearchClick();
+    for (int turns = 0; busy && busy() && turns < 1000000; ++turns)
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   }
   TQtUiServices QtUi;
   TUiServices* Previous = nullptr;
@@ -77,18 +82,22 @@ TEST_F(SearchDialogRun, RunsOnceAndClosesItself) {
 }
 
 TEST_F(SearchDialogRun, StopButtonEndsTheSearch) {
-  Search([](TSearchDialog& d) {
-    if (d.lbLooking->text() == "40") d.btStop->click();
-  });
+  // Each probe waits for the event loop, as on the line worker.
+  TQtGuiPoster poster;
+  TDeferredLine line(poster);
+  static_cast<TprPort*>(PortNode->Data)->Executor = &line;
+  Search([](TSearchDialog& d) { if (d.lbLooking->text() == "40") d.btStop->click(); },
+         [&] { return !SawDialog || OpenSearchDialog() || line.Pending() > 0; });
   EXPECT_FALSE(TimedOut);
   EXPECT_EQ(OpenSearchDialog(), nullptr);
-  // The click is taken while the search lets messages through before address 41.
+  // The click is taken while the search waits for the probe of address 40.
   const std::vector<int> probed = ProbedAddresses();
   ASSERT_FALSE(probed.empty());
   EXPECT_EQ(probed.back(), 40);
   ASSERT_EQ(PortNode->Children.size(), 2u);
   EXPECT_EQ(PortNode->Children[1]->Text, "KAPPA-01");
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  static_cast<TprPort*>(PortNode->Data)->Executor = nullptr;
 }
 
 }  // namespace

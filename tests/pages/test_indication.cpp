@@ -11,13 +11,11 @@ using WriteList = std::vector<std::pair<std::string, std::string>>;
 class TIndicationPage : public TModuleForm {
  public:
   using TModuleForm::RefreshIndicators;
+  using TModuleForm::RunTask;
   // Discrete layout: indicators 1..8 group 1, 9..16 group 2, tag = position in the group.
   // Analog layout (ETA-03): indicators 1..4 bits 1,3,5,7 of group 1, 5..8 bits 0,2,4,6 of group 2.
   TIndicationPage(TprNode* owner, bool analog) : TModuleForm(owner) {
-    TContainer* sheet = AddTab("tsIndication", "Индикация", [this] {
-      RefreshIndicationMode();
-      RefreshIndicators();
-    });
+    TContainer* sheet = AddTab("tsIndication", "Индикация", [this] { return RefreshIndication({}); });
     std::vector<TIndicator> indicators;
     if (analog) {
       for (int bit : {1, 3, 5, 7}) indicators.push_back({1, bit});
@@ -112,7 +110,8 @@ TEST(Indication, BoxesShowTheirBitsAndFailureGraysOneRegisterOnly) {
   EXPECT_EQ(rig.Page->chbInd[9]->State(), TCheckState::Checked);
   // Only GR1IND's reply is lost.
   rig.Module->Fault = TSimFault{TSimFaultKind::Silence, 0, 1};
-  static_cast<TIndicationPage*>(rig.Page)->RefreshIndicators();
+  auto* page = static_cast<TIndicationPage*>(rig.Page);
+  page->RunTask(page->RefreshIndicators());
   for (int i = 0; i < 8; ++i) EXPECT_EQ(rig.Page->chbInd[size_t(i)]->State(), TCheckState::Grayed);
   EXPECT_EQ(rig.Page->chbInd[9]->State(), TCheckState::Checked);
 }

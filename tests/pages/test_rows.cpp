@@ -13,10 +13,8 @@ using WriteList = std::vector<std::pair<std::string, std::string>>;
 class TRowsPage : public TModuleForm {
  public:
   TRowsPage(TprNode* owner, TRowsTable table, int displayChannels = 0) : TModuleForm(owner, true) {
-    auto steps = std::make_shared<std::vector<std::function<void()>>>();
-    TContainer* sheet = AddTab("tsRows", "Ряды", [steps] {
-      for (const auto& step : *steps) step();
-    });
+    auto steps = std::make_shared<std::vector<TRefreshStep>>();
+    TContainer* sheet = AddTab("tsRows", "Ряды", [steps] { return RunSteps(steps); });
     steps->push_back(BuildRows(sheet, std::move(table)));
     if (displayChannels > 0)
       steps->push_back(BuildDisplaySettings(sheet, displayChannels, "", "Знаков после запятой:"));

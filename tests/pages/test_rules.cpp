@@ -2,6 +2,7 @@
 // focus, and the bit choice and value list rules on a page.
 #include <gtest/gtest.h>
 
+#include "comm/Codecs.h"
 #include "comm/Resources.h"
 #include "pages/PageRules.h"
 #include "support/PageRig.h"
@@ -116,10 +117,7 @@ TEST(Controls, FocusExitAndHiddenSheets) {
 class TRulesPage : public TModuleForm {
  public:
   explicit TRulesPage(TprNode* owner) : TModuleForm(owner) {
-    TContainer* sheet = AddTab("tsIo", "Входы и выходы", [this] {
-      RefreshBitChoices({cbOnPUP, cbOnWD}, Device()->FindRegister("OUTCONTROL"));
-      RefreshIndex(*cbFilter2, ChannelRegister("FILTER", 1), [](int32_t v) { return v > 3 ? 3 : v; });
-    });
+    TContainer* sheet = AddTab("tsIo", "Входы и выходы", [this] { return RefreshIo(); });
     cbOnPUP = Controls.Add<TComboBox>("cbOnPUP", sheet,
                                       std::vector<std::string>{"Выходы PUP", "Сохраненные выходы"});
     cbOnWD = Controls.Add<TComboBox>("cbOnWD", sheet,
@@ -135,6 +133,19 @@ class TRulesPage : public TModuleForm {
     });
   }
   TComboBox *cbOnPUP, *cbOnWD, *cbFilter2;
+
+  // Each list shows what its register's value stands for; a failed read, no selection.
+  TTask<> RefreshIo() {
+    int32_t v = 0;
+    TprDevReg* control = Device()->FindRegister("OUTCONTROL");
+    bool outputs = co_await Read(control);
+    outputs = outputs && TryStrToInt(control->ValueText, v);
+    for (TComboBox* l : {cbOnPUP, cbOnWD}) ShowIndex(*l, outputs, (uint32_t(v) >> l->Tag) & 1u);
+    TprDevReg* filter = ChannelRegister("FILTER", 1);
+    bool filtered = co_await Read(filter);
+    filtered = filtered && TryStrToInt(filter->ValueText, v);
+    ShowIndex(*cbFilter2, filtered, v > 3 ? 3 : v);
+  }
 };
 
 TEST(PageRules, BitChoiceAndValueList) {

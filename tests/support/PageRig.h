@@ -34,7 +34,6 @@ class TUiRecorder : public TUiServices {
     MessageTexts.push_back(text);
   }
   void ShowError(const std::string&) override { ++Dialogs; }
-  void ProcessMessages() override {}
   TCursorKind Cursor() override { return TCursorKind::Default; }
   void SetCursor(TCursorKind) override {}
   // A modal dialog: OnModal plays the user while it is open.

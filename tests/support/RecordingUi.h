@@ -19,10 +19,6 @@ class TRecordingUi : public TUiServices {
     Messages.push_back({text, caption, icon});
   }
   void ShowError(const std::string& message) override { Errors.push_back(message); }
-  void ProcessMessages() override {
-    ++ProcessCount;
-    if (OnProcessMessages) OnProcessMessages();
-  }
   TCursorKind Cursor() override { return Current; }
   void SetCursor(TCursorKind cursor) override {
     Current = cursor;
@@ -37,8 +33,6 @@ class TRecordingUi : public TUiServices {
   int Beeps = 0;
   std::vector<TMessage> Messages;
   std::vector<std::string> Errors;
-  int ProcessCount = 0;
-  std::function<void()> OnProcessMessages;
   TCursorKind Current = TCursorKind::Default;
   std::vector<TCursorKind> CursorLog;
 
