@@ -7,6 +7,7 @@
 #include <future>
 #include <memory>
 #include <sstream>
+#include <stdexcept>
 
 #include "comm/LineOps.h"
 #include "comm/LineWorker.h"
@@ -69,8 +70,12 @@ std::string ModuleText(const std::string& model, int address) {
 // load on the line: the tree's object belongs to its page, which shows its registers' values
 // meanwhile.
 std::unique_ptr<TprModel> LineCopy(const TprModel& m) {
+  int model = 1;
+  while (model < ModelCount && RegisterMap(model).data() != m.Map().data()) ++model;
+  if (model == ModelCount) throw std::logic_error("a module of no model in the table");
   std::unique_ptr<TprModel> copy(
-      static_cast<TprModel*>(CreateDevice(ModelIndexOfName(m.NameText), m.Address, m.Port())));
+      static_cast<TprModel*>(CreateDevice(model, m.Address, m.Port())));
+  copy->NameText = m.NameText;
   copy->InitFlag = m.InitFlag;
   return copy;
 }
