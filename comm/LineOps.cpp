@@ -27,7 +27,8 @@ TLineExecutor& LineOf(const TprPort* port) {
 TTask<bool> ReadOnLine(TprPort* port, TprDevReg* reg) {
   if (!port || !reg) co_return false;
   auto copy = WorkCopy(*reg);
-  auto read = OnLine(LineOf(port), [port, copy] { return ReadRegister(*port, *copy); });
+  // The result comes back while the line keeps its pause after the read.
+  auto read = OnLine(LineOf(port), [port, copy] { return ReadExchange(*port, *copy); }, PauseAfterRead);
   const bool ok = co_await read;
   reg->ValueText = copy->ValueText;
   co_return ok;
@@ -36,7 +37,8 @@ TTask<bool> ReadOnLine(TprPort* port, TprDevReg* reg) {
 TTask<bool> WriteOnLine(TprPort* port, TprDevReg* reg, std::string text) {
   if (!port || !reg) co_return false;
   auto copy = WorkCopy(*reg);
-  auto write = OnLine(LineOf(port), [port, copy, text] { return WriteRegister(*port, *copy, text); });
+  auto write = OnLine(
+      LineOf(port), [port, copy, text] { return WriteExchange(*port, *copy, text); }, PauseAfterWrite);
   co_return co_await write;
 }
 

@@ -183,24 +183,33 @@ template <class F>
 class [[nodiscard]] TOnLine {
  public:
   using TResult = std::invoke_result_t<F&>;
-  TOnLine(TLineExecutor& line, F job) : Line(line), Job(std::move(job)) {}
+  TOnLine(TLineExecutor& line, F job, TLineExecutor::TJob after = nullptr)
+      : Line(line), Job(std::move(job)), After(std::move(after)) {}
 
   bool await_ready() {
     if (!Line.Inline()) return false;
     // On an inline line the job is a plain call: no suspension, the error raised as is.
     Outcome = std::make_shared<TOutcome>();
     Outcome->Run(Job);
+    if (!Outcome->Error && After) After();
     return true;
   }
   template <class P>
   void await_suspend(std::coroutine_handle<P> waiting) {
     Outcome = std::make_shared<TOutcome>();
     auto pending = std::make_shared<TPending>(waiting.promise().Run, waiting);
-    Line.Post([job = std::move(Job), outcome = Outcome]() mutable { outcome->Run(job); },
-              [pending, outcome = Outcome](std::exception_ptr error) {
-                if (error) outcome->Error = error;
-                pending->Deliver();
-              });
+    // What follows the job runs only when it ended normally, as after a plain call.
+    TLineExecutor::TJob after;
+    if (After)
+      after = [after = std::move(After), outcome = Outcome] {
+        if (!outcome->Error) after();
+      };
+    Line.PostThen([job = std::move(Job), outcome = Outcome]() mutable { outcome->Run(job); },
+                  [pending, outcome = Outcome](std::exception_ptr error) {
+                    if (error) outcome->Error = error;
+                    pending->Deliver();
+                  },
+                  std::move(after));
   }
   TResult await_resume() {
     if (Outcome->Error) std::rethrow_exception(Outcome->Error);
@@ -248,10 +257,17 @@ class [[nodiscard]] TOnLine {
 
   TLineExecutor& Line;
   F Job;
+  TLineExecutor::TJob After;
   std::shared_ptr<TOutcome> Outcome;
 };
 
 template <class F>
 TOnLine<F> OnLine(TLineExecutor& line, F job) {
   return TOnLine<F>(line, std::move(job));
+}
+// The same, with the pause the job's exchange prescribes: it runs on the line after the job
+// (when the job ended normally) and before any later job, while the result is already back.
+template <class F>
+TOnLine<F> OnLine(TLineExecutor& line, F job, TLineExecutor::TJob after) {
+  return TOnLine<F>(line, std::move(job), std::move(after));
 }

@@ -46,11 +46,13 @@ void TLineWorker::Stop() {
   // The dropped completions go here, on the thread that owns them.
 }
 
-void TLineWorker::Post(TJob job, TDone done) {
+void TLineWorker::Post(TJob job, TDone done) { PostThen(std::move(job), std::move(done), nullptr); }
+
+void TLineWorker::PostThen(TJob job, TDone done, TJob after) {
   {
     std::lock_guard<std::mutex> hold(Lock);
     if (Stopping) return;
-    Queue.push_back({std::move(job), std::move(done)});
+    Queue.push_back({std::move(job), std::move(done), std::move(after)});
   }
   Wake.notify_one();
 }
@@ -78,6 +80,7 @@ void TLineWorker::Run() {
     Gui.Post([done = std::move(item.Done), error] {
       if (done) done(error);
     });
+    if (item.After) RunJob(item.After);
     std::lock_guard<std::mutex> hold(Lock);
     InFlight = false;
   }

@@ -21,6 +21,17 @@ class TLineExecutor {
   using TDone = std::function<void(std::exception_ptr)>;
   // Queues the job behind every job posted before it.
   virtual void Post(TJob job, TDone done) = 0;
+  // Queues the job followed by after (the pause a finished exchange prescribes; it must not
+  // raise), which still runs before any later job. The completion may run as soon as the job
+  // ends, while after still runs.
+  virtual void PostThen(TJob job, TDone done, TJob after) {
+    Post(
+        [job = std::move(job), after = std::move(after)] {
+          job();
+          if (after) after();
+        },
+        std::move(done));
+  }
   // True when Post runs the job and its completion before returning.
   virtual bool Inline() const { return false; }
 };
@@ -47,6 +58,9 @@ class TLineWorker : public TLineExecutor {
   TLineWorker& operator=(const TLineWorker&) = delete;
 
   void Post(TJob job, TDone done) override;
+  // The completion goes to the GUI thread before after runs: the window handles the result
+  // while the line keeps its pause.
+  void PostThen(TJob job, TDone done, TJob after) override;
   // Jobs queued and not yet finished (the one in flight included).
   size_t Pending() const;
   // Drops the jobs not started (their completions never run; they are destroyed here) and
@@ -57,6 +71,7 @@ class TLineWorker : public TLineExecutor {
   struct TItem {
     TJob Job;
     TDone Done;
+    TJob After;
   };
   void Run();
 

@@ -30,17 +30,29 @@ const TProtocolOps* OpsOf(const TprPort& port) {
 
 }  // namespace
 
-bool ReadRegister(TprPort& port, TprDevReg& reg) {
+bool ReadExchange(TprPort& port, TprDevReg& reg) {
   const TProtocolOps* ops = OpsOf(port);
-  const bool ok = ops && ops->Read(port, reg);
-  Clock().Sleep(ReadPauseMs);
+  return ops && ops->Read(port, reg);
+}
+
+bool WriteExchange(TprPort& port, TprDevReg& reg, const std::string& text) {
+  const TProtocolOps* ops = OpsOf(port);
+  return ops && ops->Write(port, reg, text);
+}
+
+void PauseAfterRead() { Clock().Sleep(ReadPauseMs); }
+
+void PauseAfterWrite() { Clock().Sleep(WritePauseMs); }
+
+bool ReadRegister(TprPort& port, TprDevReg& reg) {
+  const bool ok = ReadExchange(port, reg);
+  PauseAfterRead();
   return ok;
 }
 
 bool WriteRegister(TprPort& port, TprDevReg& reg, const std::string& text) {
-  const TProtocolOps* ops = OpsOf(port);
-  const bool ok = ops && ops->Write(port, reg, text);
-  Clock().Sleep(WritePauseMs);
+  const bool ok = WriteExchange(port, reg, text);
+  PauseAfterWrite();
   return ok;
 }
 

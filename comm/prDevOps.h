@@ -12,6 +12,11 @@ class TprPort;
 // raises EConvertError before anything is sent; line errors raise EComPort.
 bool ReadRegister(TprPort& port, TprDevReg& reg);
 bool WriteRegister(TprPort& port, TprDevReg& reg, const std::string& text);
+// The two halves of each: the exchange with its check, and the pause after it.
+bool ReadExchange(TprPort& port, TprDevReg& reg);
+bool WriteExchange(TprPort& port, TprDevReg& reg, const std::string& text);
+void PauseAfterRead();
+void PauseAfterWrite();
 
 bool ReadVela(TprPort& port, TprDevReg& reg);
 bool WriteVela(TprPort& port, TprDevReg& reg, const std::string& text);

@@ -3,10 +3,10 @@
 // the page timer one visible tab at a time, the tabs "Общие" and "RS-485", and the rules that
 // bind controls to registers (display with its failure texts and the focus rule, the edit
 // keys, number, single-precision, time, name and address entry, command buttons, value lists,
-// bit toggles, bit choices and bit fields, the indication mode list, the indicator boxes and
-// the display settings of the analog modules). A model page declares its tabs as register rows
+// bit toggles, bit choices and bit fields). A model page declares its tabs as register rows
 // (AddRowsTab, pages/Rows.h), built by its rows engine (pages/RowsEngine.h); its special
-// algorithms are steps of its own in the same tab.
+// algorithms are steps of its own in the same tab. The "Индикация" tab is a unit of its own
+// (pages/IndicationTab.h).
 #include <functional>
 #include <memory>
 #include <string>

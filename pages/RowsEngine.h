@@ -68,7 +68,7 @@ class TRowsEngine {
 
  private:
   struct TPlan;
-  // The controls of one part, in channel order; none for a label.
+  // Per row and part: the part's controls in channel order (none for a label).
   using TPlaced = std::vector<std::vector<std::vector<TControl*>>>;
 
   void PlaceRow(TContainer* sheet, TRow& row, bool ownOrder, TPlan& plan,

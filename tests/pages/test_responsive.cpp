@@ -226,4 +226,27 @@ TEST(Responsive, TheWorkerRunsJobsInOrderOnItsThreadAndStopsAfterTheJobInFlight)
   EXPECT_EQ(completed, std::vector<int>{1});
 }
 
+TEST(Responsive, TheWorkerHandsAResultBackBeforeThePauseAndTheNextJobWaitsForIt) {
+  TQueuedGui gui;
+  std::mutex lock;
+  std::vector<std::string> line;
+  size_t completionsAtPause = 0;
+  std::promise<void> secondDone;
+  {
+    TLineWorker worker(gui);
+    const auto note = [&](const char* what) {
+      std::lock_guard<std::mutex> hold(lock);
+      line.push_back(what);
+    };
+    worker.PostThen([&] { note("read"); }, [](std::exception_ptr) {},
+                    [&] {
+                      completionsAtPause = gui.Take().size();
+                      note("pause");
+                    });
+    worker.Post([&] { note("next"); secondDone.set_value(); }, [](std::exception_ptr) {});
+    secondDone.get_future().wait();
+  }
+  EXPECT_EQ(completionsAtPause, 1u);
+  EXPECT_EQ(line, (std::vector<std::string>{"read", "pause", "next"}));
+}
 }  // namespace
