@@ -36,7 +36,7 @@
 #include "pages/ModuleForm.h"
 #include "shell/CompUnit.h"
 #include "shell/ConfigUnit.h"
-#include "shell/prNode.h"
+#include "comm/prNode.h"
 #include "shell/prUnit.h"
 
 namespace {

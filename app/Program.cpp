@@ -10,7 +10,7 @@
 
 #include "comm/Resources.h"
 #include "shell/MainUnit.h"
-#include "shell/prNode.h"
+#include "comm/prNode.h"
 #include "sim/DemoBus.h"
 
 namespace {

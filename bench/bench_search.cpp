@@ -19,7 +19,7 @@
 #include "pages/ModuleForm.h"
 #include "shell/MainUnit.h"
 #include "shell/PortUnit.h"
-#include "shell/prNode.h"
+#include "comm/prNode.h"
 #include "sim/PtyBus.h"
 #include "sim/SimBus.h"
 

@@ -19,7 +19,7 @@
 #include "comm/Resources.h"
 #include "comm/SerialById.h"
 #include "models/BusTrace.h"
-#include "shell/BusScan.h"
+#include "models/BusScan.h"
 
 using nlohmann::json;
 

@@ -10,11 +10,11 @@
 #include "comm/Resources.h"
 #include "comm/prPort.h"
 #include "models/ConfigPlan.h"
-#include "shell/BusScan.h"
+#include "models/BusScan.h"
 #include "shell/MainUnit.h"
 #include "shell/PortUnit.h"
 #include "shell/SearchUnit.h"
-#include "shell/prNode.h"
+#include "comm/prNode.h"
 #include "shell/prUnit.h"
 
 namespace {

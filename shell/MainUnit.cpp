@@ -7,7 +7,7 @@
 #include "models/prDevice.h"
 #include "shell/PasswordUnit.h"
 #include "shell/UiServices.h"
-#include "shell/prNode.h"
+#include "comm/prNode.h"
 #include "shell/prUnit.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include "comm/Resources.h"
 #include "shell/ClassRegistry.h"
-#include "shell/prNode.h"
+#include "comm/prNode.h"
 
 namespace {
 TClassRegistry<TPageFactory>& PageClasses() {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "models/prDevice.h"
+#include "models/RegisterDefs.h"
 
 // Which protocol a bus (or a module) understands. Auto tells the two apart by frame: a frame is
 // Vela when its CRC-8 is right and its bank byte is 0 or 1, Modbus when its CRC-16 is right.

@@ -52,7 +52,7 @@
 #include "pages/RhoCalibrateUnit.h"
 #include "shell/ConfigUnit.h"
 #include "shell/PortUnit.h"
-#include "shell/prNode.h"
+#include "comm/prNode.h"
 #include "sim/DemoBus.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "shell/CompUnit.h"
 #include "shell/MainUnit.h"
 #include "shell/PasswordUnit.h"
-#include "shell/prNode.h"
+#include "comm/prNode.h"
 #include "shell/prUnit.h"
 #include "support/RecordingComBackend.h"
 #include "support/RecordingUi.h"

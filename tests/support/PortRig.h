@@ -10,7 +10,7 @@
 #include "comm/Clock.h"
 #include "shell/MainUnit.h"
 #include "shell/PortUnit.h"
-#include "shell/prNode.h"
+#include "comm/prNode.h"
 #include "sim/SimBackend.h"
 #include "sim/SimBus.h"
 
