@@ -9,8 +9,8 @@
 #include <clocale>
 
 #include "comm/Resources.h"
-#include "shell/MainUnit.h"
 #include "comm/prNode.h"
+#include "shell/MainUnit.h"
 #include "sim/DemoBus.h"
 
 namespace {

@@ -18,8 +18,8 @@
 #include "comm/Codecs.h"
 #include "comm/Resources.h"
 #include "comm/SerialById.h"
-#include "models/BusTrace.h"
 #include "models/BusScan.h"
+#include "models/BusTrace.h"
 
 using nlohmann::json;
 

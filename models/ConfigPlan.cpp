@@ -43,12 +43,6 @@ const TRegisterDef* FindDef(const TprModel& model, const std::string& name) {
   return nullptr;
 }
 
-int ModelIndexOfName(const std::string& name) {
-  for (int i = 1; i < ModelCount; ++i)
-    if (name == ModelNames[i].Name) return i;
-  return 0;
-}
-
 bool CheckValueText(const TRegisterDef& def, const std::string& text, std::string& why,
                     bool force) {
   switch (def.DataType) {

@@ -18,8 +18,6 @@ using TStopAsked = std::function<bool()>;
 bool IsNetworkRegister(const std::string& name);
 // The row of a register name in the model's map (ignoring case); nullptr when it has none.
 const TRegisterDef* FindDef(const TprModel& model, const std::string& name);
-// The model index of a model name; 0 when no model bears it.
-int ModelIndexOfName(const std::string& name);
 
 // Whether the text is a value the register takes; why not in `why`. A list register takes
 // the codes of its items; `force` lets one of its other codes through where the list shows

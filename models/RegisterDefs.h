@@ -4,6 +4,7 @@
 // objects here, so that the simulator and the tools can share the tables alone.
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "comm/prDevReg.h"
 
@@ -74,6 +75,11 @@ constexpr bool IsConfigRegister(const TRegisterDef& def) { return def.Access == 
 
 class TprModel;
 
+// How a model's module behaves behind its registers, for the simulator: the discrete I/O
+// modules, the inputs of current, voltage and thermocouples, the resistance-thermometer inputs
+// and the analog outputs.
+enum class TModelFamily : uint8_t { None, DiscreteIo, SignalInput, RtdInput, AnalogOutput };
+
 // One row of the model table: everything that names a model. Adding a model is one row.
 struct TModelRow {
   // The model code the module reports to the search probe (unused in row 0).
@@ -86,6 +92,12 @@ struct TModelRow {
   std::span<const TRegisterDef> Map;
   // A new device object of the model, not yet addressed (nullptr in row 0).
   TprModel* (*Create)();
+  TModelFamily Family = TModelFamily::None;
+  // Its channels: inputs (both ways on a bidirectional module), outputs on an output module.
+  int Channels = 0;
+  // The variants the model comes in, as the computer page lists them, and what they are.
+  const char* Variants = "";
+  const char* Summary = "";
 };
 
 // The model table, by model index: row 0 is the unrecognised module ("Неизвестный", the plain
@@ -96,6 +108,8 @@ extern const TModelRow ModelNames[ModelCount];
 const TModelRow& ModelRow(int modelIndex);
 // The model index whose code the probe value is; 0 when no model reports it.
 int ModelIndexFromProbe(uint8_t value);
+// The model index of a model name as the table writes it; 0 when no model bears it.
+int ModelIndexOfName(const std::string& name);
 // The register map of a model index (empty for 0 and bad indices).
 inline std::span<const TRegisterDef> RegisterMap(int modelIndex) {
   return ModelRow(modelIndex).Map;

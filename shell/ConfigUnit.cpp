@@ -8,13 +8,13 @@
 #include <sstream>
 
 #include "comm/Resources.h"
+#include "comm/prNode.h"
 #include "comm/prPort.h"
-#include "models/ConfigPlan.h"
 #include "models/BusScan.h"
+#include "models/ConfigPlan.h"
 #include "shell/MainUnit.h"
 #include "shell/PortUnit.h"
 #include "shell/SearchUnit.h"
-#include "comm/prNode.h"
 #include "shell/prUnit.h"
 
 namespace {

@@ -3,6 +3,7 @@
 // protocols.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <set>
 
@@ -52,7 +53,7 @@ TEST_P(Models, AnswerTheProbeWithTheirModelCode) {
   bus.AddModel(model, 17);
   TprDevReg probe(nullptr, "PROBE");
   probe.Setup(17, 1, 0, 256, 0, dtUInt8);
-  const std::string code = std::to_string(model == 0 ? 210 : 200 + model);
+  const std::string code = std::to_string(model == 0 ? 210 : ModelRow(model).Code);
   ASSERT_TRUE(ReadVela(bus, probe));
   EXPECT_EQ(probe.ValueText, code);
   ASSERT_TRUE(ReadModbus(bus, probe));
@@ -112,9 +113,17 @@ TEST_P(Models, NoTwoRegistersShareAModbusWord) {
   EXPECT_FALSE(used.count(256));  // the probe register
 }
 
-const char* const TestNames[] = {"Unknown", "Kappa", "Eta", "Beta", "Rho", "Iota"};
+// A row added to the model table without simulator behaviour would answer as a bare module.
+TEST_P(Models, BehaveAsTheirModelAndReportItsName) {
+  const int model = GetParam();
+  EXPECT_EQ(SimBehaves(ModelRow(model).Family), model != 0);
+  EXPECT_EQ(TSimModule::ForModel(model, 3).Text("MNAME"), model ? ModelRow(model).Name : "MODULE");
+}
 
-INSTANTIATE_TEST_SUITE_P(AllModels, Models, ::testing::Values(0, 1, 2, 3, 4, 5),
-                         [](const auto& info) { return std::string(TestNames[info.param]); });
+INSTANTIATE_TEST_SUITE_P(AllModels, Models, ::testing::Range(0, ModelCount), [](const auto& info) {
+  std::string name = info.param ? ModelRow(info.param).Name : "Unknown";
+  name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
+  return name;
+});
 
 }  // namespace
