@@ -34,7 +34,6 @@
 #include "comm/prNode.h"
 #include "comm/prPort.h"
 #include "models/prDevice.h"
-#include "pages/ModuleForm.h"
 #include "shell/CompUnit.h"
 #include "shell/ConfigUnit.h"
 #include "shell/prUnit.h"

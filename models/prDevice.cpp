@@ -78,10 +78,7 @@ TprModel::TprModel(std::span<const TRegisterDef> map, TComponent* owner)
   NETWDT = Reg("NETWDT");
   SLFDGNS = Reg("SLFDGNS");
   RSTSTATUS = Reg("RSTSTATUS");
-  NWDTSTATUS = Reg("NWDTSTATUS");
   NETADDR = Reg("NETADDR");
-  NETBDRT = Reg("NETBDRT");
-  MDBFMT = Reg("MDBFMT");
   DCSFMT = Reg("DCSFMT");
   // Indication registers a model may lack stay nullptr; the rest must be there.
   ICON1 = Reg("ICON1");

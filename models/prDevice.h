@@ -36,10 +36,7 @@ class TprModel : public TprNode {
   TprDevReg* NETWDT;
   TprDevReg* SLFDGNS;
   TprDevReg* RSTSTATUS;
-  TprDevReg* NWDTSTATUS;
   TprDevReg* NETADDR;
-  TprDevReg* NETBDRT;
-  TprDevReg* MDBFMT;
   TprDevReg* DCSFMT;
   // Indication registers; ICON3, GR2IND, GR2INDFL, GR2INDPH and DISPLAY are nullptr on the
   // models that lack them, so that shared page code can test for them.

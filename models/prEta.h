@@ -2,8 +2,8 @@
 // ETA-03: 8-channel thermocouple, current and voltage input module.
 #include <array>
 
+#include "models/prDevice.h"
 #include "models/prMapRows.h"
-#include "models/prModelBases.h"
 
 // What the codes of the channel settings stand for. Codes 0 to 4 are the linear inputs, 5 and
 // up the thermocouples (ranges in degrees Celsius).
@@ -118,11 +118,7 @@ static_assert(EtaRegisterMap.size() == 107);
 
 // Channel registers (IFCH, ANALOGINPUT, PRIOR, INPTYPE, FILTER, HBS, LBS, HBT, LBT with 1..8)
 // are found by FindRegister(prefix, channel).
-class TprEta : public TprInputModel {
+class TprEta : public TprModel {
  public:
   explicit TprEta(TComponent* owner = nullptr);
-
-  TprDevReg* MAPENABLE = Reg("MAPENABLE");
-  // Cold-junction temperature.
-  TprDevReg* CJT = Reg("CJT");
 };

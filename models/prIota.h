@@ -3,8 +3,8 @@
 // channels, without CJT, MAPENABLE and the HBS, LBS, HBT, LBT groups, at other addresses.
 #include <array>
 
+#include "models/prDevice.h"
 #include "models/prMapRows.h"
-#include "models/prModelBases.h"
 
 // What the codes of the channel settings stand for: the thermometer's nominal resistance, and
 // three polling priorities.
@@ -52,7 +52,7 @@ static_assert(IotaRegisterMap.size() == 45);
 
 // Channel registers (IFCH, ANALOGINPUT, PRIOR, INPTYPE, FILTER with 1..3) are found by
 // FindRegister(prefix, channel).
-class TprIota : public TprInputModel {
+class TprIota : public TprModel {
  public:
   explicit TprIota(TComponent* owner = nullptr);
 };

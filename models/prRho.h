@@ -2,8 +2,8 @@
 // RHO-05: 2-channel current and voltage output module.
 #include <array>
 
+#include "models/prDevice.h"
 #include "models/prMapRows.h"
-#include "models/prModelBases.h"
 
 // What the codes of the channel settings stand for. Code 255 switches the channel off; a stored
 // code of 4 or more shows as that item. Slew rate k limits the rate of change to
@@ -74,14 +74,7 @@ static_assert(RhoRegisterMap.size() == 47);
 
 // Channel registers (IFCH, TUNINGCH, OUTTYPE, SLEWRATE, SETPOINTCH, OUTPUTCH, TUNINGVALUECH,
 // OUTPUTPUPCH, OUTPUTSAFECH, SAVEDOUTPUTCH with 1 or 2) are found by FindRegister(prefix, channel).
-class TprRho : public TprAnalogModel {
+class TprRho : public TprModel {
  public:
   explicit TprRho(TComponent* owner = nullptr);
-
-  // One-byte registers of the whole module.
-  TprDevReg* OUTPUTDGNS = Reg("OUTPUTDGNS");
-  TprDevReg* TUNINGENABLE = Reg("TUNINGENABLE");
-  TprDevReg* OUTPUTCONTROL = Reg("OUTPUTCONTROL");
-  // Bank 0 although declared among the channel registers.
-  TprDevReg* SMSTS = Reg("SMSTS");
 };
