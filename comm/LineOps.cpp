@@ -16,6 +16,8 @@ std::shared_ptr<TprDevReg> WorkCopy(const TprDevReg& reg) {
   copy->DcsRead = reg.DcsRead;
   copy->DcsWrite = reg.DcsWrite;
   copy->ValueText = reg.ValueText;
+  copy->Number = reg.Number;
+  copy->HasNumber = reg.HasNumber;
   return copy;
 }
 }  // namespace
@@ -30,6 +32,8 @@ TTask<bool> ReadOnLine(TprPort* port, TprDevReg* reg) {
   auto read = OnLine(LineOf(port), [port, copy] { return ReadRegister(*port, *copy); });
   const bool ok = co_await read;
   reg->ValueText = copy->ValueText;
+  reg->Number = copy->Number;
+  reg->HasNumber = copy->HasNumber;
   co_return ok;
 }
 

@@ -45,6 +45,9 @@ struct TValueRange {
   int64_t Hi = -1;
 };
 
+// The decimals of a value shown as the codec makes its text.
+inline constexpr int8_t kAsRead = -1;
+
 // One row of a register map.
 struct TRegisterDef {
   const char* Name;
@@ -59,6 +62,8 @@ struct TRegisterDef {
   TValueRange Range{};
   // The list its codes stand for (nullptr: a plain number).
   const TCodeList* List = nullptr;
+  // Decimals a single-precision value is shown with (kAsRead: the text as the codec made it).
+  int8_t Decimals = kAsRead;
 };
 
 // The numbers a register accepts: its own range, else that of its value kind (all integers

@@ -68,7 +68,10 @@ void NumberRange(const TRegisterDef& def, int64_t& lo, int64_t& hi) {
 TprModel::TprModel(std::span<const TRegisterDef> map, TComponent* owner)
     : TprNode(owner), Defs(map) {
   Regs.reserve(map.size());
-  for (const TRegisterDef& def : map) Regs.push_back(new TprDevReg(this, def.Name));
+  for (const TRegisterDef& def : map) {
+    Regs.push_back(new TprDevReg(this, def.Name));
+    Regs.back()->Def = &def;
+  }
   SECNS = Reg("SECNS");
   MINTS = Reg("MINTS");
   HOURS = Reg("HOURS");

@@ -58,12 +58,6 @@ class TprModel : public TprNode {
   TprDevReg* FindRegister(const std::string& prefix, int channel) const;
   const std::vector<TprDevReg*>& Registers() const { return Regs; }
   std::span<const TRegisterDef> Map() const { return Defs; }
-  // The map row of one of its registers; nullptr for another.
-  const TRegisterDef* DefOf(const TprDevReg* reg) const {
-    for (size_t k = 0; reg && k < Regs.size(); ++k)
-      if (Regs[k] == reg) return &Defs[k];
-    return nullptr;
-  }
 
   // Device register operations over the port node this module was found under; false for a
   // null register or a device without a port.

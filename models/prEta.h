@@ -47,7 +47,7 @@ inline constexpr auto EtaRegisterMap = prmap::ModelMap<prmap::EtaIndication>(
         {"ANALOGINPUT6", 1, 83, 380, dtSingle, 0, raReadOnly},
         {"ANALOGINPUT7", 1, 84, 382, dtSingle, 0, raReadOnly},
         {"ANALOGINPUT8", 1, 85, 384, dtSingle, 0, raReadOnly},
-        {"CJT", 1, 20, 278, dtSingle, 0, raReadOnly},
+        {"CJT", 1, 20, 278, dtSingle, 0, raReadOnly, {}, nullptr, 2},
         {"TCOD", 1, 11, 267, dtUInt8, 0, raReadOnly},
         {"OVRD", 1, 12, 268, dtUInt8, 0, raReadOnly},
         {"UNRD", 1, 13, 269, dtUInt8, 0, raReadOnly},

@@ -9,6 +9,7 @@
 #include "comm/Component.h"
 #include "comm/LineCodes.h"
 #include "comm/WireText.h"
+#include "models/ValueRules.h"
 
 namespace {
 
@@ -504,9 +505,13 @@ void TSimModule::Written(int index, const TValue& old) {
   const TRegisterDef& def = Defs[size_t(index)];
   const std::string name = def.Name;
   TValue& v = Values[size_t(index)];
-  // A register the module computes itself, or a number outside the register's range: the
-  // write is acknowledged and has no effect.
-  if (def.Access == raReadOnly || (def.Range.Lo <= def.Range.Hi && !AcceptsNumber(def, v.Int))) {
+  // A register the module computes itself, or a value the register does not take: the write
+  // is acknowledged and has no effect. The module keeps any code its list may show as another.
+  const bool refused =
+      IsIntegerType(def.DataType) ? CheckNumber(def, SignedValue(def.DataType, v.Int), true) != TValueFault::None
+      : IsRealType(def.DataType)  ? CheckSingle(v.Real) != TValueFault::None
+                                  : false;
+  if (def.Access == raReadOnly || refused) {
     v = old;
     return;
   }

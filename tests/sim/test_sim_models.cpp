@@ -26,8 +26,10 @@ bool Settable(const TRegisterDef& d) {
          n.rfind("OUTPUTCH", 0) != 0 && n.rfind("SAVEDOUTPUTCH", 0) != 0;
 }
 
-// A value of the register's type that differs from row to row.
+// A value of the register's type that differs from row to row; for a list, one of its codes
+// (a module keeps no other).
 std::string ValueFor(const TRegisterDef& d, int row) {
+  if (d.List) return std::to_string(CodeOf(*d.List, size_t(row) % d.List->Items.size()));
   switch (d.DataType) {
     case dtUInt8: return std::to_string(1 + (row * 37) % 200);
     case dtUInt16: return std::to_string((300 + row * 911) % 65536);
