@@ -22,7 +22,8 @@ QString Plain(const std::string& text) { return QString::fromStdString(text); }
 
 // --- progress --------------------------------------------------------------------------------
 
-TConfigProgressDialog::TConfigProgressDialog(TConfigProgressForm& model, std::function<void()> work,
+TConfigProgressDialog::TConfigProgressDialog(TConfigProgressForm& model,
+                                             std::function<void(std::function<void()>)> work,
                                              QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       Model(model),
@@ -52,15 +53,23 @@ TConfigProgressDialog::TConfigProgressDialog(TConfigProgressForm& model, std::fu
     btCancel->setEnabled(false);
   });
   Model.OnChange = [this] { Sync(); };
+  // Steps are recorded on the line's thread; the window shows them from its event loop.
+  Model.OnStep = [this] {
+    QMetaObject::invokeMethod(this, [this] { Model.OnChange(); }, Qt::QueuedConnection);
+  };
   Sync();
 }
 
-TConfigProgressDialog::~TConfigProgressDialog() { Model.OnChange = nullptr; }
+TConfigProgressDialog::~TConfigProgressDialog() {
+  Model.OnChange = nullptr;
+  Model.OnStep = nullptr;
+}
 
 void TConfigProgressDialog::Sync() {
   MainGauge->setRange(0, std::max(1, Model.GaugeMax));
-  MainGauge->setValue(std::min(Model.GaugePosition, std::max(1, Model.GaugeMax)));
-  lbAction->setText(Plain(Model.lbAction));
+  const auto [action, position] = Model.Shown();
+  MainGauge->setValue(std::min(position, std::max(1, Model.GaugeMax)));
+  lbAction->setText(Plain(action));
 }
 
 void TConfigProgressDialog::showEvent(QShowEvent* event) {
@@ -71,13 +80,11 @@ void TConfigProgressDialog::showEvent(QShowEvent* event) {
   QMetaObject::invokeMethod(
       this,
       [this] {
-        try {
-          Work();
-        } catch (...) {
-          Error = std::current_exception();
-        }
-        Done = true;
-        accept();
+        Work([this] {
+          Done = true;
+          Sync();
+          accept();
+        });
       },
       Qt::QueuedConnection);
 }
@@ -197,12 +204,10 @@ void InstallConfigDialogs() {
   static bool installed = false;
   if (installed) return;
   installed = true;
-  SetConfigWorkRunner([](TConfigProgressForm& model, const std::function<void()>& work) {
+  SetConfigWorkRunner([](TConfigProgressForm& model, const TConfigWork& work) {
     QWidget* parent = QApplication::activeModalWidget() ? QApplication::activeModalWidget()
                                                         : QApplication::activeWindow();
     TConfigProgressDialog dialog(model, work, parent);
-    model.OnStep = [] { QApplication::processEvents(); };
     dialog.exec();
-    if (dialog.Error) std::rethrow_exception(dialog.Error);
   });
 }

@@ -4,7 +4,6 @@
 // module by module with a tick each, "Записать" and "Отмена"; after the writes the result of
 // each, "Закрыть").
 #include <QDialog>
-#include <exception>
 #include <functional>
 
 class QLabel;
@@ -17,13 +16,13 @@ class TConfigProgressForm;
 class TConfigProgressDialog : public QDialog {
   Q_OBJECT
  public:
-  // Runs the work once the dialog shows and closes the dialog when it ends.
-  TConfigProgressDialog(TConfigProgressForm& model, std::function<void()> work,
+  // Starts the work once the dialog shows and closes the dialog when it has ended; each step
+  // the work records is shown from the event loop.
+  TConfigProgressDialog(TConfigProgressForm& model,
+                        std::function<void(std::function<void()>)> work,
                         QWidget* parent = nullptr);
   ~TConfigProgressDialog() override;
   void Sync();
-  // What the work raised, for the caller to pass on once the dialog has closed.
-  std::exception_ptr Error;
 
   QProgressBar* MainGauge;
   QLabel* lbAction;
@@ -36,7 +35,7 @@ class TConfigProgressDialog : public QDialog {
 
  private:
   TConfigProgressForm& Model;
-  std::function<void()> Work;
+  std::function<void(std::function<void()>)> Work;
   bool Started = false;
   bool Done = false;
 };

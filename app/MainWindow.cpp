@@ -205,6 +205,9 @@ TMainWindow::~TMainWindow() {
   delete Terminal;
   // The page view lets go of its page before the logic frees it.
   ReleasePageView(nullptr);
+  // The shown page hides while its line is still there (a port page hands its settings to
+  // the line as it hides).
+  Form->DropShownPage();
   // The worker ends with the exchange in flight (its work still queued is dropped) before
   // the ports and the line it works on go.
   Worker.reset();

@@ -1,7 +1,7 @@
 #include "pages/DiscreteForm.h"
 
 TDiscreteForm::TDiscreteForm(TprNode* owner, const TDiscreteLayout& layout) : TModuleForm(owner) {
-  TIndicationTab indication{DiscreteModes(), {}, {}, 0, {}, {}};
+  TIndicationLayout indication{DiscreteModes(), {}, {}, 0, {}, {}};
   const int groups = 2;
   for (int i = 0; i < groups * layout.IndicatorsPerGroup; ++i)
     indication.Indicators.push_back({1 + i / layout.IndicatorsPerGroup, i % layout.IndicatorsPerGroup});

@@ -5,7 +5,8 @@
 // keys, number, single-precision, time, name and address entry, command buttons, value lists,
 // bit toggles, bit choices and bit fields, the indication mode list, the indicator boxes and
 // the display settings of the analog modules). A model page declares its tabs as register rows
-// (AddRowsTab, pages/Rows.h); its special algorithms are steps of its own in the same tab.
+// (AddRowsTab, pages/Rows.h), built by its rows engine (pages/RowsEngine.h); its special
+// algorithms are steps of its own in the same tab.
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,12 +15,14 @@
 #include "comm/LineTask.h"
 #include "models/prDevice.h"
 #include "shell/Controls.h"
+#include "pages/IndicationTab.h"
 #include "pages/PageRules.h"
 #include "pages/Rows.h"
+#include "pages/RowsEngine.h"
 #include "shell/UiServices.h"
 #include "shell/prUnit.h"
 
-class TModuleForm : public TprForm {
+class TModuleForm : public TprForm, private TRowsHost {
  public:
   // analog: the page of an analog module (its version field is shown even with the focus).
   explicit TModuleForm(TprNode* owner, bool analog = false);
@@ -42,8 +45,6 @@ class TModuleForm : public TprForm {
   // blocking; the timer is off while it runs and on again once it has ended.
   void MainTimerTimer();
   void ReconnectTimerTimer();
-  // True while a cycle is waiting for the line.
-  bool CycleRunning() const { return InCycle; }
   // Every value of the page shows its failure display ("Н/Д", grayed, no selection): what the
   // page shows after an error stopped its polling.
   void ShowPollingStopped();
@@ -79,11 +80,8 @@ class TModuleForm : public TprForm {
   // unless the module is in INIT mode or its state is unknown (InitFlag).
   void AddressWritten(bool written, int32_t address);
 
-  // ---- indication (on the pages that add the tab)
-  TComboBox* cbIndControl = nullptr;
-  // Indicator boxes in indicator order (index 0 is indicator 1).
-  std::vector<TCheckBox*> chbInd, chbFlash, chbPhase;
-  void cbIndControlChange(TComboBox& list);
+  // The "Индикация" tab, on the pages that add it (nullptr on the others).
+  std::unique_ptr<TIndicationTab> Indication;
 
   // The caption line for the device's present address.
   std::string ModuleCaption() const;
@@ -100,13 +98,10 @@ class TModuleForm : public TprForm {
   TContainer* AddTab(const std::string& name, const std::string& caption, TRefreshStep refresh);
   // Adds a tab declared as register rows; its refresh step reads as the rows say.
   TContainer* AddRowsTab(const std::string& name, const std::string& caption, TRowsTable table);
-  // Creates the rows' controls on the sheet with their layout (one grid) and bindings, and
-  // returns the refresh of the rows. Raises std::logic_error for a row naming a register the
-  // model lacks, a register of the explicit order no row shows, or a shown register missing
-  // from that order.
-  TRefreshStep BuildRows(TContainer* sheet, TRowsTable table);
-  void NoteCaption(const std::string& registerName, const std::string& tab, std::string label,
-                   int channel);
+  // Creates the rows' controls on the sheet and returns their refresh (TRowsEngine::Build).
+  TRefreshStep BuildRows(TContainer* sheet, TRowsTable table) { return Rows.Build(sheet, std::move(table)); }
+  // The "Индикация" tab (pages/IndicationTab.h), refreshed as a whole.
+  TContainer* AddIndicationTab(const TIndicationLayout& layout);
   // A step run after every polling cycle, whatever the tab.
   void AfterEveryCycle(std::function<void()> step);
   // The Calibrate-button rule: after every cycle the button is enabled exactly while
@@ -116,7 +111,7 @@ class TModuleForm : public TprForm {
 
   // ---- register access
   // co_await Read(reg): the read's success; the value is in reg->ValueText.
-  TTask<bool> Read(TprDevReg* reg);
+  TTask<bool> Read(TprDevReg* reg) override;
   TTask<bool> Write(TprDevReg* reg, std::string text);
   // Starts work of the page that waits for the line (a write on commit, ...). It is dropped
   // where it waits once the page is hidden. An error is shown in the error box (raised to
@@ -126,7 +121,7 @@ class TModuleForm : public TprForm {
   // model has none (a misspelt name must not show "Н/Д" forever).
   TprDevReg* ChannelRegister(const std::string& prefix, int tag) const;
   // The register of the name; raises std::logic_error when the model lacks it.
-  TprDevReg* Register(const std::string& name) const;
+  TprDevReg* Register(const std::string& name) const override;
 
   // ---- display rules (the focus rule applies to successful reads only)
   static void ShowText(TEdit& field, bool ok, const std::string& text, bool evenFocused = false);
@@ -169,58 +164,17 @@ class TModuleForm : public TprForm {
   void BindBox(TCheckBox* box, std::function<void(TCheckBox&)> click);
   void BindButton(TButton* button, std::function<void(TButton&)> click);
 
-  // ---- indication
-  struct TIndicator {
-    int Group;  // 1 or 2
-    int Bit;    // the boxes' tag
-  };
-  // Creates cbIndControl with its label row in grid, and for the indicators (in indicator
-  // order) the three rows of boxes under headerRows (the column labels, one row each).
-  void BuildIndication(TContainer* sheet, const std::vector<TIndicationMode>& modes,
-                       const std::vector<TIndicator>& indicators,
-                       const std::vector<TLayoutRow>& headerRows);
-  // Mode registers, then the group registers present: GR1IND, GR2IND, GR1INDFL, GR2INDFL,
-  // GR1INDPH, GR2INDPH.
-  TTask<> RefreshIndicationMode();
-  TTask<> RefreshIndicators();
-  // The mode, the indicators, then the display settings when there are any.
-  TTask<> RefreshIndication(TRefreshStep settings);
-  std::vector<TIndicationMode> Modes;
-  std::vector<TIndicator> Indicators;
-
-  // The display settings of the analog modules, under title: edDisplay (DISPLAY), edIndTime
-  // (TINDICATION), and per channel chbChInd (CHINDICATION bit), chbChPercent (IFCHn bit 0)
-  // and cbDecPoint (IFCHn bits 4 and 5, items "0" to "3") in a row labelled decimalsLabel.
-  // Returns their refresh: DISPLAY, TINDICATION, CHINDICATION, IFCH1..IFCHn.
-  TRefreshStep BuildDisplaySettings(TContainer* sheet, int channels,
-                                             const std::string& title,
-                                             const std::string& decimalsLabel);
-  // The whole "Индикация" tab: mode list, indicators, and on the analog pages (channels > 0)
-  // the display settings; refreshed in that order.
-  struct TIndicationTab {
-    std::vector<TIndicationMode> Modes;
-    std::vector<TIndicator> Indicators;
-    std::vector<TLayoutRow> HeaderRows;
-    int Channels = 0;
-    std::string SettingsTitle;
-    std::string DecimalsLabel;
-  };
-  TContainer* AddIndicationTab(const TIndicationTab& tab);
-
  private:
-  struct TRowBinding;
-  struct TRowsPlan;
-  TTask<> RefreshRows(std::shared_ptr<const TRowsPlan> plan);
+  friend class TIndicationTab;
   void SetCaption();
   // The notice under the caption while the module's replies come later than the time-out.
   void ShowLateNotice();
   void BuildCommonTab();
   void BuildNetworkTab();
-  // Checks a part against its register's facts and takes the list its codes stand for.
-  void TakeRegisterFacts(TPart& part) const;
+  // The rules of a row part's control: its entry, click or change, and how it shows a read.
   void BindPart(const std::shared_ptr<const TPart>& part, TControl* control, TprDevReg* reg,
-                int bit);
-  void ShowBound(const TRowBinding& binding, bool ok);
+                int bit) override;
+  void ShowBound(const TRowBinding& binding, bool ok) override;
   void WriteDerived(TControl& control, TprDevReg* reg, uint32_t value);
   // Esc releases the focus; true for Enter, the key that commits an entry.
   static bool Commits(TEdit& field, char key);
@@ -232,7 +186,6 @@ class TModuleForm : public TprForm {
                       std::function<void(bool, int32_t)> written);
   TTask<> DerivedWrite(TControl& control, TprDevReg* reg, std::string text);
   TTask<> TimeWrite(TEdit& field, int h, int m, int s);
-  TTask<> IndicationModeWrite(TComboBox& list, uint32_t code);
   TTask<> Cycle();
   TTask<> Reconnect();
   // A line error stopped the polling: the notice under the caption, and the tries to open
@@ -243,14 +196,8 @@ class TModuleForm : public TprForm {
 
   TprModel* Module;
   std::vector<TRefreshStep> RefreshSteps;
-  // Where a row first shows each register, as the rows were built.
-  struct TRegisterCaption {
-    std::string Register, Tab, Label;
-    int Channel;  // 0: none
-  };
-  std::vector<TRegisterCaption> RegisterCaptions;
+  TRowsEngine Rows{*this, Controls, Module, ClassName};
   std::vector<std::function<void()>> CycleSteps;
-  TRefreshStep IndicatorRefresh;
   std::shared_ptr<char> Shown = std::make_shared<char>();
   bool InCycle = false;
   bool DialogOpen = false;

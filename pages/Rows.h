@@ -1,9 +1,10 @@
 #pragma once
 // A tab of a module page declared as a table of register rows. Each row is a line of the
 // tab: a row label and its parts, each part one control (or one per channel) bound to a
-// register by a rule. TModuleForm::BuildRows turns the table into the controls, their layout
-// cells, their binding to the page's shared rules and the tab's refresh step; every register
-// is resolved then, so a row naming a register the model lacks fails when the page is built.
+// register by a rule. The rows engine (pages/RowsEngine.h) turns the table into the controls,
+// their layout cells, their binding to the page's shared rules and the tab's refresh step;
+// every register is resolved then, so a row naming a register the model lacks fails when the
+// page is built.
 //
 //   using namespace rows;
 //   BuildRows(sheet, TRowsTable({
@@ -32,10 +33,6 @@
 using TRefreshStep = std::function<TTask<>()>;
 // The steps one after another (an empty one is skipped).
 TTask<> RunSteps(std::shared_ptr<const std::vector<TRefreshStep>> steps);
-inline TRefreshStep InSequence(std::vector<TRefreshStep> steps) {
-  auto shared = std::make_shared<const std::vector<TRefreshStep>>(std::move(steps));
-  return [shared] { return RunSteps(shared); };
-}
 
 enum class TPartKind {
   Label,     // a text cell, no control

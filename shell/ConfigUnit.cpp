@@ -4,9 +4,13 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <future>
 #include <memory>
 #include <sstream>
+#include <stdexcept>
 
+#include "comm/LineOps.h"
+#include "comm/LineWorker.h"
 #include "comm/Resources.h"
 #include "comm/prNode.h"
 #include "comm/prPort.h"
@@ -62,6 +66,20 @@ std::string ModuleText(const std::string& model, int address) {
   return Fill("%1 (адрес %2)", {model, std::to_string(address)});
 }
 
+// A device object of the module's model, address and port, for the exchanges of a save or a
+// load on the line: the tree's object belongs to its page, which shows its registers' values
+// meanwhile.
+std::unique_ptr<TprModel> LineCopy(const TprModel& m) {
+  int model = 1;
+  while (model < ModelCount && RegisterMap(model).data() != m.Map().data()) ++model;
+  if (model == ModelCount) throw std::logic_error("a module of no model in the table");
+  std::unique_ptr<TprModel> copy(
+      static_cast<TprModel*>(CreateDevice(model, m.Address, m.Port())));
+  copy->NameText = m.NameText;
+  copy->InitFlag = m.InitFlag;
+  return copy;
+}
+
 int ConfigSize(const TprModel& m) {
   const auto map = m.Map();
   return 1 + int(std::count_if(map.begin(), map.end(), IsConfigRegister));
@@ -86,15 +104,22 @@ bool ReadTextFile(const std::string& path, std::string& text) {
 
 // Reads the configurations of the modules in the progress window. Unread registers go to
 // `failed` as "KAPPA-01 (адрес 5): FILTER1, FILTER2". False when the user stopped it.
+// `before` runs on the line first. False when the user stopped it.
 bool ReadConfigs(const std::vector<TprModel*>& modules, std::vector<TModuleConfig>& configs,
-                 std::vector<std::string>& failed) {
+                 std::vector<std::string>& failed, const std::function<void()>& before = {}) {
   TConfigProgressForm W;
   W.Caption = TConfigProgressForm::ReadCaption;
   W.GaugeMax = 0;
-  for (TprModel* m : modules) W.GaugeMax += ConfigSize(*m);
-  RunConfigWork(W, [&] {
+  std::vector<std::unique_ptr<TprModel>> copies;
+  for (TprModel* m : modules) {
+    W.GaugeMax += ConfigSize(*m);
+    copies.push_back(LineCopy(*m));
+  }
+  RunConfigWork(W, LineOf(modules.front()->Port()), [&] {
+    if (before) before();
     int done = 0;
-    for (TprModel* m : modules) {
+    for (auto& copy : copies) {
+      TprModel* m = copy.get();
       std::vector<std::string> unread;
       const std::string what = ModuleText(m->NameText, int(m->Address));
       configs.push_back(ReadConfig(
@@ -127,15 +152,17 @@ bool SaveBus(TMainForm& main, TTreeNode* node, const std::string& path) {
   auto* port = dynamic_cast<TprPort*>(node->Data);
   auto* page = port ? dynamic_cast<TPortForm*>(port->Page) : nullptr;
   if (!page) return false;
-  // The search of the port page, watched for whether it went through every address.
-  bool complete = false;
+  // The search of the port page, watched for whether it went through every address. A search
+  // ended by an error has told the user why.
+  bool complete = false, failed = false;
   TSearchWindowRunner previous = SetSearchWindowRunner(nullptr);
   SetSearchWindowRunner([&](TSearchForm& w) {
     if (previous)
       previous(w);
     else
       RunSearchWindowInPlace(w);
-    complete = w.Looking >= w.MaxAddress;
+    complete = !w.Failed && w.Looking >= w.MaxAddress;
+    failed = w.Failed;
   });
   try {
     page->bbSearchClick();
@@ -144,6 +171,7 @@ bool SaveBus(TMainForm& main, TTreeNode* node, const std::string& path) {
     throw;
   }
   SetSearchWindowRunner(std::move(previous));
+  if (failed) return false;
   if (!complete) {
     Tell(ResStr("Поиск остановлен. Файл не сохранен."), TMsgIcon::Warning);
     return false;
@@ -162,18 +190,21 @@ bool SaveBus(TMainForm& main, TTreeNode* node, const std::string& path) {
     return false;
   }
   std::vector<TModuleConfig> configs;
-  std::vector<std::string> failed;
-  if (!ReadConfigs(modules, configs, failed)) return false;
-  if (!failed.empty()) {
+  std::vector<std::string> unread;
+  TBusConfig bus;
+  // The line settings are the line's: read where the port page's changes are made.
+  const auto settings = [&bus, port] {
+    bus.Protocol = port->Protocol();
+    bus.Baud = port->BaudRate();
+    bus.Parity = port->Parity();
+    bus.Timeout = port->Timeout();
+  };
+  if (!ReadConfigs(modules, configs, unread, settings)) return false;
+  if (!unread.empty()) {
     Tell(Fill("Не удалось прочитать регистры модулей: %1. Файл не сохранен.",
-              {Joined(failed, "; ")}));
+              {Joined(unread, "; ")}));
     return false;
   }
-  TBusConfig bus;
-  bus.Protocol = port->Protocol();
-  bus.Baud = port->BaudRate();
-  bus.Parity = port->Parity();
-  bus.Timeout = port->Timeout();
   for (size_t i = 0; i < modules.size(); ++i)
     bus.Modules.push_back({int(modules[i]->Address), configs[i]});
   std::sort(bus.Modules.begin(), bus.Modules.end(),
@@ -217,10 +248,12 @@ std::string MismatchText(const TConfigCheck& check, const TModuleConfig& config,
 
 // A module of the comparison: its device object and what the file wants of it.
 struct TLoadTarget {
-  TprModel* Model = nullptr;
+  TprModel* Model = nullptr;  // where the page shows it
   const TModuleConfig* Config = nullptr;
   size_t Group = 0;
   TLoadPlan Plan;
+  std::shared_ptr<TprModel> Line;  // the object the exchanges use; the tree's has a page
+  TprModel& OnLine() { return Line ? *Line : *Model; }
 };
 
 // Where the page shows each register: the shown page of the module, else a page built for
@@ -240,21 +273,34 @@ std::vector<std::string> CaptionsOf(TprModel& m, const std::vector<TWriteStep>& 
 // A port put on a bus file's line settings goes back to its own unless the writes began.
 struct TLineRestore {
   TprPort* Port = nullptr;
-  TBusConfig Saved;
+  std::shared_ptr<TBusConfig> Saved = std::make_shared<TBusConfig>();
   bool Keep = false;
   ~TLineRestore() {
     if (!Port || Keep) return;
-    Port->SetProtocol(Saved.Protocol);
-    Port->SetBaudRate(Saved.Baud);
-    Port->SetParity(Saved.Parity);
-    Port->SetTimeout(Saved.Timeout);
-    try {
-      Port->ApplySettings();
-    } catch (...) {
-      // A line gone meanwhile: the settings are on the port node for its next opening.
-    }
+    LineOf(Port).Post(
+        [port = Port, saved = Saved] {
+          port->SetProtocol(saved->Protocol);
+          port->SetBaudRate(saved->Baud);
+          port->SetParity(saved->Parity);
+          port->SetTimeout(saved->Timeout);
+          port->ApplySettings();
+        },
+        // A line gone meanwhile: the settings are on the port node for its next opening.
+        [](std::exception_ptr) {});
   }
 };
+
+// Puts the port on a bus file's line settings, keeping its own in `saved`. Runs on the line.
+void TakeLineSettings(TprPort& port, const TBusConfig& file, TLineRestore& restore) {
+  *restore.Saved = {port.Protocol(), port.BaudRate(), port.Parity(), port.Timeout(), {}};
+  restore.Port = &port;
+  port.SetProtocol(file.Protocol);
+  port.SetBaudRate(file.Baud);
+  port.SetParity(file.Parity);
+  port.SetTimeout(file.Timeout);
+  if (port.ComPort && !port.ComPort->Connected()) port.ComPort->Open();
+  port.ApplySettings();
+}
 
 std::string ResultText(const TWriteStep& step, bool reached) {
   if (!reached) return ResStr("не записано (отменено)");
@@ -291,7 +337,7 @@ std::string TakeTargets(TTreeNode* node, TOpenedFile& o) {
     const TConfigCheck check = CheckConfigFor(*model, *config);
     if (!check) return MismatchText(check, *config, *model);
     o.Form.Groups.push_back({int(model->Address), config->Model, model->NameText, {}, {}});
-    o.Targets.push_back({model, config, 0, {}});
+    o.Targets.push_back({model, config, 0, {}, LineCopy(*model)});
     o.Port = model->Port();
     return {};
   }
@@ -308,16 +354,6 @@ std::string TakeTargets(TTreeNode* node, TOpenedFile& o) {
       return ModuleText(entry.Config.Model, entry.Address) + ": " +
              MismatchText(check, entry.Config, m);
   }
-  // The modules listen at the line settings the file was saved with.
-  TprPort& port = *o.Port;
-  o.Restore.Port = &port;
-  o.Restore.Saved = {port.Protocol(), port.BaudRate(), port.Parity(), port.Timeout(), {}};
-  port.SetProtocol(file.Bus.Protocol);
-  port.SetBaudRate(file.Bus.Baud);
-  port.SetParity(file.Bus.Parity);
-  port.SetTimeout(file.Bus.Timeout);
-  if (port.ComPort && !port.ComPort->Connected()) port.ComPort->Open();
-  port.ApplySettings();
   return {};
 }
 
@@ -331,7 +367,9 @@ bool ReadPresentValues(TOpenedFile& o) {
       reading.GaugeMax += 1 + int(entry.Config.Values.size());
   else
     reading.GaugeMax = int(o.Targets.front().Config->Values.size());
-  RunConfigWork(reading, [&] {
+  RunConfigWork(reading, LineOf(o.Port), [&] {
+    // The modules listen at the line settings the file was saved with.
+    if (o.Bus) TakeLineSettings(*o.Port, o.File.Bus, o.Restore);
     auto stop = [&reading] { return reading.Cancelled(); };
     int done = 0;
     for (size_t i = 0; o.Bus && i < o.File.Bus.Modules.size(); ++i) {
@@ -348,13 +386,13 @@ bool ReadPresentValues(TOpenedFile& o) {
           group.Note = Fill("в файле %1, пропущен", {entry.Config.Model});
         else
           o.Targets.push_back(
-              {static_cast<TprModel*>(o.Probed[i].get()), &entry.Config, o.Form.Groups.size(), {}});
+              {static_cast<TprModel*>(o.Probed[i].get()), &entry.Config, o.Form.Groups.size(), {}, nullptr});
       }
       o.Form.Groups.push_back(std::move(group));
     }
     for (TLoadTarget& t : o.Targets) {
       const std::string what = ModuleText(t.Model->NameText, int(t.Model->Address));
-      t.Plan = PlanLoad(*t.Model, *t.Config, true, stop,
+      t.Plan = PlanLoad(t.OnLine(), *t.Config, true, stop,
                         [&](const std::string& name) { reading.Step(what + ": " + name, done++); });
       if (stop()) return;
     }
@@ -384,7 +422,15 @@ bool WriteTicked(TOpenedFile& o) {
   writing.Caption = TConfigProgressForm::WriteCaption;
   writing.GaugeMax = o.Form.Ticked();
   bool wrote = false;
-  RunConfigWork(writing, [&] {
+  // A module given a new bus address is found there by its page from now on.
+  struct TFollowAddress {
+    std::vector<TLoadTarget>& Targets;
+    ~TFollowAddress() {
+      for (TLoadTarget& t : Targets)
+        if (t.Line && t.Line->Address != t.Model->Address) t.Model->SetAddress(t.Line->Address);
+    }
+  } follow{o.Targets};
+  RunConfigWork(writing, LineOf(o.Port), [&] {
     int done = 0;
     for (TLoadTarget& t : o.Targets) {
       TCompareGroup& group = o.Form.Groups[t.Group];
@@ -397,7 +443,7 @@ bool WriteTicked(TOpenedFile& o) {
         }
       const std::string what = ModuleText(t.Model->NameText, int(t.Model->Address));
       RunLoad(
-          *t.Model, ticked,
+          t.OnLine(), ticked,
           [&](const TWriteStep& step) {
             // The step is the plan's own element: its place is its row's.
             TCompareRow& row = *rows[size_t(&step - ticked.Steps.data())];
@@ -430,10 +476,17 @@ struct TPageAway {
 }  // namespace
 
 void TConfigProgressForm::Step(const std::string& action, int position) {
-  lbAction = action;
-  GaugePosition = position;
-  if (OnChange) OnChange();
+  {
+    std::lock_guard<std::mutex> hold(StepLock);
+    lbAction = action;
+    GaugePosition = position;
+  }
   if (OnStep) OnStep();
+}
+
+std::pair<std::string, int> TConfigProgressForm::Shown() const {
+  std::lock_guard<std::mutex> hold(StepLock);
+  return {lbAction, GaugePosition};
 }
 
 TConfigWorkRunner SetConfigWorkRunner(TConfigWorkRunner runner) {
@@ -442,11 +495,52 @@ TConfigWorkRunner SetConfigWorkRunner(TConfigWorkRunner runner) {
   return previous;
 }
 
-void RunConfigWork(TConfigProgressForm& W, const std::function<void()>& work) {
+void RunConfigWork(TConfigProgressForm& W, TLineExecutor& line, const std::function<void()>& work) {
+  struct TState {
+    bool Waiting = true;  // the caller still waits for the work's end
+    bool Finished = false;
+    std::exception_ptr Error;
+  };
+  auto state = std::make_shared<TState>();
+  auto ended = std::make_shared<std::promise<void>>();
+  std::future<void> jobEnded = ended->get_future();
+  bool posted = false;
+  // The job works on the caller's data: it must have ended before this returns, also when the
+  // window's display ended without it (the program quitting under it) or its runner failed.
+  struct TJobWait {
+    TConfigProgressForm& W;
+    const bool& Posted;
+    TState& State;
+    std::future<void>& JobEnded;
+    ~TJobWait() {
+      State.Waiting = false;
+      if (!Posted || State.Finished) return;
+      W.btCancelClick();
+      JobEnded.wait();
+    }
+  } wait{W, posted, *state, jobEnded};
+  const TConfigWork start = [&line, &work, &posted, ended, state](std::function<void()> closed) {
+    posted = true;
+    line.Post(
+        [&work, ended] {
+          struct TEnd {
+            std::promise<void>& Ended;
+            ~TEnd() { Ended.set_value(); }
+          } end{*ended};
+          work();
+        },
+        [state, closed = std::move(closed)](std::exception_ptr error) {
+          if (!state->Waiting) return;
+          state->Finished = true;
+          state->Error = error;
+          closed();
+        });
+  };
   if (InstalledRunner())
-    InstalledRunner()(W, work);
+    InstalledRunner()(W, start);
   else
-    work();
+    start([] {});
+  if (state->Error) std::rethrow_exception(state->Error);
 }
 
 std::string TCompareGroup::Title() const {

@@ -6,6 +6,8 @@
 // touches a widget.
 #include <atomic>
 #include <functional>
+#include <mutex>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -30,25 +32,34 @@ class TConfigProgressForm {
 
   void btCancelClick() { CancelFlag = true; }
   bool Cancelled() const { return CancelFlag; }
-  // Between two exchanges: shows the step and runs OnStep.
+  // Between two exchanges, on the line's thread: records the step and runs OnStep.
   void Step(const std::string& action, int position);
+  // The step last recorded, for the view (the line's thread may record the next meanwhile).
+  std::pair<std::string, int> Shown() const;
 
-  // The view's refresh hook.
+  // The view's refresh hook; the runner calls it on the GUI thread.
   std::function<void()> OnChange;
-  // Set by the runner: what happens between two exchanges (the program lets its queued events
-  // through there, so that the window repaints and "Отмена" is heard).
+  // Set by the runner: what happens after a step is recorded (the program hands a refresh of
+  // the window to the GUI thread). Runs where the work runs.
   std::function<void()> OnStep;
 
  private:
   std::atomic<bool> CancelFlag{false};
+  mutable std::mutex StepLock;
 };
 
-// Runs the exchanges of a save or a load while the progress window shows. Every exchange of
-// the work goes through here, so that where they run is decided in one place. The program
-// installs a runner that shows the window modally; without one the work runs in place.
-using TConfigWorkRunner = std::function<void(TConfigProgressForm&, const std::function<void()>&)>;
+class TLineExecutor;
+
+// A save's or a load's work, started once its progress window shows: `ended` runs on the GUI
+// thread when the work has ended (its error, if any, is the caller's).
+using TConfigWork = std::function<void(std::function<void()> ended)>;
+// Shows the progress window while the work runs and returns when it has ended. The program
+// installs a runner that shows the window modally; without one the work is waited for in place.
+using TConfigWorkRunner = std::function<void(TConfigProgressForm&, const TConfigWork&)>;
 TConfigWorkRunner SetConfigWorkRunner(TConfigWorkRunner runner);
-void RunConfigWork(TConfigProgressForm& W, const std::function<void()>& work);
+// Runs the exchanges of a save or a load as one job on the port's line, the progress window
+// showing meanwhile; rethrows the work's error.
+void RunConfigWork(TConfigProgressForm& W, TLineExecutor& line, const std::function<void()>& work);
 
 // One register of the comparison: what the file holds, what the module holds, and after the
 // writes how it went.

@@ -39,16 +39,20 @@ TMainForm::TMainForm(TCustomComPort& comPort) : ComPort(&comPort) {
 }
 
 TMainForm::~TMainForm() {
-  // The view has dropped its page views by now (it goes before us): no notifications, and
-  // the shown page is freed now, not later.
+  DropShownPage();
+  RootNode.reset();
+  if (TheMainForm == this) TheMainForm = nullptr;
+}
+
+void TMainForm::DropShownPage() {
+  // The view has dropped its page views by now: no notifications, and the shown page is
+  // freed now, not later.
   OnTreeChanged = nullptr;
   OnPageShown = nullptr;
   OnPageReleased = nullptr;
   DeferRelease = nullptr;
   if (SelectedNode && SelectedNode->Data) SetPageShown(SelectedNode->Data, false);
   SelectedNode = nullptr;
-  RootNode.reset();
-  if (TheMainForm == this) TheMainForm = nullptr;
 }
 
 bool TMainForm::FindPorts(std::vector<std::string>& list) {

@@ -39,6 +39,9 @@ class TMainForm {
   // Frees the tree and the shown page without notifying the view: a view drops its page
   // views before the logic goes.
   ~TMainForm();
+  // Hides and frees the shown page at once without notifying the view, as the destructor
+  // does; the window calls it while the line the page hands its work to still exists.
+  void DropShownPage();
 
   // Shown once: lists the ports, builds the tree and makes the two start selections.
   // Returns false when no serial port exists (the message was shown; the program must end).

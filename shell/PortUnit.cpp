@@ -244,30 +244,12 @@ void TPortForm::seTimeoutChange() {
 }
 
 void TPortForm::bbSearchClick() {
-  if (!Port()) return;
-  StartTask(Search(), Alive(), [](std::exception_ptr error) { ShowError(error); });
-}
-
-TTask<> TPortForm::Search() {
   TprPort* port = Port();
-  // The line of a selected port is open unless its open failed: try again, so that the user
-  // sees why it cannot be searched instead of an error of the first probe on a closed line.
-  auto open = OnLine(LineOf(port), [port] {
-    if (port->ComPort && !port->ComPort->Connected()) port->ComPort->Open();
-    port->ApplySettings();
-    return port->InitMode();
-  });
-  const bool initMode = co_await open;
-
+  if (!port) return;
   TCursorRestore restore(Ui().Cursor());
   Ui().SetCursor(TCursorKind::AppStart);
-
-  if (TMainForm* main = MainForm())
-    if (TTreeNode* node = PortTreeNode(port)) main->ClearDevices(node);
-
   auto window = std::make_unique<TSearchForm>();
   window->Port = port;
   window->SetFounded(0);
-  window->SetMaxAddress(initMode ? 1 : 247);
   RunSearchWindow(*window);
 }

@@ -30,6 +30,7 @@ class TPortForm : public TprForm {
   void chbLRCClick();
   void seTimeoutChange();
   void seNetAllowanceChange();
+  // Shows the search window modally; returns when it has closed.
   void bbSearchClick();
 
   // True while the page copies the port's settings into its controls: the handlers then only
@@ -63,7 +64,6 @@ class TPortForm : public TprForm {
  private:
   // Runs the job on the port's line: a change of the port's line settings.
   void OnPortLine(std::function<void(TprPort&)> job);
-  TTask<> Search();
   // Fills the controls with the port's settings, taken on its line behind any change queued.
   TTask<> LoadSettings();
   // Puts the controls' common "no parity, no LRC, time-out t" state into the port.

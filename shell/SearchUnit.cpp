@@ -71,9 +71,16 @@ void TSearchForm::FormActivate() {
   try {
     SearchAllDevices(*this);
   } catch (const std::exception& e) {
+    // The line could not be set up: the caller of the window reports it.
+    if (Looking == 0) {
+      Error = std::current_exception();
+      PostClose();
+      return;
+    }
     // The loop was left without its closing step: keep what was found, report the error and
     // let the modal display end so that the caller restores the cursor.
     Ui().ShowError(e.what());
+    Failed = true;
     PostClose();
   }
 }
@@ -98,9 +105,18 @@ TTask<> SearchTask(TSearchForm& W) {
   TTreeNode* parent = PortTreeNode(port);
   if (port) {
     TLineExecutor& line = LineOf(port);
+    // The line of a selected port is open unless its open failed: try again, so that the user
+    // sees why it cannot be searched instead of an error of the first probe on a closed line.
     // Each address is asked once and its reply names it: no wait for late replies.
-    auto clear = OnLine(line, [port] { port->ClearReplyGuards(); });
-    co_await clear;
+    auto open = OnLine(line, [port] {
+      if (port->ComPort && !port->ComPort->Connected()) port->ComPort->Open();
+      port->ApplySettings();
+      port->ClearReplyGuards();
+      return port->InitMode();
+    });
+    const bool initMode = co_await open;
+    if (!window.expired()) W.SetMaxAddress(initMode ? 1 : 247);
+    if (MainForm() && parent) MainForm()->ClearDevices(parent);
     for (int address = 1; !window.expired() && address <= W.MaxAddress; ++address) {
       if (W.BeforeAddress) W.BeforeAddress();
       // The Stop button hides the window; the search ends before the next address.
@@ -128,10 +144,18 @@ void SearchAllDevices(TSearchForm& W) {
   // The search lives as long as the tree it adds to.
   std::weak_ptr<void> owner = MainForm() ? MainForm()->Alive() : W.Alive();
   StartTask(SearchTask(W), std::move(owner), [&W, window = W.Alive()](std::exception_ptr error) {
+    // The line could not be set up: the caller of the window reports it.
+    if (!window.expired() && W.Looking == 0) {
+      W.Error = error;
+      W.PostClose();
+      return;
+    }
     // The loop was left without its closing step: keep what was found, report the error and
     // let the modal display end so that the caller restores the cursor.
     ShowError(error);
-    if (!window.expired()) W.PostClose();
+    if (window.expired()) return;
+    W.Failed = true;
+    W.PostClose();
   });
 }
 
@@ -153,4 +177,5 @@ void RunSearchWindow(TSearchForm& W) {
     InstalledRunner()(W);
   else
     RunSearchWindowInPlace(W);
+  if (W.Error) std::rethrow_exception(W.Error);
 }

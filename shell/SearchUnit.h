@@ -1,6 +1,7 @@
 #pragma once
 // The search window: its progress state and the scan of the bus addresses of one port. The Qt
 // dialog renders the state and feeds the Stop button back; nothing here touches a widget.
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -36,6 +37,11 @@ class TSearchForm {
   void PostClose();
   bool CloseRequested() const { return ClosePosted; }
   bool SearchStarted() const { return Started; }
+  // The search was ended by an error (already shown to the user).
+  bool Failed = false;
+  // The line could not be opened or set up: no address was asked. Raised to the caller of
+  // the window once it has closed.
+  std::exception_ptr Error;
 
   TprPort* Port = nullptr;
   // Expires with the window: a search still waiting for the line then ends there.
@@ -68,8 +74,11 @@ class TSearchForm {
   std::shared_ptr<char> AliveToken = std::make_shared<char>();
 };
 
-// Scans addresses 1..W.MaxAddress of W.Port and adds every module that answers under the
-// selected tree node of the main window; each probe runs on the port's line. A line error
+// Opens the line of W.Port if it is closed and puts it on the port's settings, clears the
+// port's modules from the tree, then scans addresses 1..W.MaxAddress (1 alone in INIT mode)
+// and adds every module that answers under the port's node; each exchange runs on the port's
+// line. An error before the first address closes the window and is kept in W.Error; a later one
+// is shown and closes the window. A line error
 // raised before the first wait passes through as EComPort; one raised later is shown and
 // closes the window.
 void SearchAllDevices(TSearchForm& W);
@@ -78,7 +87,8 @@ void SearchAllDevices(TSearchForm& W);
 // node while its page is shown; else the port's node looked up in the tree (nullptr if none).
 TTreeNode* PortTreeNode(TprPort* port);
 
-// Shows the search window modally and returns once it has closed. The program installs a
+// Shows the search window modally and returns once it has closed; then raises the window's
+// Error, if any. The program installs a
 // runner that executes a dialog; without one the window is shown and activated in place,
 // which runs the whole search before returning.
 using TSearchWindowRunner = std::function<void(TSearchForm&)>;

@@ -84,9 +84,13 @@ class TPrintingUi : public TQtUiServices {
 
 // The progress windows of a save and of a load, each saved half-way.
 void InstallShootingProgress(TPrintingUi& ui) {
-  SetConfigWorkRunner([&ui](TConfigProgressForm& model, const std::function<void()>& work) {
+  SetConfigWorkRunner([&ui](TConfigProgressForm& model, const TConfigWork& work) {
     TConfigProgressDialog dialog(model, work, ui.MainWindow);
-    model.OnStep = [] { QApplication::processEvents(); };
+    // The line runs in place here: each step is shown (and shot) before the next exchange.
+    model.OnStep = [&model] {
+      model.OnChange();
+      QApplication::processEvents();
+    };
     const QString name = model.Caption == TConfigProgressForm::ReadCaption ? "config-save.png"
                                                                            : "config-load.png";
     auto sync = model.OnChange;
@@ -98,7 +102,6 @@ void InstallShootingProgress(TPrintingUi& ui) {
       if (!dialog.grab().save(ui.ConfigShots + "/" + name)) ui.Failed = true;
     };
     dialog.exec();
-    if (dialog.Error) std::rethrow_exception(dialog.Error);
   });
 }
 

@@ -64,12 +64,13 @@ TEST(ConfigWindowDialogs, EscapeInTheProgressWindowStopsTheWork) {
   model.GaugeMax = 3;
   int steps = 0;
   TConfigProgressDialog* shown = nullptr;
-  TConfigProgressDialog dialog(model, [&] {
+  TConfigProgressDialog dialog(model, [&](std::function<void()> ended) {
     for (int i = 1; i <= 3 && !model.Cancelled(); ++i) {
       ++steps;
       if (i == 1) QTest::keyClick(shown, Qt::Key_Escape);
       model.Step("FILTER" + std::to_string(i), i);
     }
+    ended();
   });
   shown = &dialog;
   EXPECT_EQ(dialog.exec(), QDialog::Accepted);  // closed by the end of the work

@@ -178,6 +178,15 @@ TEST_F(MainWindowTest, SelectingAPortOpensTheLineAndSwapsThePageView) {
   EXPECT_TRUE(oldView.isNull());
 }
 
+TEST_F(MainWindowTest, ClosingOnAPortPageWithTheLineOnItsWorkerEndsCleanly) {
+  Window->RunLineOnWorker();
+  Start();
+  Window->tvDevices->setCurrentItem(TreeItem(1));
+  // The port page hides as the window goes and hands its settings to the line: that must
+  // happen while the line's worker still exists, never on the freed worker.
+  Window.reset();
+}
+
 TEST_F(MainWindowTest, AFailedOpenShowsTheErrorBoxAndTheSelectionMoves) {
   Start();
   Rec->FailOpen = true;

@@ -185,7 +185,7 @@ TEST(AnalogPages, IndicationTabOfBothModels) {
       if (rig.Module->Has(name)) rig.Module->SetInt(name, value);
     rig.Module->SetInt(c.Ifch, 0x31);
     rig.Ticks();
-    TComboBox& mode = *rig.Page->cbIndControl;
+    TComboBox& mode = *rig.Page->Indication->cbIndControl;
     EXPECT_EQ(mode.Items()[size_t(mode.ItemIndex())], "Часы и минуты во включенном состоянии");
     const std::string n = c.Ifch.substr(4);
     EXPECT_EQ(rig.Get<TCheckBox>("chbChPercent" + n).State(), TCheckState::Checked);
@@ -198,8 +198,8 @@ TEST(AnalogPages, IndicationTabOfBothModels) {
       rig.Get<TEdit>("edIndTime").UserEdit(time);
       rig.Get<TEdit>("edIndTime").UserKey(13);
     }
-    rig.Page->chbInd.front()->UserClick();
-    rig.Page->chbInd.back()->UserClick();
+    rig.Page->Indication->chbInd.front()->UserClick();
+    rig.Page->Indication->chbInd.back()->UserClick();
     WriteList expected{{"ICON3", "4"}, {"ICON2", "32"}, {"ICON1", "8"}, {c.Ifch, "17"}, {"CHINDICATION", "7"},
                        {"TINDICATION", "255"}};
     expected.insert(expected.end(), c.Indicators.begin(), c.Indicators.end());

@@ -1,6 +1,7 @@
 // The rules a tab gets from its register rows beyond the common tabs: single-precision entry,
 // bit fields, bits of channel registers, command rows writing 2^tag, lists with codes, the
-// analog display settings and the step after every polling cycle.
+// analog display settings and the step after every polling cycle; and the rows engine on its
+// own, without a page.
 #include <gtest/gtest.h>
 
 #include "shell/MainUnit.h"
@@ -17,7 +18,7 @@ class TRowsPage : public TModuleForm {
     TContainer* sheet = AddTab("tsRows", "Ряды", [steps] { return RunSteps(steps); });
     steps->push_back(BuildRows(sheet, std::move(table)));
     if (displayChannels > 0)
-      steps->push_back(BuildDisplaySettings(sheet, displayChannels, "", "Знаков после запятой:"));
+      steps->push_back(BuildRows(sheet, DisplaySettingsRows(displayChannels, "", "Знаков после запятой:")));
   }
   using TModuleForm::FollowCalibration;
   template <class T>
@@ -142,6 +143,80 @@ TEST(Rows, CalibrateButtonFollowsTheMainWindowAfterEveryCycleWhateverTheTab) {
     rig.Page->pcMain->UserSelectTab(enabled ? 0 : 1);
     rig.Ticks();
     EXPECT_EQ(calibrate->Enabled(), enabled);
+  }
+}
+
+// The engine's host, recording each read (a read of Failing fails) and each control shown.
+class TRecordingHost : public TRowsHost {
+ public:
+  explicit TRecordingHost(const TprModel& model) : Model(model) {}
+  TprDevReg* Register(const std::string& name) const override {
+    TprDevReg* reg = Model.FindRegister(name);
+    if (!reg) throw std::logic_error(name);
+    return reg;
+  }
+  void BindPart(const std::shared_ptr<const TPart>&, TControl*, TprDevReg*, int) override {}
+  void ShowBound(const TRowBinding& b, bool ok) override {
+    Log.push_back(b.Control->Name() + (ok ? "" : " failed"));
+  }
+  TTask<bool> Read(TprDevReg* reg) override {
+    Log.push_back(reg->Name);
+    co_return reg->Name != Failing;
+  }
+  const TprModel& Model;
+  std::string Failing;
+  std::vector<std::string> Log;
+};
+
+TTask<> LogStep(std::vector<std::string>* log) {
+  log->push_back("step");
+  co_return;
+}
+
+TEST(Rows, EngineWithoutAPageReadsInOrderAndShowsWhatEachReadFeeds) {
+  using namespace rows;
+  TprPort port;
+  std::unique_ptr<TprNode> beta(CreateDevice(3, 3, &port));
+  using Log = std::vector<std::string>;
+  const auto any = [](const std::string&, std::string&) { return true; };
+  const struct {
+    const char* What;
+    std::function<TRowsTable(Log*)> Table;
+    const char* Failing;
+    Log Expected;
+  } cases[] = {
+      {"registers where the rows first show them, steps at their places, commands never read",
+       [&](Log* log) {
+         return TRowsTable({{"Статус:", {BitShow("chbWD", "NWDTSTATUS").Bit(0),
+                                         CommandButton("bbWDReset", "NWDTSTATUS").Writes("0")}},
+                            Step([log] { return LogStep(log); }),
+                            {"Диагностика:", {Computed("edDiag", "SLFDGNS", any)}},
+                            {"Время:", {Number("edDays", "DAYS")}},
+                            {"INIT:", {BitShow("chbInit", "SLFDGNS").Bit(15)}}});
+       },
+       "DAYS",
+       {"NWDTSTATUS", "chbWD", "step", "SLFDGNS", "edDiag", "chbInit", "DAYS", "edDays failed"}},
+      {"an explicit order of channel registers and a shared bit register",
+       [](Log*) {
+         return TRowsTable({{"Входы:", {BitShow("chbIn", "DIGINPUT").Channels(2)}},
+                            {"Счетчики:", {Number("edCounter", "COUNTER").Channels(2)}}})
+             .ReadOrder({{"COUNTER", 2}, "DIGINPUT"});
+       },
+       "COUNTER2",
+       {"COUNTER1", "edCounter1", "COUNTER2", "edCounter2 failed", "DIGINPUT", "chbIn1", "chbIn2"}},
+  };
+  for (const auto& c : cases) {
+    TRecordingHost host(*dynamic_cast<TprModel*>(beta.get()));
+    host.Failing = c.Failing;
+    TControlSet controls;
+    TContainer* sheet = controls.Add<TPageControl>("pcMain", &controls.Root())->AddSheet("tsProbe", "Проба");
+    const std::string owner = "TProbe";
+    TRowsEngine engine(host, controls, &host.Model, owner);
+    const TRefreshStep refresh = engine.Build(sheet, c.Table(&host.Log));
+    EXPECT_TRUE(host.Log.empty()) << c.What;
+    const auto alive = std::make_shared<char>();
+    StartTask(refresh(), alive, [](std::exception_ptr) { ADD_FAILURE(); });
+    EXPECT_EQ(host.Log, c.Expected) << c.What;
   }
 }
 }  // namespace

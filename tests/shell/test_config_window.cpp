@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 
+#include "comm/LineWorker.h"
 #include "comm/Resources.h"
 #include "comm/prPort.h"
 #include "models/ConfigFile.h"
@@ -47,11 +48,11 @@ class ConfigWindow : public ::testing::Test, protected TPortRig {
     }
     // The work runs in place; OnStep runs between two of its exchanges.
     PreviousRunner =
-        SetConfigWorkRunner([this](TConfigProgressForm& w, const std::function<void()>& work) {
+        SetConfigWorkRunner([this](TConfigProgressForm& w, const TConfigWork& work) {
           w.OnStep = [this, &w] {
             if (OnStep) OnStep(w);
           };
-          work();
+          work([] {});
         });
     ASSERT_TRUE(Start());
     Page->bbSearchClick();
@@ -278,6 +279,38 @@ TEST_F(ConfigWindow, AWholeBusSavedAndLoadedBack) {
   EXPECT_EQ(TickedNames(Ui.Compared), (std::vector<std::string>{"FILTER1", "FILTER4"}));
   EXPECT_EQ(Get(0, "FILTER1"), 1u);
   EXPECT_EQ(Get(1, "FILTER4"), 3u);
+}
+
+using ResponsiveConfig = ConfigWindow;
+
+// A save's and a load's exchanges are jobs of the port's line: none runs in the menu's call
+// before the progress window shows, and the window closes once the line has run them.
+TEST_F(ResponsiveConfig, ASaveAndALoadRunTheirExchangesOnThePortsLine) {
+  Form.Select(ModuleAt(5));
+  TManualLine line;
+  auto* port = static_cast<TprPort*>(PortNode->Data);
+  port->Executor = &line;
+  int windows = 0;
+  SetConfigWorkRunner([&](TConfigProgressForm&, const TConfigWork& work) {
+    ++windows;
+    const size_t before = Sim->Frames.size();
+    bool ended = false;
+    work([&] { ended = true; });
+    EXPECT_EQ(Sim->Frames.size(), before);
+    EXPECT_FALSE(ended);
+    line.RunAll();
+    EXPECT_GT(Sim->Frames.size(), before);
+    EXPECT_TRUE(ended);
+  });
+  Set(0, "FILTER2", 9);
+  EXPECT_TRUE(Save(ModuleAt(5)));
+  Set(0, "FILTER2", 3);
+  EXPECT_TRUE(Open(ModuleAt(5)));
+  line.RunAll();
+  port->Executor = nullptr;
+  EXPECT_EQ(windows, 3);  // the save's reading, the load's reading and its writing
+  EXPECT_EQ(Get(0, "FILTER2"), 9u);
+  EXPECT_EQ(TickedNames(Ui.Compared), (std::vector<std::string>{"FILTER2"}));
 }
 
 }  // namespace
