@@ -45,6 +45,11 @@ TValueKind ValueKindOf(const TRegisterDef& def) {
   }
 }
 
+TValueFault CheckInteger(const std::string& text, int64_t lo, int64_t hi, int64_t& value) {
+  if (!IntegerValue(text, value)) return TValueFault::NotANumber;
+  return value >= lo && value <= hi ? TValueFault::None : TValueFault::OutOfRange;
+}
+
 TValueFault CheckNumber(const TRegisterDef& def, int64_t value, bool force) {
   if (!AcceptsNumber(def, value)) return TValueFault::OutOfRange;
   // A list that shows no item for other codes holds every code the module knows: a code beyond

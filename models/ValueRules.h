@@ -37,6 +37,8 @@ struct TValueCheck {
 // Whether the register takes the text. A list register takes the codes of its items; `force`
 // lets one of its other codes through where the list shows such codes as an item of their own.
 TValueCheck CheckValue(const TRegisterDef& def, const std::string& text, bool force = false);
+// Whether the text is an integer lo..hi; the number in `value`.
+TValueFault CheckInteger(const std::string& text, int64_t lo, int64_t hi, int64_t& value);
 // The same for a number a module holds for an integer or code register (the value at the
 // register's width, signed where its type is).
 TValueFault CheckNumber(const TRegisterDef& def, int64_t value, bool force = false);

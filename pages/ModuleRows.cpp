@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "comm/Codecs.h"
+#include "models/ValueRules.h"
 #include "pages/ModuleForm.h"
 #include "shell/MainUnit.h"
 
@@ -134,22 +135,24 @@ void TModuleForm::ShowBound(const TRowBinding& b, bool ok) {
     case TPartKind::Number:
     case TPartKind::Text:
     case TPartKind::Show:
-      ShowText(static_cast<TEdit&>(*b.Control), ok, text, p.ShowEvenFocused);
-      break;
-    case TPartKind::Single:
-    case TPartKind::Computed: {
+    case TPartKind::Single: {
+      // The value text as read, or a number with the part's fixed decimals, else its row's;
+      // "Ошибка" when a value read has no number to show.
       auto& field = static_cast<TEdit&>(*b.Control);
-      if (p.Kind == TPartKind::Single && p.Decimals == kValueTextAsRead) {
-        ShowText(field, ok, text, p.ShowEvenFocused);
-        break;
-      }
-      // A number with fixed decimals, or the part's own text; "Ошибка" when there is none.
-      double v = 0;
+      const int decimals =
+          p.Decimals != kValueTextAsRead ? p.Decimals : b.Reg->Def ? b.Reg->Def->Decimals : kAsRead;
       std::string shown;
-      const bool converted = ok && (p.Kind == TPartKind::Computed
-                                        ? p.ComputeText(text, shown)
-                                        : TryStrToFloat(text, v) && FormatFixed(v, p.Decimals, shown));
-      ShowComputed(field, ok, converted, shown, p.ShowEvenFocused);
+      if (decimals == kAsRead)
+        ShowText(field, ok, text, p.ShowEvenFocused);
+      else
+        ShowComputed(field, ok, ok && FormatValue(*b.Reg, decimals, shown), shown, p.ShowEvenFocused);
+      break;
+    }
+    case TPartKind::Computed: {
+      // The part's own text; "Ошибка" when there is none.
+      std::string shown;
+      ShowComputed(static_cast<TEdit&>(*b.Control), ok, ok && p.ComputeText(text, shown), shown,
+                   p.ShowEvenFocused);
       break;
     }
     case TPartKind::BitShow:
