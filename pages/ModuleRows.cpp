@@ -52,8 +52,9 @@ void TModuleForm::BindPart(const std::shared_ptr<const TPart>& part, TControl* c
   if (control->Kind() == TControlKind::Edit) {
     if (p.Kind == TPartKind::Show || p.Kind == TPartKind::Computed) return;
     std::function<void(TEdit&, char)> rule = p.KeyRule;
-    int64_t lo = 0, hi = 0;
-    RangeOf(p, reg ? reg->Def : nullptr, lo, hi);
+    // A number field takes its register's range (none without a map row).
+    int64_t lo = 0, hi = -1;
+    if (reg && reg->Def) NumberRange(*reg->Def, lo, hi);
     if (rule) {
     } else if (p.Kind == TPartKind::Number) {
       rule = [this, reg, lo, hi, written = p.WrittenRule](TEdit& f, char k) {
