@@ -624,13 +624,13 @@ class TCommand {
             failed = failed || !step.Written || !step.Verified;
             if (Text())
               Out() << indent << step.Name << ": "
-                    << (step.From.empty() ? ResStr("Н/Д") : step.From) << " -> " << step.To
+                    << (step.From.empty() ? NoValueText() : step.From) << " -> " << step.To
                     << ": " << Outcome(step, false) << "\n";
           },
           Stop);
     else if (Text())
       for (const TWriteStep& step : plan.Steps)
-        Out() << indent << step.Name << ": " << (step.From.empty() ? ResStr("Н/Д") : step.From)
+        Out() << indent << step.Name << ": " << (step.From.empty() ? NoValueText() : step.From)
               << " -> " << step.To << ": would write\n";
     m.Address = int(m.Model->Address);
     return !failed;

@@ -1,6 +1,7 @@
 #include "comm/prDevReg.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "comm/Codecs.h"
@@ -206,6 +207,13 @@ bool VelaReplyAccepted(const TVelaRecord& reply, const TVelaRecord& request) {
 void TprDevReg::SetValue(std::string text) {
   ValueText = std::move(text);
   HasNumber = TryStrToFloat(ValueText, Number);
+}
+
+bool TprDevReg::IntegerValue(int32_t& value) const {
+  if (!HasNumber || Number != std::trunc(Number) || Number < INT32_MIN || Number > INT32_MAX)
+    return false;
+  value = int32_t(Number);
+  return true;
 }
 
 bool TprDevReg::Decoded(int type, double value) {

@@ -86,6 +86,8 @@ class TprDevReg : public TComponent {
   // Sets the value text and the number it stands for (a value not read from the module: a
   // test's, or one carried over from another copy of the register).
   void SetValue(std::string text);
+  // The decoded number as an integer; false when there is none or it is no 32-bit integer.
+  bool IntegerValue(int32_t& value) const;
   // Its row of the register map (nullptr for a register outside a model's map).
   const TRegisterDef* Def = nullptr;
 

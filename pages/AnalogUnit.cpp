@@ -56,7 +56,7 @@ TTask<uint32_t> TAnalogInputForm::ChannelMask(const char* prefix, bool (*test)(i
     TprDevReg* reg = ChannelRegister(prefix, ch);
     int32_t value = 0;
     const bool ok = co_await Read(reg);
-    if (ok && TryStrToInt(reg->ValueText, value) && test(value)) mask |= 1u << ch;
+    if (ok && reg->IntegerValue(value) && test(value)) mask |= 1u << ch;
   }
   co_return mask;
 }
@@ -64,7 +64,7 @@ TTask<uint32_t> TAnalogInputForm::ChannelMask(const char* prefix, bool (*test)(i
 TTask<uint32_t> TAnalogInputForm::FlagMask(TprDevReg* reg) {
   int32_t value = 0;
   const bool ok = co_await Read(reg);
-  co_return ok && TryStrToInt(reg->ValueText, value) ? static_cast<uint32_t>(value) : 0;
+  co_return ok && reg->IntegerValue(value) ? static_cast<uint32_t>(value) : 0;
 }
 
 

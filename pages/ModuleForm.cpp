@@ -325,7 +325,7 @@ namespace {
 // The value last read (or last written) of a register, false when there is none.
 bool LastValue(const TprDevReg* reg, uint32_t& value) {
   int32_t v = 0;
-  if (!reg || reg->ValueText.empty() || !TryStrToInt(reg->ValueText, v)) return false;
+  if (!reg || !reg->IntegerValue(v)) return false;
   value = static_cast<uint32_t>(v);
   return true;
 }
@@ -340,7 +340,7 @@ void TModuleForm::WriteDerived(TControl& control, TprDevReg* reg, uint32_t value
 TTask<> TModuleForm::DerivedWrite(TControl& control, TprDevReg* reg, std::string text) {
   auto write = Write(reg, text);
   const bool ok = co_await write;
-  if (ok) reg->ValueText = text;
+  if (ok) reg->SetValue(text);
   control.ReleaseFocus();
 }
 
@@ -444,8 +444,8 @@ TTask<> TModuleForm::RefreshClock() {
     edTime->SetText(NoValueText());
   } else if (!edTime->Focused()) {
     int32_t h = 0, m = 0, s = 0;
-    const bool converted = TryStrToInt(d.HOURS->ValueText, h) && TryStrToInt(d.MINTS->ValueText, m) &&
-                           TryStrToInt(d.SECNS->ValueText, s) && h >= 0 && h <= 23 && m >= 0 &&
+    const bool converted = d.HOURS->IntegerValue(h) && d.MINTS->IntegerValue(m) &&
+                           d.SECNS->IntegerValue(s) && h >= 0 && h <= 23 && m >= 0 &&
                            m <= 59 && s >= 0 && s <= 59;
     edTime->SetText(converted ? FormatTimeOfDay(h, m, s) : BadValueText());
   }
@@ -494,7 +494,7 @@ TTask<> TModuleForm::ReadInitState() {
   const bool ok = co_await Read(Module->SLFDGNS);
   if (!ok) co_return;
   int32_t value = 0;
-  if (!TryStrToInt(Module->SLFDGNS->ValueText, value) || (value & 0x8000)) co_return;
+  if (!Module->SLFDGNS->IntegerValue(value) || (value & 0x8000)) co_return;
   Module->InitFlag = false;
 }
 

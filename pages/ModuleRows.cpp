@@ -131,7 +131,7 @@ void TModuleForm::ShowBound(const TRowBinding& b, bool ok) {
   const TPart& p = *b.Part;
   const std::string& text = ok ? b.Reg->ValueText : std::string();
   int32_t value = 0;
-  const bool integer = ok && TryStrToInt(text, value);
+  const bool integer = ok && b.Reg->IntegerValue(value);
   switch (p.Kind) {
     case TPartKind::Number:
     case TPartKind::Text:

@@ -268,7 +268,7 @@ TTask<> TRhoCalibrateForm::ValueStep() {
   co_await WaitForCoefficient();
   int32_t flags = 0;
   const bool read = co_await Read(status);
-  if (!read || !TryStrToInt(status->ValueText, flags)) {
+  if (!read || !status->IntegerValue(flags)) {
     ShowError(texts::ReasonLink);
     co_return;
   }

@@ -84,12 +84,12 @@ TTask<> TRhoForm::RefreshOutputs() {
   // A failed or unreadable diagnostics read flags nothing: the values are shown then.
   int32_t diagnostics = 0;
   const bool read = co_await Read(OUTPUTDGNS);
-  if (!read || !TryStrToInt(OUTPUTDGNS->ValueText, diagnostics)) diagnostics = 0;
+  if (!read || !OUTPUTDGNS->IntegerValue(diagnostics)) diagnostics = 0;
   bool switchedOff[2];
   for (int ch = 0; ch < 2; ++ch) {
     int32_t type = 0;
     const bool typeRead = co_await Read(OUTTYPE[ch]);
-    switchedOff[ch] = typeRead && TryStrToInt(OUTTYPE[ch]->ValueText, type) &&
+    switchedOff[ch] = typeRead && OUTTYPE[ch]->IntegerValue(type) &&
                       type == RhoOutputOff;
   }
   // Set whether or not the field has the focus: it is read-only.
