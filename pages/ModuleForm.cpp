@@ -231,9 +231,9 @@ void TModuleForm::ShowComputed(TEdit& field, bool ok, bool converted, const std:
     field.SetText(text);
 }
 
-void TModuleForm::ShowBit(TCheckBox& box, bool ok, const std::string& valueText, int bit) {
+void TModuleForm::ShowBit(TCheckBox& box, bool ok, const TprDevReg& reg, int bit) {
   int32_t value = 0;
-  if (!ok || !TryStrToInt(valueText, value))
+  if (!ok || !reg.IntegerValue(value))
     box.SetState(TCheckState::Grayed);
   else if (!box.Focused())
     box.SetChecked((static_cast<uint32_t>(value) >> bit) & 1u);

@@ -128,7 +128,7 @@ class TModuleForm : public TprForm, private TRowsHost {
   // A computed text: ok false "Н/Д", converted false "Ошибка", else the text (focus rule).
   static void ShowComputed(TEdit& field, bool ok, bool converted, const std::string& text,
                            bool evenFocused = false);
-  static void ShowBit(TCheckBox& box, bool ok, const std::string& valueText, int bit);
+  static void ShowBit(TCheckBox& box, bool ok, const TprDevReg& reg, int bit);
   static void ShowIndex(TComboBox& list, bool ok, int index);
 
   // ---- edit rules

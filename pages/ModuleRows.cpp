@@ -158,7 +158,7 @@ void TModuleForm::ShowBound(const TRowBinding& b, bool ok) {
     }
     case TPartKind::BitShow:
     case TPartKind::Toggle:
-      ShowBit(static_cast<TCheckBox&>(*b.Control), ok, text, b.Bit);
+      ShowBit(static_cast<TCheckBox&>(*b.Control), ok, *b.Reg, b.Bit);
       break;
     case TPartKind::Flag: {
       auto& box = static_cast<TCheckBox&>(*b.Control);
