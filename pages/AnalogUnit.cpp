@@ -1,6 +1,5 @@
 #include "pages/AnalogUnit.h"
 
-#include "comm/Codecs.h"
 #include "comm/Resources.h"
 #include "models/ValueRules.h"
 #include "shell/UiServices.h"

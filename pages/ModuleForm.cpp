@@ -3,7 +3,6 @@
 #include "comm/Codecs.h"
 #include "comm/LineOps.h"
 #include "comm/Resources.h"
-#include "comm/WireText.h"
 #include "comm/SerialById.h"
 #include "comm/prPort.h"
 #include "models/ValueRules.h"

@@ -1,6 +1,5 @@
 #include "pages/RhoUnit.h"
 
-#include "comm/Codecs.h"
 #include "comm/Resources.h"
 #include "models/ValueRules.h"
 #include "models/prRho.h"
