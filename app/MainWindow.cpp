@@ -27,16 +27,15 @@
 #include "app/PageView.h"
 #include "app/PageWidget.h"
 #include "app/QtUi.h"
-#include "app/TreeIcons.h"
 #include "app/TerminalWindow.h"
+#include "app/TreeIcons.h"
 #include "app/TreeRowTips.h"
 #include "comm/Resources.h"
+#include "comm/prNode.h"
 #include "comm/prPort.h"
 #include "models/prDevice.h"
-#include "pages/ModuleForm.h"
 #include "shell/CompUnit.h"
 #include "shell/ConfigUnit.h"
-#include "shell/prNode.h"
 #include "shell/prUnit.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <clocale>
 
 #include "comm/Resources.h"
+#include "comm/prNode.h"
 #include "shell/MainUnit.h"
-#include "shell/prNode.h"
 #include "sim/DemoBus.h"
 
 namespace {

@@ -15,11 +15,12 @@
 #include <string>
 
 #include "comm/CPort.h"
+#include "comm/prNode.h"
 #include "comm/prPort.h"
 #include "pages/ModuleForm.h"
 #include "shell/MainUnit.h"
 #include "shell/PortUnit.h"
-#include "shell/prNode.h"
+#include "sim/DemoBus.h"
 #include "sim/PtyBus.h"
 #include "sim/SimBus.h"
 
@@ -40,8 +41,7 @@ double ProcessCpuMs() {
 bool Scan(bool withModules, bool vela, bool tcp) {
   auto bus = std::make_shared<TSimBus>();
   if (withModules) {
-    for (int model = 1; model <= 5; ++model) bus->AddModel(model, uint8_t(model));
-    bus->AddModel(0, 6);
+    for (const TDemoModule& m : DemoBusModules()) bus->AddModel(m.ModelIndex, uint8_t(m.Address));
   }
   TPtyBus pty(bus);
   pty.TcpBaud = 115200;
@@ -74,7 +74,7 @@ bool Scan(bool withModules, bool vela, bool tcp) {
   const int requestLength = vela ? 5 : 8, replyLength = 7;
   double prescribedMs = 0;
   for (int address = 1; address <= 247; ++address) {
-    const bool answers = withModules && address <= 6;
+    const bool answers = withModules && address <= ModelCount;
     prescribedMs += requestLength * c;
     prescribedMs += answers ? replyLength * c
                             : double(t.ReadTotalMultiplier) * replyLength + t.ReadTotalConstant;
@@ -91,7 +91,7 @@ bool Scan(bool withModules, bool vela, bool tcp) {
   std::printf(
       "%-4s %-8s %-10s found %zu  wall %9.1f ms  prescribed %9.1f ms  ratio %.4f  "
       "CPU search thread %6.1f ms (%.2f%%)  whole process %6.1f ms (%.2f%%)\n",
-      tcp ? "TCP" : "pty", vela ? "Vela" : "Modbus", withModules ? "6 modules" : "no module",
+      tcp ? "TCP" : "pty", vela ? "Vela" : "Modbus", withModules ? "every model and an unknown module" : "no module",
       portNode->Children.size(), wallMs, prescribedMs, wallMs / prescribedMs, cpuMs,
       100 * cpuMs / wallMs, procMs, 100 * procMs / wallMs);
   std::printf("         per address: char %.4f ms, read time-out %d x %d + %d ms; module turnaround "

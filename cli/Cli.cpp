@@ -18,8 +18,9 @@
 #include "comm/Codecs.h"
 #include "comm/Resources.h"
 #include "comm/SerialById.h"
+#include "models/BusScan.h"
 #include "models/BusTrace.h"
-#include "shell/BusScan.h"
+#include "models/ValueRules.h"
 
 using nlohmann::json;
 
@@ -442,22 +443,22 @@ class TCommand {
     const int address = ParseAddress(A.Positional[1]);
     TprPort& port = Lines.Open(A.Positional[0]);
     TCliModule m = OpenModuleOrFail(port, address);
-    std::vector<const TRegisterDef*> defs;
+    std::vector<TprDevReg*> chosen;
     if (A.All || A.Positional.size() == 2) {
-      for (const TRegisterDef& d : m.Model->Map()) defs.push_back(&d);
+      chosen = m.Model->Registers();
     } else {
       for (size_t i = 2; i < A.Positional.size(); ++i) {
-        const TRegisterDef* d = FindDef(*m.Model, A.Positional[i]);
-        if (!d) throw TUsageError{m.ModelName() + std::string(" has no register ") + A.Positional[i]};
-        defs.push_back(d);
+        TprDevReg* reg = m.Model->FindRegister(A.Positional[i]);
+        if (!reg) throw TUsageError{m.ModelName() + std::string(" has no register ") + A.Positional[i]};
+        chosen.push_back(reg);
       }
     }
     json regs = json::array();
     std::vector<std::vector<std::string>> rows;
     std::string failed;
-    for (const TRegisterDef* d : defs) {
+    for (TprDevReg* reg : chosen) {
       CheckStop();
-      TprDevReg* reg = m.Model->FindRegister(d->Name);
+      const TRegisterDef* d = reg->Def;
       const bool ok = m.Model->ReadRegister(reg);
       if (!ok) failed += (failed.empty() ? "" : ", ") + std::string(d->Name);
       regs.push_back({{"name", d->Name},
@@ -487,7 +488,8 @@ class TCommand {
       const size_t eq = p.find('=');
       if (eq == std::string::npos) throw TUsageError{"'" + p + "' is not REGISTER=VALUE"};
       const std::string name = p.substr(0, eq), value = p.substr(eq + 1);
-      const TRegisterDef* d = FindDef(*m.Model, name);
+      const TprDevReg* reg = m.Model->FindRegister(name);
+      const TRegisterDef* d = reg ? reg->Def : nullptr;
       if (!d) throw TUsageError{m.ModelName() + std::string(" has no register ") + name};
       if (d->Access == raReadOnly) throw TUsageError{std::string(d->Name) + " is read-only"};
       std::string why;
@@ -622,13 +624,13 @@ class TCommand {
             failed = failed || !step.Written || !step.Verified;
             if (Text())
               Out() << indent << step.Name << ": "
-                    << (step.From.empty() ? ResStr("Н/Д") : step.From) << " -> " << step.To
+                    << (step.From.empty() ? NoValueText() : step.From) << " -> " << step.To
                     << ": " << Outcome(step, false) << "\n";
           },
           Stop);
     else if (Text())
       for (const TWriteStep& step : plan.Steps)
-        Out() << indent << step.Name << ": " << (step.From.empty() ? ResStr("Н/Д") : step.From)
+        Out() << indent << step.Name << ": " << (step.From.empty() ? NoValueText() : step.From)
               << " -> " << step.To << ": would write\n";
     m.Address = int(m.Model->Address);
     return !failed;

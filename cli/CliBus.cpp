@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "shell/BusScan.h"
+#include "models/BusScan.h"
 
 std::atomic<bool>& CliStopRequested() {
   static std::atomic<bool> stop{false};

@@ -16,6 +16,8 @@ std::shared_ptr<TprDevReg> WorkCopy(const TprDevReg& reg) {
   copy->DcsRead = reg.DcsRead;
   copy->DcsWrite = reg.DcsWrite;
   copy->ValueText = reg.ValueText;
+  copy->Number = reg.Number;
+  copy->HasNumber = reg.HasNumber;
   return copy;
 }
 }  // namespace
@@ -31,6 +33,8 @@ TTask<bool> ReadOnLine(TprPort* port, TprDevReg* reg) {
   auto read = OnLine(LineOf(port), [port, copy] { return ReadExchange(*port, *copy); }, PauseAfterRead);
   const bool ok = co_await read;
   reg->ValueText = copy->ValueText;
+  reg->Number = copy->Number;
+  reg->HasNumber = copy->HasNumber;
   co_return ok;
 }
 

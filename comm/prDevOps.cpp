@@ -60,7 +60,7 @@ bool ReadVela(TprPort& port, TprDevReg& reg) {
   reg.SealVelaRead();
   TVelaRecord reply;
   port.ExchangeVela(reg.VelaRead, reply);
-  reg.ValueText.clear();
+  reg.SetValue({});
   return reg.DecodeVelaReply(reply);
 }
 
@@ -75,7 +75,7 @@ bool ReadModbus(TprPort& port, TprDevReg& reg) {
   reg.SealModbusRead();
   TModbusRecord reply;
   port.ExchangeModbus(reg.ModbusRead, reply);
-  reg.ValueText.clear();
+  reg.SetValue({});
   return reg.DecodeModbusReply(reply);
 }
 
@@ -89,7 +89,7 @@ bool WriteModbus(TprPort& port, TprDevReg& reg, const std::string& text) {
 bool ReadDcs(TprPort& port, TprDevReg& reg) {
   TDcsRecord reply;
   port.ExchangeDcs(reg.DcsRead, reply);
-  reg.ValueText.clear();
+  reg.SetValue({});
   return false;
 }
 

@@ -1,6 +1,7 @@
 #include "comm/prDevReg.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "comm/Codecs.h"
@@ -29,28 +30,39 @@ std::string TextUpToNul(const uint8_t* b, int size) {
                      nul ? size_t(static_cast<const uint8_t*>(nul) - b) : size_t(size));
 }
 
-// Value text of a little-endian value of a numeric type code 0..8; false if not showable.
-bool NumericText(int type, const uint8_t* b, std::string& text) {
+// The number of a little-endian value of a numeric type code 0..8; false for another code.
+bool NumericValue(int type, const uint8_t* b, double& value) {
   switch (type) {
-    case dtBool: text.assign(1, b[0] ? '1' : '0'); return true;
-    case dtUInt8: text = IntText(b[0]); return true;
-    case dtInt8: text = IntText(int8_t(b[0])); return true;
-    case dtUInt16: text = IntText(uint16_t(b[0] | b[1] << 8)); return true;
-    case dtInt16: text = IntText(int16_t(uint16_t(b[0] | b[1] << 8))); return true;
-    case dtUInt32: text = IntText(LittleEndian32(b)); return true;
-    case dtInt32: text = IntText(int32_t(LittleEndian32(b))); return true;
+    case dtBool: value = b[0] ? 1 : 0; return true;
+    case dtUInt8: value = b[0]; return true;
+    case dtInt8: value = int8_t(b[0]); return true;
+    case dtUInt16: value = uint16_t(b[0] | b[1] << 8); return true;
+    case dtInt16: value = int16_t(uint16_t(b[0] | b[1] << 8)); return true;
+    case dtUInt32: value = LittleEndian32(b); return true;
+    case dtInt32: value = int32_t(LittleEndian32(b)); return true;
     case dtSingle: {
       float f;
       std::memcpy(&f, b, 4);
-      return FormatFixed(f, 5, text);
+      value = f;
+      return true;
     }
     case dtDouble: {
       double d;
       std::memcpy(&d, b, 8);
-      return FormatFixed(d, 8, text);
+      value = d;
+      return true;
     }
   }
   return false;
+}
+
+// The value text of a number of the type: integers whole, singles with five decimals, doubles
+// with eight; false for a number that cannot be shown (not finite).
+bool NumberText(int type, double value, std::string& text) {
+  if (type == dtSingle) return FormatFixed(value, 5, text);
+  if (type == dtDouble) return FormatFixed(value, 8, text);
+  text = IntText(int64_t(value));
+  return true;
 }
 
 // The 32 bits of an integer text: any signed 32-bit value, and for an unsigned 32-bit register
@@ -192,8 +204,30 @@ bool VelaReplyAccepted(const TVelaRecord& reply, const TVelaRecord& request) {
   return n == VelaSize(type) + 6;
 }
 
+void TprDevReg::SetValue(std::string text) {
+  ValueText = std::move(text);
+  HasNumber = TryStrToFloat(ValueText, Number);
+}
+
+bool TprDevReg::IntegerValue(int32_t& value) const {
+  if (!HasNumber || Number != std::trunc(Number) || Number < INT32_MIN || Number > INT32_MAX)
+    return false;
+  value = int32_t(Number);
+  return true;
+}
+
+bool TprDevReg::Decoded(int type, double value) {
+  std::string text;
+  if (!NumberText(type, value, text)) return false;
+  ValueText = std::move(text);
+  Number = value;
+  HasNumber = true;
+  return true;
+}
+
 bool TprDevReg::DecodeVelaReply(const TVelaRecord& reply) {
   ValueText.clear();
+  HasNumber = false;
   if (!VelaReplyAccepted(reply, VelaRead)) return false;
   const int n = reply.RequestLength;
   const int type = reply.Frame[4] & 0x0F;
@@ -204,8 +238,8 @@ bool TprDevReg::DecodeVelaReply(const TVelaRecord& reply) {
     return true;
   }
   std::memcpy(value, reply.Frame + 5, size_t(VelaSize(type)));
-  std::string text;
-  if (NumericText(type, value, text)) ValueText = text;
+  double number = 0;
+  if (NumericValue(type, value, number)) Decoded(type, number);
   return true;
 }
 
@@ -275,6 +309,7 @@ bool ModbusReplyAccepted(const TModbusRecord& reply, const TModbusRecord& reques
 
 bool TprDevReg::DecodeModbusReply(const TModbusRecord& reply) {
   ValueText.clear();
+  HasNumber = false;
   if (!ModbusReplyAccepted(reply, ModbusRead)) return false;
   const int byteCount = reply.Frame[2];
   const int type = ModbusRead.DataType;
@@ -291,9 +326,9 @@ bool TprDevReg::DecodeModbusReply(const TModbusRecord& reply) {
   std::memcpy(value, reply.Frame + 3, size_t(std::min(byteCount, ModbusSize(type))));
   switch (type) {
     case dtUInt8:
-    case dtUInt16: ValueText = IntText(uint16_t(value[0] << 8 | value[1])); break;
-    case dtInt8: ValueText = IntText(int8_t(value[1])); break;
-    case dtInt16: ValueText = IntText(int16_t(uint16_t(value[0] << 8 | value[1]))); break;
+    case dtUInt16: Decoded(type, uint16_t(value[0] << 8 | value[1])); break;
+    case dtInt8: Decoded(type, int8_t(value[1])); break;
+    case dtInt16: Decoded(type, int16_t(uint16_t(value[0] << 8 | value[1]))); break;
     case dtUInt32:
     case dtInt32:
     case dtSingle: {
@@ -301,16 +336,13 @@ bool TprDevReg::DecodeModbusReply(const TModbusRecord& reply) {
       uint32_t v;
       std::memcpy(&v, value, 4);
       if (type == dtUInt32) {
-        ValueText = IntText(v);
+        Decoded(type, v);
       } else if (type == dtInt32) {
-        ValueText = IntText(int32_t(v));
+        Decoded(type, int32_t(v));
       } else {
         float f;
         std::memcpy(&f, value, 4);
-        if (!FormatFixed(f, 5, ValueText)) {
-          ValueText.clear();
-          return false;
-        }
+        if (!Decoded(type, f)) return false;
       }
       break;
     }

@@ -6,6 +6,8 @@
 
 #include "comm/Component.h"
 
+struct TRegisterDef;
+
 enum TprDataType : uint8_t {
   dtBool = 0,
   dtUInt8 = 1,
@@ -76,7 +78,22 @@ class TprDevReg : public TComponent {
   TModbusRecord ModbusWrite{};
   TDcsRecord DcsRead{};
   TDcsRecord DcsWrite{};
+  // The value last read as text, and its number as decoded (HasNumber false for a text
+  // register, a failed read, or a value that is no finite number).
   std::string ValueText;
+  double Number = 0;
+  bool HasNumber = false;
+  // Sets the value text and the number it stands for (a value not read from the module: a
+  // test's, or one carried over from another copy of the register).
+  void SetValue(std::string text);
+  // The decoded number as an integer; false when there is none or it is no 32-bit integer.
+  bool IntegerValue(int32_t& value) const;
+  // Its row of the register map (nullptr for a register outside a model's map).
+  const TRegisterDef* Def = nullptr;
+
+ private:
+  // Keeps a decoded number and its value text; false when the number cannot be shown.
+  bool Decoded(int type, double value);
 };
 
 // Delivers the accept flag and the value byte of a search probe reply.

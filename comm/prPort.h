@@ -10,7 +10,7 @@
 #include "comm/CPort.h"
 #include "comm/LineCodes.h"
 #include "comm/prDevReg.h"
-#include "shell/prNode.h"
+#include "comm/prNode.h"
 
 class TLineExecutor;
 

@@ -13,6 +13,7 @@
 #include "comm/Codecs.h"
 #include "comm/Resources.h"
 #include "fuzz/FuzzInput.h"
+#include "models/ValueRules.h"
 #include "pages/PageRules.h"
 
 namespace {
@@ -50,13 +51,10 @@ void CheckNumbers(const std::string& text, int64_t lo, int64_t hi, const fuzz::T
     int32_t back = 0;
     FUZZ_CHECK(TryStrToInt(std::to_string(v), back) && back == v, "a value does not parse back",
                detail);
-    bool inRange = true;
-    try {
-      CheckRange(v, lo, hi);
-    } catch (const ERangeError&) {
-      inRange = false;
-    }
+    int64_t checked = 0;
+    const bool inRange = CheckInteger(text, lo, hi, checked) == TValueFault::None;
     FUZZ_CHECK(inRange == (v >= lo && v <= hi), "the range check misjudges", detail);
+    FUZZ_CHECK(!inRange || checked == v, "the range check gives another value", detail);
   }
 
   double d = 0;

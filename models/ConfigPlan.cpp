@@ -6,21 +6,9 @@
 #include "comm/Codecs.h"
 #include "comm/WireText.h"
 #include "comm/prPort.h"
+#include "models/ValueRules.h"
 
 namespace {
-
-bool IntegerValue(const std::string& text, int64_t& value) {
-  int32_t v = 0;
-  if (!TryStrToInt(text, v)) return false;
-  value = v;
-  return true;
-}
-
-// A string register reads back padded to its length on some modules.
-std::string TrimRight(std::string s) {
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.pop_back();
-  return s;
-}
 
 TWriteStep StepTo(const std::string& name, const std::string& value) {
   TWriteStep step;
@@ -35,79 +23,6 @@ bool Stopped(const TStopAsked& stop) { return stop && stop(); }
 
 bool IsNetworkRegister(const std::string& name) {
   return SameText(name, "NETADDR") || SameText(name, "NETBDRT") || SameText(name, "MDBFMT");
-}
-
-const TRegisterDef* FindDef(const TprModel& model, const std::string& name) {
-  for (const TRegisterDef& d : model.Map())
-    if (SameText(d.Name, name)) return &d;
-  return nullptr;
-}
-
-int ModelIndexOfName(const std::string& name) {
-  for (int i = 1; i < ModelCount; ++i)
-    if (name == ModelNames[i].Name) return i;
-  return 0;
-}
-
-bool CheckValueText(const TRegisterDef& def, const std::string& text, std::string& why,
-                    bool force) {
-  switch (def.DataType) {
-    case dtString: {
-      // The module holds the text one byte per character in its code page.
-      std::string bytes;
-      if (!EncodeWireText(text, bytes)) {
-        why = "a text of Windows-1251 characters";
-        return false;
-      }
-      if (int32_t(bytes.size()) > def.StrLength) {
-        why = "at most " + std::to_string(def.StrLength) + " characters";
-        return false;
-      }
-      return true;
-    }
-    case dtSingle:
-      if (CheckSingleRange(text)) {
-        why = "a number of magnitude up to 3.4e37";
-        return false;
-      }
-      return true;
-    default: {
-      int64_t value = 0, lo = 0, hi = 0;
-      NumberRange(def, lo, hi);
-      if (!IntegerValue(text, value) || !AcceptsNumber(def, value)) {
-        why = "an integer " + std::to_string(lo) + ".." + std::to_string(hi);
-        return false;
-      }
-      // A list that shows no item for other codes holds every code the module knows: a code
-      // beyond it (a baud rate no module has) would leave the module unreachable or undefined.
-      // Another list's codes are the ones it names; a code beyond them only when forced.
-      if (def.List && (def.List->Other < 0 || !force)) {
-        std::vector<int64_t> codes;
-        for (size_t i = 0; i < def.List->Items.size(); ++i) codes.push_back(CodeOf(*def.List, i));
-        if (std::find(codes.begin(), codes.end(), value) == codes.end()) {
-          why = "one of";
-          for (size_t i = 0; i < codes.size(); ++i)
-            why += (i ? ", " : " ") + std::to_string(codes[i]);
-          if (def.List->Other >= 0) why += " (another code only with --force)";
-          return false;
-        }
-      }
-      return true;
-    }
-  }
-}
-
-bool SameValue(const TRegisterDef& def, const std::string& a, const std::string& b) {
-  if (def.DataType == dtString) return TrimRight(a) == TrimRight(b);
-  if (def.DataType == dtSingle) {
-    double x = 0, y = 0;
-    if (!TryStrToFloat(a, x) || !TryStrToFloat(b, y)) return a == b;
-    // The module holds single precision; the text of a read shows five decimals.
-    return float(x) == float(y) || std::fabs(x - y) <= 0.5e-5 * std::max(1.0, std::fabs(x));
-  }
-  int64_t x = 0, y = 0;
-  if (!IntegerValue(a, x) || !IntegerValue(b, y)) return a == b;
-  return x == y;
 }
 
 TModuleConfig ReadConfig(TprModel& m, std::vector<std::string>& failed, const TStopAsked& stop,
@@ -143,7 +58,8 @@ TConfigCheck CheckConfigFor(const TprModel& model, const TModuleConfig& config) 
     return check;
   }
   for (const auto& [name, value] : config.Values) {
-    const TRegisterDef* def = FindDef(model, name);
+    const TprDevReg* reg = model.FindRegister(name);
+    const TRegisterDef* def = reg ? reg->Def : nullptr;
     check.Register = name;
     check.Value = value;
     if (!def || !IsConfigRegister(*def)) {
@@ -191,16 +107,16 @@ void WriteAndVerify(TprModel& m, const TRegisterDef& def, TWriteStep& step) {
   TprDevReg* reg = m.FindRegister(def.Name);
   step.Written = m.WriteRegister(reg, step.To);
   if (!step.Written) return;
-  int64_t code = 0;
+  int32_t code = 0;
   TprPort* port = m.Port();
-  if (SameText(def.Name, "NETADDR") && IntegerValue(step.To, code)) {
+  if (SameText(def.Name, "NETADDR") && TryStrToInt(step.To, code)) {
     m.SetAddress(uint32_t(code));
-  } else if (SameText(def.Name, "NETBDRT") && IntegerValue(step.To, code) && port) {
-    if (auto rate = BaudRateOfCode(int32_t(code))) {
+  } else if (SameText(def.Name, "NETBDRT") && TryStrToInt(step.To, code) && port) {
+    if (auto rate = BaudRateOfCode(code)) {
       port->SetBaudRate(*rate);
       port->ApplySettings();
     }
-  } else if (SameText(def.Name, "MDBFMT") && IntegerValue(step.To, code) && port) {
+  } else if (SameText(def.Name, "MDBFMT") && TryStrToInt(step.To, code) && port) {
     if (auto parity = ParityAt(int(code))) {
       port->SetParity(*parity);
       port->ApplySettings();
@@ -242,7 +158,7 @@ TLoadPlan PlanLoad(TprModel& m, const TModuleConfig& config, bool network, const
     }
     step.From = reg->ValueText;
     step.FromRead = true;
-    if (!SameValue(*FindDef(m, step.Name), step.From, step.To)) differing.push_back(step);
+    if (!SameValue(*reg->Def, step.From, step.To)) differing.push_back(step);
   }
   plan.Steps = std::move(differing);
   return plan;
@@ -252,7 +168,7 @@ void RunLoad(TprModel& m, TLoadPlan& plan, const std::function<void(const TWrite
              const TStopAsked& stop) {
   for (TWriteStep& step : plan.Steps) {
     if (Stopped(stop)) break;
-    WriteAndVerify(m, *FindDef(m, step.Name), step);
+    WriteAndVerify(m, *m.FindRegister(step.Name)->Def, step);
     if (progress) progress(step);
   }
 }

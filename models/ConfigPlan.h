@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "models/ConfigFile.h"
+#include "models/ValueRules.h"
 #include "models/prDevice.h"
 
 // Asked before each exchange; true ends the work there (nothing half done).
@@ -16,18 +17,6 @@ using TStopAsked = std::function<bool()>;
 
 // Bus address, baud rate and character format: cloning them would cut the module off.
 bool IsNetworkRegister(const std::string& name);
-// The row of a register name in the model's map (ignoring case); nullptr when it has none.
-const TRegisterDef* FindDef(const TprModel& model, const std::string& name);
-// The model index of a model name; 0 when no model bears it.
-int ModelIndexOfName(const std::string& name);
-
-// Whether the text is a value the register takes; why not in `why`. A list register takes
-// the codes of its items; `force` lets one of its other codes through where the list shows
-// such codes at all.
-bool CheckValueText(const TRegisterDef& def, const std::string& text, std::string& why,
-                    bool force = false);
-// Two value texts of a register that stand for the same value (5.5 and 5.50000 alike).
-bool SameValue(const TRegisterDef& def, const std::string& a, const std::string& b);
 
 // Told of each register before it is read or written.
 using TStepShown = std::function<void(const std::string& registerName)>;

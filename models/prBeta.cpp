@@ -1,3 +1,3 @@
 #include "models/prBeta.h"
 
-TprBeta::TprBeta(TComponent* owner) : TprDiscreteModel(BetaRegisterMap, owner) {}
+TprBeta::TprBeta(TComponent* owner) : TprModel(BetaRegisterMap, owner) {}

@@ -3,8 +3,8 @@
 // counters, one-byte channel masks, other addresses.
 #include <array>
 
+#include "models/prDevice.h"
 #include "models/prMapRows.h"
-#include "models/prModelBases.h"
 
 // clang-format off
 inline constexpr auto BetaRegisterMap = prmap::ModelMap<prmap::DiscreteIndication>(
@@ -38,7 +38,7 @@ inline constexpr auto BetaRegisterMap = prmap::ModelMap<prmap::DiscreteIndicatio
 static_assert(BetaRegisterMap.size() == 46);
 
 // Channel registers (FILTER1..4, COUNTER1..4) are found by FindRegister(prefix, channel).
-class TprBeta : public TprDiscreteModel {
+class TprBeta : public TprModel {
  public:
   explicit TprBeta(TComponent* owner = nullptr);
 };

@@ -20,15 +20,26 @@ TprModel* NewModel() {
 
 const TModelRow ModelNames[ModelCount] = {
     {0, "Неизвестный", "TUnknownForm", {}, nullptr},
-    {201, "KAPPA-01", "TKappaForm", KappaRegisterMap, NewModel<TprKappa>},
-    {202, "ETA-03", "TEtaForm", EtaRegisterMap, NewModel<TprEta>},
-    {203, "BETA-02", "TBetaForm", BetaRegisterMap, NewModel<TprBeta>},
-    {204, "RHO-05", "TRhoForm", RhoRegisterMap, NewModel<TprRho>},
-    {205, "IOTA-04", "TIotaForm", IotaRegisterMap, NewModel<TprIota>},
+    {201, "KAPPA-01", "TKappaForm", KappaRegisterMap, NewModel<TprKappa>, TModelFamily::DiscreteIo,
+     16, "KAPPA-01", "16-канальный модуль двунаправленного ввода-вывода дискретных сигналов."},
+    {202, "ETA-03", "TEtaForm", EtaRegisterMap, NewModel<TprEta>, TModelFamily::SignalInput, 8,
+     "ETA-03, ETA-03X", "8-канальные модули ввода аналоговых сигналов тока, напряжения и термопар."},
+    {203, "BETA-02", "TBetaForm", BetaRegisterMap, NewModel<TprBeta>, TModelFamily::DiscreteIo, 4,
+     "BETA-02A, BETA-02B, BETA-02C", "8-канальные модули ввода-вывода дискретных сигналов."},
+    {204, "RHO-05", "TRhoForm", RhoRegisterMap, NewModel<TprRho>, TModelFamily::AnalogOutput, 2,
+     "RHO-05, RHO-05X", "2-канальные модули вывода аналоговых сигналов тока и напряжения."},
+    {205, "IOTA-04", "TIotaForm", IotaRegisterMap, NewModel<TprIota>, TModelFamily::RtdInput, 3,
+     "IOTA-04, IOTA-04X", "3-канальные модули ввода аналоговых сигналов термосопротивлений."},
 };
 
 const TModelRow& ModelRow(int modelIndex) {
   return modelIndex > 0 && modelIndex < ModelCount ? ModelNames[modelIndex] : ModelNames[0];
+}
+
+int ModelIndexOfName(const std::string& name) {
+  for (int i = 1; i < ModelCount; ++i)
+    if (name == ModelNames[i].Name) return i;
+  return 0;
 }
 
 int ModelIndexFromProbe(uint8_t value) {
@@ -57,7 +68,10 @@ void NumberRange(const TRegisterDef& def, int64_t& lo, int64_t& hi) {
 TprModel::TprModel(std::span<const TRegisterDef> map, TComponent* owner)
     : TprNode(owner), Defs(map) {
   Regs.reserve(map.size());
-  for (const TRegisterDef& def : map) Regs.push_back(new TprDevReg(this, def.Name));
+  for (const TRegisterDef& def : map) {
+    Regs.push_back(new TprDevReg(this, def.Name));
+    Regs.back()->Def = &def;
+  }
   SECNS = Reg("SECNS");
   MINTS = Reg("MINTS");
   HOURS = Reg("HOURS");
@@ -67,10 +81,7 @@ TprModel::TprModel(std::span<const TRegisterDef> map, TComponent* owner)
   NETWDT = Reg("NETWDT");
   SLFDGNS = Reg("SLFDGNS");
   RSTSTATUS = Reg("RSTSTATUS");
-  NWDTSTATUS = Reg("NWDTSTATUS");
   NETADDR = Reg("NETADDR");
-  NETBDRT = Reg("NETBDRT");
-  MDBFMT = Reg("MDBFMT");
   DCSFMT = Reg("DCSFMT");
   // Indication registers a model may lack stay nullptr; the rest must be there.
   ICON1 = Reg("ICON1");

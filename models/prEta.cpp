@@ -1,3 +1,3 @@
 #include "models/prEta.h"
 
-TprEta::TprEta(TComponent* owner) : TprInputModel(EtaRegisterMap, owner) {}
+TprEta::TprEta(TComponent* owner) : TprModel(EtaRegisterMap, owner) {}

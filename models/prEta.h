@@ -2,8 +2,8 @@
 // ETA-03: 8-channel thermocouple, current and voltage input module.
 #include <array>
 
+#include "models/prDevice.h"
 #include "models/prMapRows.h"
-#include "models/prModelBases.h"
 
 // What the codes of the channel settings stand for. Codes 0 to 4 are the linear inputs, 5 and
 // up the thermocouples (ranges in degrees Celsius).
@@ -47,7 +47,7 @@ inline constexpr auto EtaRegisterMap = prmap::ModelMap<prmap::EtaIndication>(
         {"ANALOGINPUT6", 1, 83, 380, dtSingle, 0, raReadOnly},
         {"ANALOGINPUT7", 1, 84, 382, dtSingle, 0, raReadOnly},
         {"ANALOGINPUT8", 1, 85, 384, dtSingle, 0, raReadOnly},
-        {"CJT", 1, 20, 278, dtSingle, 0, raReadOnly},
+        {"CJT", 1, 20, 278, dtSingle, 0, raReadOnly, {}, nullptr, 2},
         {"TCOD", 1, 11, 267, dtUInt8, 0, raReadOnly},
         {"OVRD", 1, 12, 268, dtUInt8, 0, raReadOnly},
         {"UNRD", 1, 13, 269, dtUInt8, 0, raReadOnly},
@@ -118,11 +118,7 @@ static_assert(EtaRegisterMap.size() == 107);
 
 // Channel registers (IFCH, ANALOGINPUT, PRIOR, INPTYPE, FILTER, HBS, LBS, HBT, LBT with 1..8)
 // are found by FindRegister(prefix, channel).
-class TprEta : public TprInputModel {
+class TprEta : public TprModel {
  public:
   explicit TprEta(TComponent* owner = nullptr);
-
-  TprDevReg* MAPENABLE = Reg("MAPENABLE");
-  // Cold-junction temperature.
-  TprDevReg* CJT = Reg("CJT");
 };

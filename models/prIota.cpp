@@ -1,3 +1,3 @@
 #include "models/prIota.h"
 
-TprIota::TprIota(TComponent* owner) : TprInputModel(IotaRegisterMap, owner) {}
+TprIota::TprIota(TComponent* owner) : TprModel(IotaRegisterMap, owner) {}

@@ -3,8 +3,8 @@
 // channels, without CJT, MAPENABLE and the HBS, LBS, HBT, LBT groups, at other addresses.
 #include <array>
 
+#include "models/prDevice.h"
 #include "models/prMapRows.h"
-#include "models/prModelBases.h"
 
 // What the codes of the channel settings stand for: the thermometer's nominal resistance, and
 // three polling priorities.
@@ -27,9 +27,9 @@ inline constexpr auto IotaRegisterMap = prmap::ModelMap<prmap::AnalogIndication>
         {"IFCH1", 1, 3, 259, dtUInt8, 0, raConfig},
         {"IFCH2", 1, 4, 260, dtUInt8, 0, raConfig},
         {"IFCH3", 1, 5, 261, dtUInt8, 0, raConfig},
-        {"ANALOGINPUT1", 1, 22, 279, dtSingle, 0, raReadOnly},
-        {"ANALOGINPUT2", 1, 23, 281, dtSingle, 0, raReadOnly},
-        {"ANALOGINPUT3", 1, 24, 283, dtSingle, 0, raReadOnly},
+        {"ANALOGINPUT1", 1, 22, 279, dtSingle, 0, raReadOnly, {}, nullptr, 3},
+        {"ANALOGINPUT2", 1, 23, 281, dtSingle, 0, raReadOnly, {}, nullptr, 3},
+        {"ANALOGINPUT3", 1, 24, 283, dtSingle, 0, raReadOnly, {}, nullptr, 3},
         {"TCOD", 1, 6, 262, dtUInt8, 0, raReadOnly},
         {"OVRD", 1, 7, 263, dtUInt8, 0, raReadOnly},
         {"UNRD", 1, 8, 264, dtUInt8, 0, raReadOnly},
@@ -52,7 +52,7 @@ static_assert(IotaRegisterMap.size() == 45);
 
 // Channel registers (IFCH, ANALOGINPUT, PRIOR, INPTYPE, FILTER with 1..3) are found by
 // FindRegister(prefix, channel).
-class TprIota : public TprInputModel {
+class TprIota : public TprModel {
  public:
   explicit TprIota(TComponent* owner = nullptr);
 };

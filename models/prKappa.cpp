@@ -1,3 +1,3 @@
 #include "models/prKappa.h"
 
-TprKappa::TprKappa(TComponent* owner) : TprDiscreteModel(KappaRegisterMap, owner) {}
+TprKappa::TprKappa(TComponent* owner) : TprModel(KappaRegisterMap, owner) {}

@@ -2,8 +2,8 @@
 // KAPPA-01: 16-channel bidirectional discrete module.
 #include <array>
 
+#include "models/prDevice.h"
 #include "models/prMapRows.h"
-#include "models/prModelBases.h"
 
 // clang-format off
 inline constexpr auto KappaRegisterMap = prmap::ModelMap<prmap::DiscreteIndication>(
@@ -53,10 +53,7 @@ static_assert(prmap::Row(KappaRegisterMap, "DIRECTION").Access == raConfig &&
               prmap::Row(KappaRegisterMap, "DIGOUTPUT").Access == raLive);
 
 // Channel registers (FILTER1..4, COUNTER1..16) are found by FindRegister(prefix, channel).
-class TprKappa : public TprDiscreteModel {
+class TprKappa : public TprModel {
  public:
   explicit TprKappa(TComponent* owner = nullptr);
-
-  // Direction of each channel, one bit per channel.
-  TprDevReg* DIRECTION = Reg("DIRECTION");
 };

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "comm/LineCodes.h"
-#include "models/prDevice.h"
+#include "models/RegisterDefs.h"
 
 namespace prmap {
 

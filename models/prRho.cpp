@@ -1,3 +1,3 @@
 #include "models/prRho.h"
 
-TprRho::TprRho(TComponent* owner) : TprAnalogModel(RhoRegisterMap, owner) {}
+TprRho::TprRho(TComponent* owner) : TprModel(RhoRegisterMap, owner) {}

@@ -2,8 +2,8 @@
 // RHO-05: 2-channel current and voltage output module.
 #include <array>
 
+#include "models/prDevice.h"
 #include "models/prMapRows.h"
-#include "models/prModelBases.h"
 
 // What the codes of the channel settings stand for. Code 255 switches the channel off; a stored
 // code of 4 or more shows as that item. Slew rate k limits the rate of change to
@@ -46,10 +46,10 @@ inline constexpr auto RhoRegisterMap = prmap::ModelMap<prmap::AnalogIndication>(
         {"CHINDICATION", 1, 1, 257, dtUInt8, 0, raConfig},
         {"IFCH1", 1, 3, 259, dtUInt8, 0, raConfig},
         {"IFCH2", 1, 4, 260, dtUInt8, 0, raConfig},
-        {"SETPOINTCH1", 1, 7, 263, dtSingle, 0, raLive},
-        {"SETPOINTCH2", 1, 15, 277, dtSingle, 0, raLive},
-        {"OUTPUTCH1", 1, 8, 265, dtSingle, 0, raReadOnly},
-        {"OUTPUTCH2", 1, 16, 279, dtSingle, 0, raReadOnly},
+        {"SETPOINTCH1", 1, 7, 263, dtSingle, 0, raLive, {}, nullptr, 3},
+        {"SETPOINTCH2", 1, 15, 277, dtSingle, 0, raLive, {}, nullptr, 3},
+        {"OUTPUTCH1", 1, 8, 265, dtSingle, 0, raReadOnly, {}, nullptr, 3},
+        {"OUTPUTCH2", 1, 16, 279, dtSingle, 0, raReadOnly, {}, nullptr, 3},
         {"OUTPUTDGNS", 1, 24, 292, dtUInt8, 0, raReadOnly},
         {"TUNINGVALUECH1", 1, 12, 273, dtSingle, 0, raLive},
         {"TUNINGVALUECH2", 1, 20, 287, dtSingle, 0, raLive},
@@ -61,12 +61,12 @@ inline constexpr auto RhoRegisterMap = prmap::ModelMap<prmap::AnalogIndication>(
         {"OUTTYPE2", 1, 13, 275, dtUInt8, 0, raConfig, {}, &RhoOutputTypes},
         {"SLEWRATE1", 1, 6, 262, dtUInt8, 0, raConfig, {}, &RhoSlewRates},
         {"SLEWRATE2", 1, 14, 276, dtUInt8, 0, raConfig, {}, &RhoSlewRates},
-        {"OUTPUTPUPCH1", 1, 9, 267, dtSingle, 0, raConfig},
-        {"OUTPUTPUPCH2", 1, 17, 281, dtSingle, 0, raConfig},
-        {"OUTPUTSAFECH1", 1, 10, 269, dtSingle, 0, raConfig},
-        {"OUTPUTSAFECH2", 1, 18, 283, dtSingle, 0, raConfig},
-        {"SAVEDOUTPUTCH1", 1, 11, 271, dtSingle, 0, raReadOnly},
-        {"SAVEDOUTPUTCH2", 1, 19, 285, dtSingle, 0, raReadOnly},
+        {"OUTPUTPUPCH1", 1, 9, 267, dtSingle, 0, raConfig, {}, nullptr, 3},
+        {"OUTPUTPUPCH2", 1, 17, 281, dtSingle, 0, raConfig, {}, nullptr, 3},
+        {"OUTPUTSAFECH1", 1, 10, 269, dtSingle, 0, raConfig, {}, nullptr, 3},
+        {"OUTPUTSAFECH2", 1, 18, 283, dtSingle, 0, raConfig, {}, nullptr, 3},
+        {"SAVEDOUTPUTCH1", 1, 11, 271, dtSingle, 0, raReadOnly, {}, nullptr, 3},
+        {"SAVEDOUTPUTCH2", 1, 19, 285, dtSingle, 0, raReadOnly, {}, nullptr, 3},
         {"OUTPUTCONTROL", 1, 23, 291, dtUInt8, 0, raConfig},
     }));
 // clang-format on
@@ -74,14 +74,7 @@ static_assert(RhoRegisterMap.size() == 47);
 
 // Channel registers (IFCH, TUNINGCH, OUTTYPE, SLEWRATE, SETPOINTCH, OUTPUTCH, TUNINGVALUECH,
 // OUTPUTPUPCH, OUTPUTSAFECH, SAVEDOUTPUTCH with 1 or 2) are found by FindRegister(prefix, channel).
-class TprRho : public TprAnalogModel {
+class TprRho : public TprModel {
  public:
   explicit TprRho(TComponent* owner = nullptr);
-
-  // One-byte registers of the whole module.
-  TprDevReg* OUTPUTDGNS = Reg("OUTPUTDGNS");
-  TprDevReg* TUNINGENABLE = Reg("TUNINGENABLE");
-  TprDevReg* OUTPUTCONTROL = Reg("OUTPUTCONTROL");
-  // Bank 0 although declared among the channel registers.
-  TprDevReg* SMSTS = Reg("SMSTS");
 };

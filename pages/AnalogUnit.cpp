@@ -1,7 +1,7 @@
 #include "pages/AnalogUnit.h"
 
-#include "comm/Codecs.h"
 #include "comm/Resources.h"
+#include "models/ValueRules.h"
 #include "shell/UiServices.h"
 
 TAnalogInputForm::TAnalogInputForm(TprNode* owner, TAnalogInputs inputs)
@@ -55,7 +55,7 @@ TTask<uint32_t> TAnalogInputForm::ChannelMask(const char* prefix, bool (*test)(i
     TprDevReg* reg = ChannelRegister(prefix, ch);
     int32_t value = 0;
     const bool ok = co_await Read(reg);
-    if (ok && TryStrToInt(reg->ValueText, value) && test(value)) mask |= 1u << ch;
+    if (ok && reg->IntegerValue(value) && test(value)) mask |= 1u << ch;
   }
   co_return mask;
 }
@@ -63,20 +63,9 @@ TTask<uint32_t> TAnalogInputForm::ChannelMask(const char* prefix, bool (*test)(i
 TTask<uint32_t> TAnalogInputForm::FlagMask(TprDevReg* reg) {
   int32_t value = 0;
   const bool ok = co_await Read(reg);
-  co_return ok && TryStrToInt(reg->ValueText, value) ? static_cast<uint32_t>(value) : 0;
+  co_return ok && reg->IntegerValue(value) ? static_cast<uint32_t>(value) : 0;
 }
 
-std::string TAnalogInputForm::ValueShown(const std::string& valueText, bool thermocouple) const {
-  const int decimals = thermocouple ? kThermocoupleDecimals : Description.LinearDecimals;
-  if (decimals == kValueTextAsRead && !valueText.empty()) return valueText;
-  double value = 0;
-  std::string shown;
-  if (decimals != kValueTextAsRead && TryStrToFloat(valueText, value) &&
-      FormatFixed(value, decimals, shown))
-    return shown;
-  // Read, but no number to show (a module reporting a value that is not finite).
-  return ResStr("Ошибка");
-}
 
 TTask<> TAnalogInputForm::RefreshInputs() {
   const uint32_t off = co_await ChannelMask("PRIOR", [](int32_t v) { return v == 0; });
@@ -100,19 +89,15 @@ TTask<> TAnalogInputForm::RefreshInputs() {
     else {
       TprDevReg* input = ChannelRegister("ANALOGINPUT", ch);
       const bool ok = co_await Read(input);
-      text = ok ? ValueShown(input->ValueText, thermocouples & bit) : ResStr("Н/Д");
+      // Degrees with fixed decimals; other values as the register's row shows them.
+      text = thermocouples & bit ? ShownValue(*input, ok, kThermocoupleDecimals)
+                                 : ShownValue(*input, ok);
     }
     // Read-only: set whether or not the field has the focus.
     edInputValue[size_t(ch)]->SetText(text);
   }
   if (!edCoolJunction) co_return;
   TprDevReg* cjt = Register("CJT");
-  double value = 0;
-  std::string shown;
   const bool ok = co_await Read(cjt);
-  if (!ok)
-    shown = ResStr("Н/Д");
-  else if (!TryStrToFloat(cjt->ValueText, value) || !FormatFixed(value, 2, shown))
-    shown = ResStr("Ошибка");
-  edCoolJunction->SetText(shown);
+  edCoolJunction->SetText(ShownValue(*cjt, ok));
 }

@@ -28,9 +28,6 @@ class TAnalogInputForm : public TModuleForm {
   // What tells one analog input module's tabs from another's.
   struct TAnalogInputs {
     int Channels = 0;
-    // Decimals of the measured value of a linear input; kValueTextAsRead shows the value text
-    // as read.
-    int LinearDecimals = kValueTextAsRead;
     bool ColdJunction = false;
     // The front-panel indicators in indicator order, and the label of the decimals lists.
     std::vector<TIndicator> Indicators;
@@ -48,8 +45,6 @@ class TAnalogInputForm : public TModuleForm {
   TTask<uint32_t> ChannelMask(const char* prefix, bool (*test)(int32_t));
   // The bits of a flag register; none when the read fails or the value is not an integer.
   TTask<uint32_t> FlagMask(TprDevReg* reg);
-  // The measured value of a channel as shown.
-  std::string ValueShown(const std::string& valueText, bool thermocouple) const;
 
   const TAnalogInputs Description;
 };

@@ -4,7 +4,6 @@ namespace {
 TAnalogInputForm::TAnalogInputs EtaInputs() {
   TAnalogInputForm::TAnalogInputs inputs;
   inputs.Channels = 8;
-  inputs.LinearDecimals = kValueTextAsRead;
   inputs.ColdJunction = true;
   // Indicators 1..4 are the odd bits of group 1, indicators 5..8 the even bits of group 2.
   for (int bit : {1, 3, 5, 7}) inputs.Indicators.push_back({1, bit});

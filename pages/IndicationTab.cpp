@@ -91,8 +91,8 @@ TTask<> TIndicationTab::RefreshMode() {
   if (ok) ok = co_await Page.Read(d.ICON2);
   if (ok && d.ICON3) ok = co_await Page.Read(d.ICON3);
   int32_t icon1 = 0, icon2 = 0, icon3 = 0;
-  ok = ok && TryStrToInt(d.ICON1->ValueText, icon1) && TryStrToInt(d.ICON2->ValueText, icon2) &&
-       (!d.ICON3 || TryStrToInt(d.ICON3->ValueText, icon3));
+  ok = ok && d.ICON1->IntegerValue(icon1) && d.ICON2->IntegerValue(icon2) &&
+       (!d.ICON3 || d.ICON3->IntegerValue(icon3));
   const uint32_t value = static_cast<uint32_t>(icon1) + 256u * static_cast<uint32_t>(icon2) +
                          65536u * static_cast<uint32_t>(icon3);
   TModuleForm::ShowIndex(*cbIndControl, ok, ok ? ModeIndexOf(Modes, value) : -1);

@@ -6,7 +6,6 @@ TAnalogInputForm::TAnalogInputs IotaInputs() {
   inputs.Channels = 3;
   // The nominal resistance of the thermometer.
   // Resistances in ohms, with three decimals.
-  inputs.LinearDecimals = 3;
   // One indicator group: indicators 1..3 are bits 4..6.
   for (int bit : {4, 5, 6}) inputs.Indicators.push_back({1, bit});
   inputs.DecimalsLabel = "Знаков после запятой:";

@@ -3,17 +3,15 @@
 #include "comm/Codecs.h"
 #include "comm/LineOps.h"
 #include "comm/Resources.h"
-#include "comm/WireText.h"
 #include "comm/SerialById.h"
 #include "comm/prPort.h"
+#include "models/ValueRules.h"
 #include "shell/UiServices.h"
 
 namespace {
 constexpr char kEnter = 13;
 constexpr char kEscape = 27;
 
-std::string NoData() { return ResStr("Н/Д"); }
-std::string BadValue() { return ResStr("Ошибка"); }
 }  // namespace
 
 TModuleForm::TModuleForm(TprNode* owner, bool analog)
@@ -173,7 +171,7 @@ TTask<> TModuleForm::Reconnect() {
 
 void TModuleForm::ShowPollingStopped() {
   for (const auto& control : Controls.Controls()) {
-    if (auto* field = dynamic_cast<TEdit*>(control.get())) field->SetText(NoData());
+    if (auto* field = dynamic_cast<TEdit*>(control.get())) field->SetText(NoValueText());
     if (auto* box = dynamic_cast<TCheckBox*>(control.get())) box->SetState(TCheckState::Grayed);
     if (auto* list = dynamic_cast<TComboBox*>(control.get())) list->SetItemIndex(-1);
   }
@@ -217,7 +215,7 @@ TprDevReg* TModuleForm::ChannelRegister(const std::string& prefix, int tag) cons
 
 void TModuleForm::ShowText(TEdit& field, bool ok, const std::string& text, bool evenFocused) {
   if (!ok)
-    field.SetText(NoData());
+    field.SetText(NoValueText());
   else if (evenFocused || !field.Focused())
     field.SetText(text);
 }
@@ -225,16 +223,16 @@ void TModuleForm::ShowText(TEdit& field, bool ok, const std::string& text, bool 
 void TModuleForm::ShowComputed(TEdit& field, bool ok, bool converted, const std::string& text,
                                bool evenFocused) {
   if (!ok)
-    field.SetText(NoData());
+    field.SetText(NoValueText());
   else if (!converted)
-    field.SetText(BadValue());
+    field.SetText(BadValueText());
   else if (evenFocused || !field.Focused())
     field.SetText(text);
 }
 
-void TModuleForm::ShowBit(TCheckBox& box, bool ok, const std::string& valueText, int bit) {
+void TModuleForm::ShowBit(TCheckBox& box, bool ok, const TprDevReg& reg, int bit) {
   int32_t value = 0;
-  if (!ok || !TryStrToInt(valueText, value))
+  if (!ok || !reg.IntegerValue(value))
     box.SetState(TCheckState::Grayed);
   else if (!box.Focused())
     box.SetChecked((static_cast<uint32_t>(value) >> bit) & 1u);
@@ -255,16 +253,23 @@ void TModuleForm::RejectEntry(TEdit& field) {
 }
 
 bool TModuleForm::AcceptNumber(TEdit& field, int64_t lo, int64_t hi, int32_t& value) {
-  try {
-    value = StrToInt(field.Text());
-    CheckRange(value, lo, hi);
+  int64_t number = 0;
+  if (CheckInteger(field.Text(), lo, hi, number) == TValueFault::None) {
+    value = int32_t(number);
     return true;
-  } catch (const EConvertError&) {
-  } catch (const ERangeError&) {
   }
-  // The user sees only the red text and the beep, never the error's text.
+  // The user sees only the red text and the beep, never why.
   RejectEntry(field);
   return false;
+}
+
+void TModuleForm::CheckedEntry(TEdit& field, TprDevReg* reg) {
+  // A text the register does not take is rejected, never changed into one it does (a
+  // character the modules' code page cannot hold is not replaced): red text and the beep.
+  if (reg && reg->Def && CheckValue(*reg->Def, field.Text()))
+    WriteEntry(field, reg);
+  else
+    RejectEntry(field);
 }
 
 bool TModuleForm::Commits(TEdit& field, char key) {
@@ -300,23 +305,11 @@ void TModuleForm::NumberEntry(TEdit& field, char key, TprDevReg* reg, int64_t lo
 }
 
 void TModuleForm::SingleEntry(TEdit& field, char key, TprDevReg* reg) {
-  if (!Commits(field, key)) return;
-  // The check's own error text is never shown: red text and the beep say it.
-  if (CheckSingleRange(field.Text()))
-    RejectEntry(field);
-  else
-    WriteEntry(field, reg);
+  if (Commits(field, key)) CheckedEntry(field, reg);
 }
 
 void TModuleForm::TextEntry(TEdit& field, char key, TprDevReg* reg) {
-  if (!Commits(field, key)) return;
-  // Module texts travel in the modules' code page; a character it cannot hold is rejected,
-  // never replaced.
-  std::string wire;
-  if (!EncodeWireText(field.Text(), wire))
-    RejectEntry(field);
-  else
-    WriteEntry(field, reg);
+  if (Commits(field, key)) CheckedEntry(field, reg);
 }
 
 void TModuleForm::Command(TControl& control, TprDevReg* reg, const std::string& text) {
@@ -331,7 +324,7 @@ namespace {
 // The value last read (or last written) of a register, false when there is none.
 bool LastValue(const TprDevReg* reg, uint32_t& value) {
   int32_t v = 0;
-  if (!reg || reg->ValueText.empty() || !TryStrToInt(reg->ValueText, v)) return false;
+  if (!reg || !reg->IntegerValue(v)) return false;
   value = static_cast<uint32_t>(v);
   return true;
 }
@@ -346,7 +339,7 @@ void TModuleForm::WriteDerived(TControl& control, TprDevReg* reg, uint32_t value
 TTask<> TModuleForm::DerivedWrite(TControl& control, TprDevReg* reg, std::string text) {
   auto write = Write(reg, text);
   const bool ok = co_await write;
-  if (ok) reg->ValueText = text;
+  if (ok) reg->SetValue(text);
   control.ReleaseFocus();
 }
 
@@ -447,13 +440,13 @@ TTask<> TModuleForm::RefreshClock() {
   if (okHour) okHour = co_await Read(d.MINTS);
   if (okHour) okHour = co_await Read(d.HOURS);
   if (!okHour) {
-    edTime->SetText(NoData());
+    edTime->SetText(NoValueText());
   } else if (!edTime->Focused()) {
     int32_t h = 0, m = 0, s = 0;
-    const bool converted = TryStrToInt(d.HOURS->ValueText, h) && TryStrToInt(d.MINTS->ValueText, m) &&
-                           TryStrToInt(d.SECNS->ValueText, s) && h >= 0 && h <= 23 && m >= 0 &&
+    const bool converted = d.HOURS->IntegerValue(h) && d.MINTS->IntegerValue(m) &&
+                           d.SECNS->IntegerValue(s) && h >= 0 && h <= 23 && m >= 0 &&
                            m <= 59 && s >= 0 && s <= 59;
-    edTime->SetText(converted ? FormatTimeOfDay(h, m, s) : BadValue());
+    edTime->SetText(converted ? FormatTimeOfDay(h, m, s) : BadValueText());
   }
 }
 
@@ -500,7 +493,7 @@ TTask<> TModuleForm::ReadInitState() {
   const bool ok = co_await Read(Module->SLFDGNS);
   if (!ok) co_return;
   int32_t value = 0;
-  if (!TryStrToInt(Module->SLFDGNS->ValueText, value) || (value & 0x8000)) co_return;
+  if (!Module->SLFDGNS->IntegerValue(value) || (value & 0x8000)) co_return;
   Module->InitFlag = false;
 }
 

@@ -128,7 +128,7 @@ class TModuleForm : public TprForm, private TRowsHost {
   // A computed text: ok false "Н/Д", converted false "Ошибка", else the text (focus rule).
   static void ShowComputed(TEdit& field, bool ok, bool converted, const std::string& text,
                            bool evenFocused = false);
-  static void ShowBit(TCheckBox& box, bool ok, const std::string& valueText, int bit);
+  static void ShowBit(TCheckBox& box, bool ok, const TprDevReg& reg, int bit);
   static void ShowIndex(TComboBox& list, bool ok, int index);
 
   // ---- edit rules
@@ -139,11 +139,11 @@ class TModuleForm : public TprForm, private TRowsHost {
   // Parses the field as an integer in lo..hi; a rejected entry turns the text red and beeps.
   bool AcceptNumber(TEdit& field, int64_t lo, int64_t hi, int32_t& value);
   void RejectEntry(TEdit& field);
-  // Enter: the text written as typed, or rejected when the modules' code page cannot hold
-  // it; Esc: focus release.
+  // Enter: the text written as typed when the register takes it (its value rule), else
+  // rejected; Esc: focus release.
   void TextEntry(TEdit& field, char key, TprDevReg* reg);
-  // Enter: single-precision entry (CheckSingleRange) written as typed; Esc: focus release.
   void SingleEntry(TEdit& field, char key, TprDevReg* reg);
+  void CheckedEntry(TEdit& field, TprDevReg* reg);
   // A command button: one fixed text, result not shown, focus release.
   void Command(TControl& control, TprDevReg* reg, const std::string& text);
   // A value list: the text derived from the selection, result not shown, focus release.

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "comm/Codecs.h"
+#include "models/ValueRules.h"
 #include "pages/ModuleForm.h"
 #include "shell/MainUnit.h"
 
@@ -51,8 +52,9 @@ void TModuleForm::BindPart(const std::shared_ptr<const TPart>& part, TControl* c
   if (control->Kind() == TControlKind::Edit) {
     if (p.Kind == TPartKind::Show || p.Kind == TPartKind::Computed) return;
     std::function<void(TEdit&, char)> rule = p.KeyRule;
-    int64_t lo = 0, hi = 0;
-    RangeOf(p, Module->DefOf(reg), lo, hi);
+    // A number field takes its register's range (none without a map row).
+    int64_t lo = 0, hi = -1;
+    if (reg && reg->Def) NumberRange(*reg->Def, lo, hi);
     if (rule) {
     } else if (p.Kind == TPartKind::Number) {
       rule = [this, reg, lo, hi, written = p.WrittenRule](TEdit& f, char k) {
@@ -129,32 +131,34 @@ void TModuleForm::ShowBound(const TRowBinding& b, bool ok) {
   const TPart& p = *b.Part;
   const std::string& text = ok ? b.Reg->ValueText : std::string();
   int32_t value = 0;
-  const bool integer = ok && TryStrToInt(text, value);
+  const bool integer = ok && b.Reg->IntegerValue(value);
   switch (p.Kind) {
     case TPartKind::Number:
     case TPartKind::Text:
     case TPartKind::Show:
-      ShowText(static_cast<TEdit&>(*b.Control), ok, text, p.ShowEvenFocused);
-      break;
-    case TPartKind::Single:
-    case TPartKind::Computed: {
+    case TPartKind::Single: {
+      // The value text as read, or a number with the part's fixed decimals, else its row's;
+      // "Ошибка" when a value read has no number to show.
       auto& field = static_cast<TEdit&>(*b.Control);
-      if (p.Kind == TPartKind::Single && p.Decimals == kValueTextAsRead) {
-        ShowText(field, ok, text, p.ShowEvenFocused);
-        break;
-      }
-      // A number with fixed decimals, or the part's own text; "Ошибка" when there is none.
-      double v = 0;
+      const int decimals =
+          p.Decimals != kValueTextAsRead ? p.Decimals : b.Reg->Def ? b.Reg->Def->Decimals : kAsRead;
       std::string shown;
-      const bool converted = ok && (p.Kind == TPartKind::Computed
-                                        ? p.ComputeText(text, shown)
-                                        : TryStrToFloat(text, v) && FormatFixed(v, p.Decimals, shown));
-      ShowComputed(field, ok, converted, shown, p.ShowEvenFocused);
+      if (decimals == kAsRead)
+        ShowText(field, ok, text, p.ShowEvenFocused);
+      else
+        ShowComputed(field, ok, ok && FormatValue(*b.Reg, decimals, shown), shown, p.ShowEvenFocused);
+      break;
+    }
+    case TPartKind::Computed: {
+      // The part's own text; "Ошибка" when there is none.
+      std::string shown;
+      ShowComputed(static_cast<TEdit&>(*b.Control), ok, ok && p.ComputeText(text, shown), shown,
+                   p.ShowEvenFocused);
       break;
     }
     case TPartKind::BitShow:
     case TPartKind::Toggle:
-      ShowBit(static_cast<TCheckBox&>(*b.Control), ok, text, b.Bit);
+      ShowBit(static_cast<TCheckBox&>(*b.Control), ok, *b.Reg, b.Bit);
       break;
     case TPartKind::Flag: {
       auto& box = static_cast<TCheckBox&>(*b.Control);

@@ -5,24 +5,6 @@
 
 #include "comm/Resources.h"
 
-void CheckRange(int64_t value, int64_t lo, int64_t hi) {
-  if (value >= lo && value <= hi) return;
-  // The pattern is a resource string: its three %d take the number and the bounds in order.
-  const std::string format = ResStr("%d должен быть в диапазоне %d..%d");
-  const int64_t args[3] = {value, lo, hi};
-  std::string text;
-  int next = 0;
-  for (size_t i = 0; i < format.size(); ++i) {
-    if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 'd' && next < 3) {
-      text += std::to_string(args[next++]);
-      ++i;
-    } else {
-      text += format[i];
-    }
-  }
-  throw ERangeError(text);
-}
-
 // ---- time of day
 
 namespace {

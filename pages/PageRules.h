@@ -1,20 +1,9 @@
 #pragma once
-// Rules shared by the module pages that need no page: the range check of number entries, the
-// time of day in the locale's long time format, the self-diagnostics text and the indication
+// Rules shared by the module pages that need no page: the time of day in the locale's long time format, the self-diagnostics text and the indication
 // mode codes.
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <vector>
-
-// The error of a number outside its field's range. The field's handler absorbs it.
-class ERangeError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// Raises ERangeError "<value> должен быть в диапазоне <lo>..<hi>" when value is outside lo..hi.
-void CheckRange(int64_t value, int64_t lo, int64_t hi);
 
 // A time of day shown with FormatSettings().LongTimeFormat (letters H/HH 24-hour, h/hh 12-hour
 // with AP, m/mm, s/ss, z/zzz milliseconds shown as zeros, AP/ap; t and unknown letters show

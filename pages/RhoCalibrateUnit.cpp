@@ -106,7 +106,8 @@ void TRhoCalibrateForm::KeepSettings(TprDevReg* outType, TprDevReg* slewRate) {
 std::string TRhoCalibrateForm::SettingsText(const char* format) const {
   // The item of the register's list that a code stands for; the code itself when none does.
   auto item = [this](const char* prefix, const std::string& code) {
-    const TRegisterDef* def = Device ? Device->DefOf(Device->FindRegister(prefix, Kept.Channel)) : nullptr;
+    const TprDevReg* reg = Device ? Device->FindRegister(prefix, Kept.Channel) : nullptr;
+    const TRegisterDef* def = reg ? reg->Def : nullptr;
     int32_t value = 0;
     if (def && def->List && TryStrToInt(code, value))
       for (size_t i = 0; i < def->List->Items.size(); ++i)
@@ -267,7 +268,7 @@ TTask<> TRhoCalibrateForm::ValueStep() {
   co_await WaitForCoefficient();
   int32_t flags = 0;
   const bool read = co_await Read(status);
-  if (!read || !TryStrToInt(status->ValueText, flags)) {
+  if (!read || !status->IntegerValue(flags)) {
     ShowError(texts::ReasonLink);
     co_return;
   }

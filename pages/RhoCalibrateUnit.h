@@ -77,7 +77,6 @@ class TRhoCalibrateForm : public TModalDialog {
   enum TPageIndex { tsPrepare = 0, tsValue = 1, tsYes = 2, tsNo = 3, PageCount = 4 };
 
   explicit TRhoCalibrateForm(TprModel* device);
-  const char* DialogClass() const override { return "TRhoCalibrateForm"; }
 
   // ---- what the dialog shows (the view reads these after OnChanged)
   int ActivePage() const { return Page; }

@@ -1,17 +1,11 @@
 #include "pages/RhoUnit.h"
 
-#include "comm/Codecs.h"
 #include "comm/Resources.h"
+#include "models/ValueRules.h"
 #include "models/prRho.h"
 #include "pages/RhoCalibrateUnit.h"
 
 namespace {
-// Output values are shown in mA or V with three decimals.
-bool ThreeDecimals(const std::string& valueText, std::string& shown) {
-  double value = 0;
-  return TryStrToFloat(valueText, value) && FormatFixed(value, 3, shown);
-}
-
 // OUTPUTDGNS bits of each channel.
 struct TLoadBits {
   int Broken, Overload;
@@ -42,7 +36,7 @@ TRhoForm::TRhoForm(TprNode* owner) : TModuleForm(owner, true) {
   TContainer* outputs = AddRowsTab(
       "tsOutputs", "Выходы",
       TRowsTable({{"Уставка:",
-                  {Single("edSetPoint", "SETPOINTCH").Fixed(3).Chars(12).Channels(2).StoreAll(&edSetPoint)}},
+                  {Single("edSetPoint", "SETPOINTCH").Chars(12).Channels(2).StoreAll(&edSetPoint)}},
                  {"Текущее значение:",
                   {Show("edCurrentValue", "").Chars(16).Channels(2).StoreAll(&edCurrentValue)}}})
           .InColumns()
@@ -64,13 +58,13 @@ TRhoForm::TRhoForm(TprNode* owner) : TModuleForm(owner, true) {
             {List("cbSlewRate", "SLEWRATE")
                  .Channels(2)
                  .StoreAll(&cbSlewRate)}},
-           {"Выход PUP:", {Single("edPUP", "OUTPUTPUPCH").Fixed(3).Chars(12).Channels(2).StoreAll(&edPUP)}},
+           {"Выход PUP:", {Single("edPUP", "OUTPUTPUPCH").Chars(12).Channels(2).StoreAll(&edPUP)}},
            {"Выход SAFE:",
-            {Single("edSAFE", "OUTPUTSAFECH").Fixed(3).Chars(12).Channels(2).StoreAll(&edSAFE)}},
+            {Single("edSAFE", "OUTPUTSAFECH").Chars(12).Channels(2).StoreAll(&edSAFE)}},
            // Read-only: Enter in it does nothing, so no set-point is changed from a field the
            // user cannot edit.
            {"Сохраненный выход:",
-            {Computed("edSaved", "SAVEDOUTPUTCH", ThreeDecimals).Chars(12).Channels(2).StoreAll(&edSaved)}},
+            {Show("edSaved", "SAVEDOUTPUTCH").Chars(12).Channels(2).StoreAll(&edSaved)}},
            {"При включении питания\nна выходе установить:",
             {BitList("cbOnPUP", "OUTPUTCONTROL")
                  .Items({"Выход PUP", "Сохраненный выход"})
@@ -89,12 +83,12 @@ TTask<> TRhoForm::RefreshOutputs() {
   // A failed or unreadable diagnostics read flags nothing: the values are shown then.
   int32_t diagnostics = 0;
   const bool read = co_await Read(OUTPUTDGNS);
-  if (!read || !TryStrToInt(OUTPUTDGNS->ValueText, diagnostics)) diagnostics = 0;
+  if (!read || !OUTPUTDGNS->IntegerValue(diagnostics)) diagnostics = 0;
   bool switchedOff[2];
   for (int ch = 0; ch < 2; ++ch) {
     int32_t type = 0;
     const bool typeRead = co_await Read(OUTTYPE[ch]);
-    switchedOff[ch] = typeRead && TryStrToInt(OUTTYPE[ch]->ValueText, type) &&
+    switchedOff[ch] = typeRead && OUTTYPE[ch]->IntegerValue(type) &&
                       type == RhoOutputOff;
   }
   // Set whether or not the field has the focus: it is read-only.
@@ -110,7 +104,7 @@ TTask<> TRhoForm::RefreshOutputs() {
     }
     const bool ok = co_await Read(OUTPUTCH[ch]);
     std::string shown;
-    ShowComputed(field, ok, ok && ThreeDecimals(OUTPUTCH[ch]->ValueText, shown), shown, true);
+    ShowComputed(field, ok, ok && FormatValue(*OUTPUTCH[ch], shown), shown, true);
   }
 }
 

@@ -74,8 +74,6 @@ struct TPart {
   std::vector<int32_t> ItemCodes;  // empty: the item index is the code
   int OtherItem = -1;              // item shown for a value no code stands for
   int32_t FlagValue = 0;
-  int64_t Lo = 0, Hi = -1;  // number range (Hi < Lo: the register's own range)
-  int MaxChars = -1;        // maximum length (-1: from the register)
   int Decimals = kValueTextAsRead;
   std::string CaptionText, HintText, CommandText = kPowerOfTag;
   std::string LabelText;      // Label parts
@@ -109,10 +107,6 @@ struct TPart {
   // Bits lo..lo+width-1 (a BitField list).
   TPart& Bits(int lo, int width) { return Set(&TPart::BitNo, lo).Set(&TPart::FieldWidth, width); }
   TPart& Items(std::vector<std::string> items) { return Set(&TPart::ItemTexts, std::move(items)); }
-  TPart& Codes(std::vector<int32_t> codes) { return Set(&TPart::ItemCodes, std::move(codes)); }
-  TPart& Other(int item) { return Set(&TPart::OtherItem, item); }
-  TPart& Range(int64_t lo, int64_t hi) { return Set(&TPart::Lo, lo).Set(&TPart::Hi, hi); }
-  TPart& Max(int chars) { return Set(&TPart::MaxChars, chars); }
   TPart& Fixed(int decimals) { return Set(&TPart::Decimals, decimals); }
   TPart& Caption(std::string text) { return Set(&TPart::CaptionText, std::move(text)); }
   TPart& Hint(std::string text) { return Set(&TPart::HintText, std::move(text)); }

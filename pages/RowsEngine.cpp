@@ -67,12 +67,6 @@ TLayoutCell CellOf(const TPart& part, TControl* control) {
 }
 }  // namespace
 
-void RangeOf(const TPart& part, const TRegisterDef* def, int64_t& lo, int64_t& hi) {
-  lo = part.Lo;
-  hi = part.Hi;
-  if (hi < lo && def) NumberRange(*def, lo, hi);
-}
-
 // A tab's bindings and the order it reads in: a register read shows every control bound to it.
 struct TRowsEngine::TPlan {
   struct TItem {
@@ -171,18 +165,15 @@ TControl* TRowsEngine::CreateControl(TContainer* sheet, const TPart& part, const
   const bool readOnly = part.Kind == TPartKind::Show || part.Kind == TPartKind::Computed;
   // A field holds what its register can: the string length, or the digits of the range of a
   // number.
-  int maxChars = part.MaxChars;
-  const TRegisterDef* def = Model->DefOf(reg);
-  if (maxChars < 0) {
-    maxChars = 0;
-    if (def && def->DataType == dtString &&
-        (part.Kind == TPartKind::Text || part.Kind == TPartKind::Show))
-      maxChars = def->StrLength;
-    if (def && part.Kind == TPartKind::Number) {
-      int64_t lo = 0, hi = 0;
-      RangeOf(part, def, lo, hi);
-      maxChars = std::max(Digits(lo), Digits(hi));
-    }
+  int maxChars = 0;
+  const TRegisterDef* def = reg ? reg->Def : nullptr;
+  if (def && def->DataType == dtString &&
+      (part.Kind == TPartKind::Text || part.Kind == TPartKind::Show))
+    maxChars = def->StrLength;
+  if (def && part.Kind == TPartKind::Number) {
+    int64_t lo = 0, hi = 0;
+    NumberRange(*def, lo, hi);
+    maxChars = std::max(Digits(lo), Digits(hi));
   }
   return Controls.Add<TEdit>(name, sheet, maxChars, readOnly);
 }
@@ -192,7 +183,7 @@ void TRowsEngine::TakeRegisterFacts(TPart& part) const {
   const int firstTag = !part.TagList.empty() ? part.TagList[0] : 0;
   const TprDevReg* reg =
       PerChannel(part) ? ChannelRegister(part.Register, firstTag) : Host.Register(part.Register);
-  const TRegisterDef* def = Model->DefOf(reg);
+  const TRegisterDef* def = reg ? reg->Def : nullptr;
   const bool ownRule = part.KeyRule || part.ActionRule;
   if (def && def->Access == raReadOnly && Writes(part.Kind) && !ownRule)
     Fail(part.Name + " would write " + reg->Name + ", which is read-only");

@@ -17,9 +17,6 @@ class TprDevReg;
 class TprModel;
 struct TRegisterDef;
 
-// The range of a number part: its own, else the register's.
-void RangeOf(const TPart& part, const TRegisterDef* def, int64_t& lo, int64_t& hi);
-
 // One control shown after each read of its register.
 struct TRowBinding {
   std::shared_ptr<const TPart> Part;

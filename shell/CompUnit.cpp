@@ -1,23 +1,14 @@
 #include "shell/CompUnit.h"
 
 #include "comm/Resources.h"
+#include "models/RegisterDefs.h"
 #include "shell/MainUnit.h"
 
-const std::string& SupportedModulesText() {
-  // Fixed text, not built from the model table: it names the variants of each model.
-  static const std::string text =
-      "  Эта версия программы поддерживает:\n"
-      "\n"
-      "  - KAPPA-01: 16-канальный модуль двунаправленного ввода-вывода дискретных сигналов.\n"
-      "\n"
-      "  - ETA-03, ETA-03X: 8-канальные модули ввода аналоговых сигналов тока, напряжения и "
-      "термопар.\n"
-      "\n"
-      "  - BETA-02A, BETA-02B, BETA-02C: 8-канальные модули ввода-вывода дискретных сигналов.\n"
-      "\n"
-      "  - RHO-05, RHO-05X: 2-канальные модули вывода аналоговых сигналов тока и напряжения.\n"
-      "\n"
-      "  - IOTA-04, IOTA-04X: 3-канальные модули ввода аналоговых сигналов термосопротивлений.";
+std::string SupportedModulesText() {
+  // One paragraph per model of the model table, with the variants each comes in.
+  std::string text = ResStr("  Эта версия программы поддерживает:");
+  for (int i = 1; i < ModelCount; ++i)
+    text += std::string("\n\n  - ") + ModelNames[i].Variants + ": " + ResStr(ModelNames[i].Summary);
   return text;
 }
 

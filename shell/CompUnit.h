@@ -21,8 +21,8 @@ class TCompForm : public TprForm {
 // The caption of the button (and of the tree's menu item) that adds a network port.
 inline constexpr const char* kAddNetworkPortText = "Добавить сетевой порт…";
 
-// The fixed text of mMain.
-const std::string& SupportedModulesText();
+// The text of mMain: the models of the model table, in the user's language.
+std::string SupportedModulesText();
 
 // The page of a module of no known model shows, in the same view, the code it reported and
 // that this version does not support it (-1: the code is not known).

@@ -12,13 +12,13 @@
 #include "comm/LineOps.h"
 #include "comm/LineWorker.h"
 #include "comm/Resources.h"
+#include "comm/prNode.h"
 #include "comm/prPort.h"
+#include "models/BusScan.h"
 #include "models/ConfigPlan.h"
-#include "shell/BusScan.h"
 #include "shell/MainUnit.h"
 #include "shell/PortUnit.h"
 #include "shell/SearchUnit.h"
-#include "shell/prNode.h"
 #include "shell/prUnit.h"
 
 namespace {

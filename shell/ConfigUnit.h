@@ -88,7 +88,6 @@ struct TCompareGroup {
 // writes the same window lists how each ticked register went, with "Закрыть".
 class TConfigCompareForm : public TModalDialog {
  public:
-  const char* DialogClass() const override { return "TConfigCompareForm"; }
   static constexpr const char* CompareCaption = "Сравнение конфигурации";
   static constexpr const char* ResultCaption = "Результат записи";
   static constexpr const char* WriteButton = "Записать";

@@ -40,10 +40,6 @@ inline TLayoutCell ControlCell(TControl* control, int span = 1,
 }
 // An empty cell keeps a column free.
 inline TLayoutCell EmptyCell(int span = 1) { return TLayoutCell{{}, nullptr, span, TCellAlign::Left, 0}; }
-// A text field shown wide enough for chars characters.
-inline TLayoutCell FieldCell(TControl* control, int chars, int span = 1) {
-  return TLayoutCell{{}, control, span, TCellAlign::Left, chars};
-}
 
 using TLayoutRow = std::vector<TLayoutCell>;
 
@@ -58,13 +54,6 @@ struct TLayoutGrid {
   TLayoutGrid& Row(TLayoutRow row) {
     Rows.push_back(std::move(row));
     return *this;
-  }
-  // A row label followed by one cell per control (a row of channel controls).
-  TLayoutGrid& ChannelRow(std::string label, const std::vector<TControl*>& controls,
-                          int spanEach = 1) {
-    TLayoutRow row{LabelCell(std::move(label))};
-    for (TControl* c : controls) row.push_back(ControlCell(c, spanEach, TCellAlign::Center));
-    return Row(std::move(row));
   }
   // A row label followed by the labels "1:" to "n:" (the channel headers).
   TLayoutGrid& NumberRow(std::string label, int count, int first = 1) {

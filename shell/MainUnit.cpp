@@ -3,11 +3,11 @@
 #include <exception>
 
 #include "comm/ComPortTcp.h"
+#include "comm/prNode.h"
 #include "comm/prPort.h"
 #include "models/prDevice.h"
 #include "shell/PasswordUnit.h"
 #include "shell/UiServices.h"
-#include "shell/prNode.h"
 #include "shell/prUnit.h"
 
 namespace {

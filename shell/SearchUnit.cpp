@@ -7,7 +7,7 @@
 #include "comm/LineOps.h"
 
 #include "comm/prPort.h"
-#include "shell/BusScan.h"
+#include "models/BusScan.h"
 #include "shell/MainUnit.h"
 #include "shell/UiServices.h"
 

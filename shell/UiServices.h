@@ -12,12 +12,11 @@ enum class TCursorKind { Default, AppStart, Wait, HandPoint };
 // How a modal dialog ended.
 enum class TModalResult { None, Ok, Cancel };
 
-// The logic of a modal dialog. The program finds the dialog's window by DialogClass(), shows it
-// modally and hands the user's actions to the logic; tests drive the logic themselves.
+// The logic of a modal dialog. The program picks the dialog's window by the logic's type, shows
+// it modally and hands the user's actions to the logic; tests drive the logic themselves.
 class TModalDialog {
  public:
   virtual ~TModalDialog() = default;
-  virtual const char* DialogClass() const = 0;
 };
 
 class TUiServices {

@@ -1,8 +1,8 @@
 #include "shell/prUnit.h"
 
 #include "comm/Resources.h"
+#include "comm/prNode.h"
 #include "shell/ClassRegistry.h"
-#include "shell/prNode.h"
 
 namespace {
 TClassRegistry<TPageFactory>& PageClasses() {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 
+#include "models/RegisterDefs.h"
 #include "sim/PtyBus.h"
 
 namespace {
@@ -14,9 +15,14 @@ std::unique_ptr<TPtyBus> Demo;
 }  // namespace
 
 const std::vector<TDemoModule>& DemoBusModules() {
-  // Model index order: KAPPA-01, ETA-03, BETA-02, RHO-05, IOTA-04 at 1..5, then a module whose
-  // model code no table knows.
-  static const std::vector<TDemoModule> modules = {{1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}, {0, 6}};
+  // Every model of the model table at the address of its index, then a module whose model code
+  // no table knows.
+  static const std::vector<TDemoModule> modules = [] {
+    std::vector<TDemoModule> list;
+    for (int i = 1; i < ModelCount; ++i) list.push_back({i, uint32_t(i)});
+    list.push_back({0, uint32_t(ModelCount)});
+    return list;
+  }();
   return modules;
 }
 

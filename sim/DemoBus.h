@@ -13,8 +13,8 @@ struct TDemoModule {
 // The modules the demo bus serves, in address order.
 const std::vector<TDemoModule>& DemoBusModules();
 
-// Starts the demo bus (one module of each model at addresses 1 to 5, an unrecognised module at
-// 6) once per process and returns the device path to open; empty with error set on failure.
+// Starts the demo bus (one module of each model at the address of its model index, an
+// unrecognised module after them) once per process and returns the device path to open; empty with error set on failure.
 std::string StartDemoBus(std::string* error = nullptr);
 // Stops it (also done at process exit).
 void StopDemoBus();

@@ -1,7 +1,7 @@
 // The simulated modules of the five models, built from the program's own register tables.
 #include <algorithm>
 
-#include "models/prDevice.h"
+#include "models/RegisterDefs.h"
 #include "sim/SimBus.h"
 
 namespace {

@@ -9,6 +9,7 @@
 #include "comm/Component.h"
 #include "comm/LineCodes.h"
 #include "comm/WireText.h"
+#include "models/ValueRules.h"
 
 namespace {
 
@@ -107,14 +108,26 @@ int ScanPeriod(bool eta, uint32_t priority) {
 }  // namespace
 
 std::string SimModelName(uint8_t modelCode) {
-  static const char* const names[6] = {"MODULE", "KAPPA-01", "ETA-03", "BETA-02", "RHO-05",
-                                       "IOTA-04"};
-  return names[modelCode >= 201 && modelCode <= 205 ? modelCode - 200 : 0];
+  const int index = ModelIndexFromProbe(modelCode);
+  return index > 0 ? ModelRow(index).Name : "MODULE";
+}
+
+bool SimBehaves(TModelFamily family) {
+  switch (family) {
+    case TModelFamily::DiscreteIo:
+    case TModelFamily::SignalInput:
+    case TModelFamily::RtdInput:
+    case TModelFamily::AnalogOutput: return true;
+    case TModelFamily::None: break;
+  }
+  return false;
 }
 
 TSimModule::TSimModule(uint8_t modelCode, std::span<const TRegisterDef> map, uint8_t address,
                        int64_t nowMs)
     : Code(modelCode),
+      Family(ModelRow(ModelIndexFromProbe(modelCode)).Family),
+      Channels(ModelRow(ModelIndexFromProbe(modelCode)).Channels),
       Address(address),
       Defs(map.begin(), map.end()),
       Values(map.size()),
@@ -492,13 +505,17 @@ void TSimModule::Written(int index, const TValue& old) {
   const TRegisterDef& def = Defs[size_t(index)];
   const std::string name = def.Name;
   TValue& v = Values[size_t(index)];
-  // A register the module computes itself, or a number outside the register's range: the
-  // write is acknowledged and has no effect.
-  if (def.Access == raReadOnly || (def.Range.Lo <= def.Range.Hi && !AcceptsNumber(def, v.Int))) {
+  // A register the module computes itself, or a value the register does not take: the write
+  // is acknowledged and has no effect. The module keeps any code its list may show as another.
+  const bool refused =
+      IsIntegerType(def.DataType) ? CheckNumber(def, SignedValue(def.DataType, v.Int), true) != TValueFault::None
+      : IsRealType(def.DataType)  ? CheckSingle(v.Real) != TValueFault::None
+                                  : false;
+  if (def.Access == raReadOnly || refused) {
     v = old;
     return;
   }
-  const bool discrete = Code == 201 || Code == 203;
+  const bool discrete = Family == TModelFamily::DiscreteIo;
   if (name == "NETADDR") {
     // The acknowledgement goes out from the old address (built from the request); from now on
     // the module answers at the new one.
@@ -521,10 +538,10 @@ void TSimModule::Written(int index, const TValue& old) {
     v.Int = 0;
   } else if (discrete && name == "DIGOUTPUT") {
     if (Has("SAVOUTPUT")) SetInt("SAVOUTPUT", v.Int);
-  } else if (Code == 204 && StartsWith(name, "SETPOINTCH")) {
+  } else if (Family == TModelFamily::AnalogOutput && StartsWith(name, "SETPOINTCH")) {
     const std::string saved = "SAVEDOUTPUTCH" + std::to_string(ChannelOf(name));
     if (Has(saved)) SetReal(saved, v.Real);
-  } else if (Code == 204 && StartsWith(name, "TUNINGCH")) {
+  } else if (Family == TModelFamily::AnalogOutput && StartsWith(name, "TUNINGCH")) {
     if (v.Int != 0) Calibrate(ChannelOf(name));
     v.Int = 0;
   }
@@ -581,30 +598,26 @@ void TSimModule::InitDefaults() {
   setInt("TINDICATION", 3);
   setInt("CHINDICATION", 0xFF);
 
-  switch (Code) {
-    case 201:  // KAPPA-01: channels 9..16 work as outputs
-      setInt("DIRECTION", 0xFF00);
-      setInt("DIGOUTPUT", 0x0500);
-      setInt("SAVOUTPUT", 0x0500);
+  switch (Family) {
+    case TModelFamily::DiscreteIo: {
+      // A bidirectional module works its upper half of channels as outputs.
+      const uint32_t all = (1u << Channels) - 1;
+      const int firstOutput = Has("DIRECTION") ? Channels / 2 : 0;
+      setInt("DIRECTION", all & ~((1u << firstOutput) - 1));
+      setInt("DIGOUTPUT", 0x05u << firstOutput);
+      setInt("SAVOUTPUT", 0x05u << firstOutput);
       for (const char* f : {"FILTER1", "FILTER2", "FILTER3", "FILTER4"}) setInt(f, 1);
       setInt("COUNTENABLE", 0x0003);
       setInt("COUNTER2", 65500);  // close to overflow, so that a demo shows it
-      RawInputs = 0x0025;
+      RawInputs = 0x0025 & all;
       break;
-    case 203:  // BETA-02
-      setInt("DIGOUTPUT", 0x05);
-      setInt("SAVOUTPUT", 0x05);
-      for (const char* f : {"FILTER1", "FILTER2", "FILTER3", "FILTER4"}) setInt(f, 1);
-      setInt("COUNTENABLE", 0x03);
-      setInt("COUNTER2", 65500);
-      RawInputs = 0x05;
-      break;
-    case 202: {  // ETA-03
+    }
+    case TModelFamily::SignalInput: {
       static constexpr uint32_t types[8] = {0, 3, 4, 5, 12, 5, 2, 0};
-      for (int ch = 1; ch <= 8; ++ch) {
+      for (int ch = 1; ch <= Channels; ++ch) {
         const std::string n = std::to_string(ch);
-        setInt(("INPTYPE" + n).c_str(), types[ch - 1]);
-        setInt(("PRIOR" + n).c_str(), ch == 8 ? 0 : 2);
+        setInt(("INPTYPE" + n).c_str(), types[(ch - 1) % 8]);
+        setInt(("PRIOR" + n).c_str(), ch == Channels ? 0 : 2);
         setInt(("FILTER" + n).c_str(), 1);
         setInt(("IFCH" + n).c_str(), 0x10);
         setReal("LBS" + n, 0);
@@ -616,8 +629,8 @@ void TSimModule::InitDefaults() {
       SensorBreak = 1u << 5;  // channel 6: a broken thermocouple
       break;
     }
-    case 205:  // IOTA-04
-      for (int ch = 1; ch <= 3; ++ch) {
+    case TModelFamily::RtdInput:
+      for (int ch = 1; ch <= Channels; ++ch) {
         const std::string n = std::to_string(ch);
         setInt(("INPTYPE" + n).c_str(), ch == 1 ? 1 : ch == 2 ? 0 : 4);
         setInt(("PRIOR" + n).c_str(), 2);
@@ -626,7 +639,7 @@ void TSimModule::InitDefaults() {
       }
       SensorBreak = 1u << 2;  // channel 3: a broken thermometer
       break;
-    case 204:  // RHO-05: a 4..20 mA output and a 0..10 V output, slewing to their set-points
+    case TModelFamily::AnalogOutput:  // a 4..20 mA output and a 0..10 V output, slewing to their set-points
       setInt("OUTTYPE1", 1);
       setInt("SLEWRATE1", 5);
       setReal("SETPOINTCH1", 12.0);
@@ -645,9 +658,11 @@ void TSimModule::InitDefaults() {
       setInt("IFCH2", 0x20);
       setInt("CHINDICATION", 0x03);
       break;
+    case TModelFamily::None: break;
   }
-  if (Code == 201 || Code == 203) StepDiscrete(false);
-  if (Code == 202 || Code == 205) StepAnalogInputs(true);
+  if (Family == TModelFamily::DiscreteIo) StepDiscrete(false);
+  if (Family == TModelFamily::SignalInput || Family == TModelFamily::RtdInput)
+    StepAnalogInputs(true);
 }
 
 void TSimModule::Update(int64_t nowMs) {
@@ -687,9 +702,9 @@ void TSimModule::Update(int64_t nowMs) {
       Now - LastNetworkMs > int64_t(Int("NETWDT")) * 100) {
     WatchdogTripped = true;
     if (Has("NWDTSTATUS")) SetInt("NWDTSTATUS", 1);
-    if ((Code == 201 || Code == 203) && (Int("OUTCONTROL") & 2))
+    if (Family == TModelFamily::DiscreteIo && (Int("OUTCONTROL") & 2))
       SetInt("DIGOUTPUT", Int("SAFEDIGOUTPUT"));
-    if (Code == 204) {
+    if (Family == TModelFamily::AnalogOutput) {
       const uint32_t control = Int("OUTPUTCONTROL");
       if (control & 2) SetReal("SETPOINTCH1", Real("OUTPUTSAFECH1"));
       if (control & 8) SetReal("SETPOINTCH2", Real("OUTPUTSAFECH2"));
@@ -701,20 +716,19 @@ void TSimModule::Step(int64_t stepMs) {
   const double seconds = double(stepMs) / 1000.0;
   Phase += seconds;
   ++StepCount;
-  switch (Code) {
-    case 201:
-    case 203: StepDiscrete(true); break;
-    case 202:
-    case 205: StepAnalogInputs(false); break;
-    case 204: StepOutputs(seconds); break;
+  switch (Family) {
+    case TModelFamily::DiscreteIo: StepDiscrete(true); break;
+    case TModelFamily::SignalInput:
+    case TModelFamily::RtdInput: StepAnalogInputs(false); break;
+    case TModelFamily::AnalogOutput: StepOutputs(seconds); break;
+    case TModelFamily::None: break;
   }
 }
 
 void TSimModule::StepDiscrete(bool randomChanges) {
-  const bool kappa = Code == 201;
-  const int channels = kappa ? 16 : 4;
+  const int channels = Channels;
   const uint32_t all = (1u << channels) - 1;
-  const uint32_t outputs = kappa ? Int("DIRECTION") & all : 0;
+  const uint32_t outputs = Has("DIRECTION") ? Int("DIRECTION") & all : 0;
   if (randomChanges && RandomInputs) {
     // Each input changes about every four seconds on average.
     std::uniform_int_distribution<int> chance(0, 79);
@@ -751,8 +765,8 @@ void TSimModule::StepDiscrete(bool randomChanges) {
 }
 
 void TSimModule::StepAnalogInputs(bool everyChannel) {
-  const bool eta = Code == 202;
-  const int channels = eta ? 8 : 3;
+  const bool eta = Family == TModelFamily::SignalInput;
+  const int channels = Channels;
   uint32_t& broken = InputFlags[0];
   uint32_t& over = InputFlags[1];
   uint32_t& under = InputFlags[2];

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "models/prDevice.h"
+#include "models/RegisterDefs.h"
 
 // Which protocol a bus (or a module) understands. Auto tells the two apart by frame: a frame is
 // Vela when its CRC-8 is right and its bank byte is 0 or 1, Modbus when its CRC-16 is right.
@@ -168,6 +168,9 @@ class TSimModule {
   int64_t LastNetworkMs = 0;
 
   uint8_t Code;
+  // The behaviour of its model, from the model table (None for a code no model reports).
+  TModelFamily Family;
+  int Channels;
   uint8_t Address;
   bool Init = false;
   std::vector<TRegisterDef> Defs;
@@ -194,3 +197,6 @@ class TSimModule {
 // The name a module of this model code reports in MNAME ("KAPPA-01", ...; "MODULE" for an
 // unrecognised one).
 std::string SimModelName(uint8_t modelCode);
+// Whether a simulated module of a model of this family behaves as the real one: every model of
+// the model table needs it.
+bool SimBehaves(TModelFamily family);

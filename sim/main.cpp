@@ -10,10 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "models/RegisterDefs.h"
 #include "sim/PtyBus.h"
 
 namespace {
 
+// The usage text; MODELS and DEMO stand for the model words and the demo bus of the model table.
 const char* const Usage = R"(Usage: orbis-sim [OPTION...] [MODULE...]
 
 Serves simulated ORBIS I/O modules on a pseudo-terminal, prints its device path (one line on
@@ -22,9 +24,9 @@ master, e.g. orbis-utility /dev/pts/7. With --tcp it stands in for a serial-to-E
 gateway instead and prints its name, e.g. orbis-utility tcp://127.0.0.1:4001.
 
 MODULE is MODEL[@ADDRESS][,FLAG...]
-  MODEL    kappa, eta, beta, rho, iota (or KAPPA-01, ETA-03, BETA-02, RHO-05, IOTA-04),
+  MODEL    MODELS,
            unknown (reports model code 210), or a model code 200..255
-  ADDRESS  bus address 1..247 (default: the model index, 6 for unknown modules)
+  ADDRESS  bus address 1..247 (default: the model index, UNKNOWN for unknown modules)
   FLAG     init          INIT mode: answers at address 1, 9600 baud only, SLFDGNS bit 15 set
            strict        answers only at the baud rate of its NETBDRT setting
            silent        never answers
@@ -34,7 +36,7 @@ MODULE is MODEL[@ADDRESS][,FLAG...]
            noise[=N]     sends N noise bytes before each reply (default 3)
            frozen        inputs, analog values and output loads stay still
   Give two modules the same address to make them talk over each other.
-Without MODULE: kappa@1 eta@2 beta@3 rho@4 iota@5 unknown@6 (the demo bus).
+Without MODULE: DEMO (the demo bus).
 
 Options:
   --protocol auto|modbus|vela  protocols understood (default auto: told apart by frame)
@@ -59,18 +61,51 @@ bool Fail(const std::string& message) {
   return false;
 }
 
-int ModelIndexOf(const std::string& name, int& unknownCode) {
-  static const char* const shortNames[6] = {"unknown", "kappa", "eta", "beta", "rho", "iota"};
-  static const char* const longNames[6] = {"", "kappa-01", "eta-03", "beta-02", "rho-05",
-                                           "iota-04"};
+std::string Lower(const std::string& text) {
   std::string lower;
-  for (char c : name) lower.push_back(char(std::tolower(static_cast<unsigned char>(c))));
-  for (int i = 0; i < 6; ++i)
-    if (lower == shortNames[i] || (i > 0 && lower == longNames[i])) return i;
+  for (char c : text) lower.push_back(char(std::tolower(static_cast<unsigned char>(c))));
+  return lower;
+}
+
+// The model word of a model index: its name in lower case up to the dash ("kappa").
+std::string ModelWord(int index) {
+  if (index == 0) return "unknown";
+  const std::string name = Lower(ModelRow(index).Name);
+  return name.substr(0, name.find('-'));
+}
+
+// The bus address a module of the model index takes when none is given.
+int DefaultAddress(int index) { return index == 0 ? ModelCount : index; }
+
+std::string UsageText() {
+  std::string words, names, demo;
+  for (int i = 1; i < ModelCount; ++i) {
+    words += (i > 1 ? ", " : "") + ModelWord(i);
+    names += (i > 1 ? ", " : "") + std::string(ModelRow(i).Name);
+  }
+  for (int i = 1; i <= ModelCount; ++i) {
+    const int index = i % ModelCount;
+    demo += (i > 1 ? " " : "") + ModelWord(index) + "@" + std::to_string(DefaultAddress(index));
+  }
+  std::string text = Usage;
+  auto fill = [&text](const std::string& key, const std::string& value) {
+    const size_t at = text.find(key);
+    if (at != std::string::npos) text.replace(at, key.size(), value);
+  };
+  fill("MODELS", words + " (or " + names + ")");
+  fill("DEMO", demo);
+  fill("UNKNOWN", std::to_string(DefaultAddress(0)));
+  return text;
+}
+
+int ModelIndexOf(const std::string& name, int& unknownCode) {
+  const std::string lower = Lower(name);
+  for (int i = 0; i < ModelCount; ++i)
+    if (lower == ModelWord(i) || (i > 0 && lower == Lower(ModelRow(i).Name))) return i;
   char* end = nullptr;
   const long code = std::strtol(name.c_str(), &end, 10);
   if (!name.empty() && *end == '\0' && code >= 0 && code <= 255) {
-    if (code >= 201 && code <= 205) return int(code - 200);
+    if (const int index = ModelIndexFromProbe(uint8_t(code))) return index;
     unknownCode = int(code);
     return 0;
   }
@@ -116,7 +151,7 @@ bool AddModule(TSimBus& bus, const std::string& description) {
   int unknownCode = 210;
   const int index = ModelIndexOf(model, unknownCode);
   if (index < 0) return Fail("unknown model '" + model + "' in " + description);
-  long addr = index == 0 ? 6 : index;
+  long addr = DefaultAddress(index);
   if (!address.empty() && !ParseNumber(address, 1, 247, addr))
     return Fail("bad address '" + address + "' in " + description);
 
@@ -161,7 +196,7 @@ int main(int argc, char** argv) {
     };
     std::string v;
     if (arg == "--help" || arg == "-h") {
-      std::cout << Usage;
+      std::cout << UsageText();
       return 0;
     } else if (arg == "--protocol") {
       if (!value(v)) return 2;
@@ -190,7 +225,8 @@ int main(int argc, char** argv) {
       modules.push_back(arg);
     }
   }
-  if (modules.empty()) modules = {"kappa@1", "eta@2", "beta@3", "rho@4", "iota@5", "unknown@6"};
+  if (modules.empty())
+    for (int i = 1; i <= ModelCount; ++i) modules.push_back(ModelWord(i % ModelCount));
   for (const auto& description : modules)
     if (!AddModule(*bus, description)) return 2;
   if (tcpPort < 0 && tcpBaud > 0)

@@ -40,19 +40,19 @@
 
 #include "app/AboutForm.h"
 #include "app/ConfigDialogs.h"
-#include "app/PortView.h"
-#include "app/SearchDialog.h"
 #include "app/ErrorBox.h"
 #include "app/MainWindow.h"
 #include "app/PageView.h"
+#include "app/PortView.h"
 #include "app/Program.h"
 #include "app/QtUi.h"
 #include "app/RhoCalibrateDialog.h"
+#include "app/SearchDialog.h"
+#include "comm/prNode.h"
 #include "models/prDevice.h"
 #include "pages/RhoCalibrateUnit.h"
 #include "shell/ConfigUnit.h"
 #include "shell/PortUnit.h"
-#include "shell/prNode.h"
 #include "sim/DemoBus.h"
 
 namespace {

@@ -22,6 +22,8 @@
 #include "app/MainWindow.h"
 #include "app/PageWidget.h"
 #include "app/PasswordForm.h"
+#include "app/QtUi.h"
+#include "shell/CompUnit.h"
 #include "support/QtApp.h"
 #include "support/RecordingComBackend.h"
 #include "support/RecordingUi.h"
@@ -155,20 +157,7 @@ TEST_F(MainWindowTest, StartShowsTheTreeAndTheSupportedModulesPage) {
   EXPECT_TRUE(mMain->isReadOnly());
   EXPECT_EQ(mMain->frameShape(), QFrame::NoFrame);
   EXPECT_EQ(mMain->lineWrapMode(), QPlainTextEdit::WidgetWidth);
-  const QString expected = QString::fromUtf8(
-      "  Эта версия программы поддерживает:\n"
-      "\n"
-      "  - KAPPA-01: 16-канальный модуль двунаправленного ввода-вывода дискретных сигналов.\n"
-      "\n"
-      "  - ETA-03, ETA-03X: 8-канальные модули ввода аналоговых сигналов тока, напряжения и "
-      "термопар.\n"
-      "\n"
-      "  - BETA-02A, BETA-02B, BETA-02C: 8-канальные модули ввода-вывода дискретных сигналов.\n"
-      "\n"
-      "  - RHO-05, RHO-05X: 2-канальные модули вывода аналоговых сигналов тока и напряжения.\n"
-      "\n"
-      "  - IOTA-04, IOTA-04X: 3-канальные модули ввода аналоговых сигналов термосопротивлений.");
-  EXPECT_EQ(mMain->toPlainText(), expected);
+  EXPECT_EQ(mMain->toPlainText(), ToQt(SupportedModulesText()));
 }
 
 TEST_F(MainWindowTest, SelectingAPortOpensTheLineAndSwapsThePageView) {

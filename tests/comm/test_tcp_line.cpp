@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "comm/ComPortTcp.h"
-#include "shell/BusScan.h"
+#include "models/BusScan.h"
 #include "sim/PtyBus.h"
 #include "support/PageRig.h"
 

@@ -412,7 +412,7 @@ TEST(ModulePage, NetworkListsAndLrcBox) {
   EXPECT_FALSE(rig.Page->chbLRC->Focused());
 
   // Unread register: nothing happens and the box keeps the focus.
-  rig.Model->DCSFMT->ValueText.clear();
+  rig.Model->DCSFMT->SetValue({});
   mark = rig.Mark();
   rig.Page->chbLRC->UserClick();
   EXPECT_TRUE(rig.Writes(mark).empty());

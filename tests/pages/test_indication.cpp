@@ -118,7 +118,7 @@ TEST(Indication, ClickOnABoxOfAnUnreadRegisterWritesNothingAndKeepsTheFocus) {
   TIndicationRig rig(1);
   TCheckBox& box = *rig.Page->Indication->chbFlash[2];
   // Never read yet on this tab: the register's text is empty.
-  rig.Model->GR1INDFL->ValueText.clear();
+  rig.Model->GR1INDFL->SetValue({});
   size_t mark = rig.Mark();
   box.UserClick();
   EXPECT_TRUE(rig.Writes(mark).empty());
@@ -156,7 +156,7 @@ TEST(Indication, AnalogBoxesUseTheBitsThePageGives) {
   rig.Ticks();
   EXPECT_EQ(rig.Reads(mark), (Names{"ICON1", "ICON2", "ICON3", "GR1IND", "GR2IND", "GR1INDFL",
                                     "GR2INDFL", "GR1INDPH", "GR2INDPH"}));
-  rig.Model->GR1IND->ValueText = "0";
+  rig.Model->GR1IND->SetValue("0");
   const size_t w = rig.Mark();
   rig.Page->Indication->chbInd[1]->UserClick();  // indicator 2: bit 3 of GR1IND
   rig.Page->Indication->chbInd[4]->UserClick();  // indicator 5: bit 0 of GR2IND

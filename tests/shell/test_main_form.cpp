@@ -6,12 +6,12 @@
 #include <functional>
 
 #include "comm/Clock.h"
+#include "comm/prNode.h"
 #include "comm/prPort.h"
 #include "models/prDevice.h"
 #include "shell/CompUnit.h"
 #include "shell/MainUnit.h"
 #include "shell/PasswordUnit.h"
-#include "shell/prNode.h"
 #include "shell/prUnit.h"
 #include "support/RecordingComBackend.h"
 #include "support/RecordingUi.h"

@@ -3,6 +3,7 @@
 // protocols.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <set>
 
@@ -25,8 +26,10 @@ bool Settable(const TRegisterDef& d) {
          n.rfind("OUTPUTCH", 0) != 0 && n.rfind("SAVEDOUTPUTCH", 0) != 0;
 }
 
-// A value of the register's type that differs from row to row.
+// A value of the register's type that differs from row to row; for a list, one of its codes
+// (a module keeps no other).
 std::string ValueFor(const TRegisterDef& d, int row) {
+  if (d.List) return std::to_string(CodeOf(*d.List, size_t(row) % d.List->Items.size()));
   switch (d.DataType) {
     case dtUInt8: return std::to_string(1 + (row * 37) % 200);
     case dtUInt16: return std::to_string((300 + row * 911) % 65536);
@@ -52,7 +55,7 @@ TEST_P(Models, AnswerTheProbeWithTheirModelCode) {
   bus.AddModel(model, 17);
   TprDevReg probe(nullptr, "PROBE");
   probe.Setup(17, 1, 0, 256, 0, dtUInt8);
-  const std::string code = std::to_string(model == 0 ? 210 : 200 + model);
+  const std::string code = std::to_string(model == 0 ? 210 : ModelRow(model).Code);
   ASSERT_TRUE(ReadVela(bus, probe));
   EXPECT_EQ(probe.ValueText, code);
   ASSERT_TRUE(ReadModbus(bus, probe));
@@ -112,9 +115,17 @@ TEST_P(Models, NoTwoRegistersShareAModbusWord) {
   EXPECT_FALSE(used.count(256));  // the probe register
 }
 
-const char* const TestNames[] = {"Unknown", "Kappa", "Eta", "Beta", "Rho", "Iota"};
+// A row added to the model table without simulator behaviour would answer as a bare module.
+TEST_P(Models, BehaveAsTheirModelAndReportItsName) {
+  const int model = GetParam();
+  EXPECT_EQ(SimBehaves(ModelRow(model).Family), model != 0);
+  EXPECT_EQ(TSimModule::ForModel(model, 3).Text("MNAME"), model ? ModelRow(model).Name : "MODULE");
+}
 
-INSTANTIATE_TEST_SUITE_P(AllModels, Models, ::testing::Values(0, 1, 2, 3, 4, 5),
-                         [](const auto& info) { return std::string(TestNames[info.param]); });
+INSTANTIATE_TEST_SUITE_P(AllModels, Models, ::testing::Range(0, ModelCount), [](const auto& info) {
+  std::string name = info.param ? ModelRow(info.param).Name : "Unknown";
+  name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
+  return name;
+});
 
 }  // namespace

@@ -8,9 +8,9 @@
 
 #include "comm/CPort.h"
 #include "comm/Clock.h"
+#include "comm/prNode.h"
 #include "shell/MainUnit.h"
 #include "shell/PortUnit.h"
-#include "shell/prNode.h"
 #include "sim/SimBackend.h"
 #include "sim/SimBus.h"
 

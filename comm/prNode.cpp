@@ -1,6 +1,4 @@
-#include "shell/prNode.h"
-
-#include "shell/prUnit.h"
+#include "comm/prNode.h"
 
 TprNode::~TprNode() {
   // Free what the node owns (its page, a page released but not yet destroyed, a device's

@@ -1,4 +1,4 @@
-#include "shell/BusScan.h"
+#include "models/BusScan.h"
 
 #include "comm/Clock.h"
 #include "comm/Codecs.h"
